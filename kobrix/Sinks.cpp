@@ -1,0 +1,72 @@
+#include "kobrix/Sinks.h"
+
+#include "kobrix/State.h"
+
+namespace kobrix {
+
+namespace {
+
+template <class Sink>
+HRESULT QueryFor(Sink* self, REFIID iid, REFIID own, void** out) {
+    if (!out) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, own)) {
+        *out = self;
+        self->AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+}  // namespace
+
+STDMETHODIMP DataSink::QueryInterface(REFIID iid, void** out) { return QueryFor(this, iid, IID_IOPCDataCallback, out); }
+STDMETHODIMP_(ULONG) DataSink::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+STDMETHODIMP_(ULONG) DataSink::Release() {
+    LONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return static_cast<ULONG>(n);
+}
+
+HRESULT DataSink::Deliver(DWORD count, const OPCHANDLE* clientItems, const VARIANT* values, const WORD* qualities,
+                          const FILETIME* timeStamps) {
+    if (count && (!clientItems || !values || !qualities || !timeStamps)) return E_INVALIDARG;
+    // Keep ourselves alive: a callback may remove the group, which releases our owner reference.
+    AddRef();
+    for (DWORD i = 0; i < count; ++i) {
+        Library::Instance().DeliverDataChange(hServer_, hGroup_, static_cast<int>(clientItems[i]), &values[i],
+                                              timeStamps[i], qualities[i]);
+    }
+    Release();
+    return S_OK;
+}
+
+STDMETHODIMP DataSink::OnDataChange(DWORD, OPCHANDLE, HRESULT, HRESULT, DWORD count, OPCHANDLE* clientItems,
+                                    VARIANT* values, WORD* qualities, FILETIME* timeStamps, HRESULT*) {
+    return Deliver(count, clientItems, values, qualities, timeStamps);
+}
+
+STDMETHODIMP DataSink::OnReadComplete(DWORD, OPCHANDLE, HRESULT, HRESULT, DWORD count, OPCHANDLE* clientItems,
+                                      VARIANT* values, WORD* qualities, FILETIME* timeStamps, HRESULT*) {
+    return Deliver(count, clientItems, values, qualities, timeStamps);
+}
+
+STDMETHODIMP DataSink::OnWriteComplete(DWORD, OPCHANDLE, HRESULT, DWORD, OPCHANDLE*, HRESULT*) { return S_OK; }
+STDMETHODIMP DataSink::OnCancelComplete(DWORD, OPCHANDLE) { return S_OK; }
+
+STDMETHODIMP ShutdownSink::QueryInterface(REFIID iid, void** out) { return QueryFor(this, iid, IID_IOPCShutdown, out); }
+STDMETHODIMP_(ULONG) ShutdownSink::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+STDMETHODIMP_(ULONG) ShutdownSink::Release() {
+    LONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return static_cast<ULONG>(n);
+}
+
+STDMETHODIMP ShutdownSink::ShutdownRequest(LPCWSTR) {
+    AddRef();
+    Library::Instance().DeliverShutdown(hServer_);
+    Release();
+    return S_OK;
+}
+
+}  // namespace kobrix
