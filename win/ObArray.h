@@ -1,0 +1,53 @@
+#pragma once
+// The framework's base object and its growable array of object pointers.
+//
+// Ownership: a CObArray never owns its elements. The owner deletes them (through the
+// virtual destructor of CObject) before removing them or letting the array go.
+// Indexes are checked: reads outside the array give a null pointer, writes and
+// removals outside it change nothing. Order is kept by every operation.
+// Threading: none of its own; an array belongs to one thread at a time.
+#include <vector>
+
+class CObject {
+ public:
+  virtual ~CObject();
+
+ protected:
+  CObject() = default;
+  CObject(const CObject&) = default;
+  CObject& operator=(const CObject&) = default;
+};
+
+class CObArray {
+ public:
+  int GetSize() const { return static_cast<int>(m_items.size()); }
+  int GetCount() const { return GetSize(); }
+  int GetUpperBound() const { return GetSize() - 1; }
+  bool IsEmpty() const { return m_items.empty(); }
+
+  CObject* GetAt(int index) const;
+  CObject* operator[](int index) const { return GetAt(index); }
+  void SetAt(int index, CObject* element);
+
+  // Appends and returns the new element's index.
+  int Add(CObject* element);
+  // Inserts count copies of element before index; an index past the end pads with nulls,
+  // as the framework's array does.
+  void InsertAt(int index, CObject* element, int count = 1);
+  void RemoveAt(int index, int count = 1);
+  void RemoveAll() { m_items.clear(); }
+
+ private:
+  std::vector<CObject*> m_items;
+};
+
+// Typed view of an array of pointers to one class derived from CObject.
+template <class BASE, class TYPE>
+class CTypedPtrArray : public BASE {
+ public:
+  TYPE GetAt(int index) const { return static_cast<TYPE>(BASE::GetAt(index)); }
+  TYPE operator[](int index) const { return GetAt(index); }
+  void SetAt(int index, TYPE element) { BASE::SetAt(index, element); }
+  int Add(TYPE element) { return BASE::Add(element); }
+  void InsertAt(int index, TYPE element, int count = 1) { BASE::InsertAt(index, element, count); }
+};
