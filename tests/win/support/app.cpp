@@ -1,0 +1,237 @@
+#include "tests/win/support/app.h"
+
+#include <commctrl.h>
+
+#include "tools/qvdde_client.h"
+
+namespace qvtest {
+namespace {
+
+struct TopSearch {
+    DWORD pid;
+    bool wantDialog;  // a message box (#32770) rather than the main window
+    HWND found = nullptr;
+};
+
+std::string WindowText(HWND h) {
+    char buf[1024];
+    DWORD_PTR n = 0;
+    // WM_GETTEXT is marshalled across processes by the system.
+    if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &n))
+        return {};
+    return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
+}
+
+struct ChildSearch {
+    int id;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChild(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<ChildSearch*>(lp);
+    if (GetDlgCtrlID(h) == s->id) {
+        s->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Descendant(HWND top, int id) {
+    ChildSearch s{id};
+    EnumChildWindows(top, FindChild, reinterpret_cast<LPARAM>(&s));  // walks all descendants
+    return s.found;
+}
+
+BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<TopSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid != s->pid) return TRUE;
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    const bool dialog = std::string(cls) == "#32770";
+    if (s->wantDialog) {
+        if (dialog && IsWindowVisible(h)) {
+            s->found = h;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    // The main window carries the title and holds the form with its list.
+    if (!dialog && WindowText(h).find("Quorvane") != std::string::npos && Descendant(h, kList)) {
+        s->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Memory inside another process, for list-view messages whose pointers the target reads.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HANDLE process, size_t size)
+        : process_(process), p_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+    ~RemoteBuffer() {
+        if (p_) VirtualFreeEx(process_, p_, 0, MEM_RELEASE);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+    char* get() const { return static_cast<char*>(p_); }
+    bool Write(size_t offset, const void* data, size_t n) const {
+        SIZE_T done = 0;
+        return WriteProcessMemory(process_, get() + offset, data, n, &done) && done == n;
+    }
+    bool Read(size_t offset, void* data, size_t n) const {
+        SIZE_T done = 0;
+        return ReadProcessMemory(process_, get() + offset, data, n, &done) && done == n;
+    }
+
+private:
+    HANDLE process_;
+    void* p_;
+};
+
+}  // namespace
+
+std::string FindMessageBox(DWORD pid) {
+    TopSearch s{pid, true};
+    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+    if (!s.found) return {};
+    std::string text = WindowText(s.found);
+    // The message itself is the box's static text (id 0xFFFF).
+    if (HWND msg = GetDlgItem(s.found, 0xFFFF)) text += ": " + WindowText(msg);
+    return text;
+}
+
+QuorvaneApp::~QuorvaneApp() { process_.Terminate(); }
+
+bool QuorvaneApp::Start(const std::string& configText, std::string* why, DWORD timeoutMs) {
+    if (!folder_.Prepare(why)) return false;
+    if (!configText.empty() && !folder_.WriteConfig(configText)) {
+        if (why) *why = "cannot write " + folder_.configPath();
+        return false;
+    }
+    if (!process_.Start(QuoteArg(folder_.exe()), folder_.path(), false, why)) return false;
+    if (!FindMainWindow(timeoutMs)) {
+        if (why) {
+            *why = "no main window titled Quorvane within " + std::to_string(timeoutMs) + " ms";
+            std::string box = FindMessageBox(pid());
+            if (!box.empty()) *why += "; message box: " + box;
+            if (!process_.running()) *why += "; the process has ended";
+        }
+        return false;
+    }
+    return true;
+}
+
+bool QuorvaneApp::FindMainWindow(DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (GetTickCount64() < deadline && process_.running()) {
+        TopSearch s{pid(), false};
+        EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+        if (s.found) {
+            main_ = s.found;
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+bool QuorvaneApp::WaitForTopic(const std::string& topic, DWORD timeoutMs, std::string* why) {
+    qvdde::DdeClient client;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    UINT err = 0;
+    do {
+        if (client.Connect("Quorvane", topic, &err)) return true;
+        client.Pump(100);
+    } while (GetTickCount64() < deadline && process_.running());
+    if (why) {
+        *why = "service Quorvane did not accept topic " + topic + ": " + qvdde::ErrorName(err);
+        std::string box = FindMessageBox(pid());
+        if (!box.empty()) *why += "; message box: " + box;
+    }
+    return false;
+}
+
+bool QuorvaneApp::Close(DWORD timeoutMs, std::string* why) {
+    if (!process_.running()) {
+        if (why) *why = "the program had already ended";
+        return false;
+    }
+    PostMessageA(main_, WM_CLOSE, 0, 0);
+    if (!process_.Wait(timeoutMs)) {
+        if (why) {
+            *why = "the program did not end within " + std::to_string(timeoutMs) + " ms after WM_CLOSE";
+            std::string box = FindMessageBox(pid());
+            if (!box.empty()) *why += "; message box: " + box;
+        }
+        process_.Terminate();
+        return false;
+    }
+    return true;
+}
+
+HWND QuorvaneApp::Control(int id) const { return main_ ? Descendant(main_, id) : nullptr; }
+
+bool QuorvaneApp::Click(int id, DWORD timeoutMs) const {
+    HWND h = Control(id);
+    DWORD_PTR r = 0;
+    return h && SendMessageTimeoutA(h, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &r);
+}
+
+std::string QuorvaneApp::Text(int id) const {
+    HWND h = Control(id);
+    return h ? WindowText(h) : std::string();
+}
+
+bool QuorvaneApp::Enabled(int id) const {
+    HWND h = Control(id);
+    return h && IsWindowEnabled(h);
+}
+
+int QuorvaneApp::TabCount() const {
+    HWND h = Control(kTab);
+    DWORD_PTR r = 0;
+    return h && SendMessageTimeoutA(h, TCM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) ? int(r) : -1;
+}
+
+int QuorvaneApp::SelectedTab() const {
+    HWND h = Control(kTab);
+    DWORD_PTR r = 0;
+    return h && SendMessageTimeoutA(h, TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) ? int(LONG_PTR(r)) : -2;
+}
+
+std::vector<std::vector<std::string>> QuorvaneApp::ListRows(int columns) const {
+    std::vector<std::vector<std::string>> rows;
+    HWND list = Control(kList);
+    DWORD_PTR count = 0;
+    if (!list || !SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return rows;
+    // LVM_GETITEMTEXT is not marshalled: the item and the text buffer must live in the
+    // program's own address space.
+    const size_t textSize = 512;
+    RemoteBuffer remote(process_.handle(), sizeof(LVITEMA) + textSize);
+    if (!remote.get()) return rows;
+    for (int r = 0; r < int(count); ++r) {
+        std::vector<std::string> cells;
+        for (int c = 0; c < columns; ++c) {
+            LVITEMA item{};
+            item.iSubItem = c;
+            item.pszText = remote.get() + sizeof(LVITEMA);
+            item.cchTextMax = int(textSize);
+            const char zero = 0;
+            remote.Write(0, &item, sizeof item);
+            remote.Write(sizeof(LVITEMA), &zero, 1);
+            DWORD_PTR n = 0;
+            SendMessageTimeoutA(list, LVM_GETITEMTEXTA, r, reinterpret_cast<LPARAM>(remote.get()), SMTO_ABORTIFHUNG,
+                                5000, &n);
+            char text[textSize] = {};
+            remote.Read(sizeof(LVITEMA), text, textSize);
+            text[textSize - 1] = 0;
+            cells.emplace_back(text);
+        }
+        rows.push_back(std::move(cells));
+    }
+    return rows;
+}
+
+}  // namespace qvtest

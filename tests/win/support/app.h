@@ -1,0 +1,71 @@
+#pragma once
+// quorvane.exe run by a test: started in its own AppFolder, its main window found by
+// process id and title, its form's controls pressed and read across the process
+// boundary, and closed the way a user closes it (WM_CLOSE), with the process awaited.
+//
+// Control ids of the main form (dialog 101).
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/win/support/folder.h"
+#include "tests/win/support/process.h"
+
+namespace qvtest {
+
+enum FormControl : int {
+    kTab = 1000,
+    kList = 1001,
+    kSuspend = 1002,
+    kResume = 1003,
+    kConnect = 1004,
+    kAddItem = 1005,
+    kStatus = 1008,
+};
+
+// The text of a top-level message box the process shows, or empty.
+std::string FindMessageBox(DWORD pid);
+
+class QuorvaneApp {
+public:
+    QuorvaneApp() = default;
+    ~QuorvaneApp();  // ends the process if a test left it running
+    QuorvaneApp(const QuorvaneApp&) = delete;
+    QuorvaneApp& operator=(const QuorvaneApp&) = delete;
+
+    // Copies the program into a fresh folder, writes the configuration text (none when
+    // empty) and starts the program there; waits for its main window. False with why.
+    bool Start(const std::string& configText, std::string* why, DWORD timeoutMs = 20000);
+    // Waits until the DDE service answers a connect on `topic`.
+    bool WaitForTopic(const std::string& topic, DWORD timeoutMs, std::string* why);
+    // Closes the main window with WM_CLOSE and waits for the process to end.
+    bool Close(DWORD timeoutMs, std::string* why);
+
+    const AppFolder& folder() const { return folder_; }
+    ChildProcess& process() { return process_; }
+    DWORD pid() const { return process_.pid(); }
+    HWND mainWindow() const { return main_; }
+
+    // The control with this id anywhere below the main window (null if none).
+    HWND Control(int id) const;
+    // BM_CLICK on a button, as a mouse click would do; false if there is no such control
+    // or the program did not answer within the timeout.
+    bool Click(int id, DWORD timeoutMs = 5000) const;
+    std::string Text(int id) const;
+    bool Enabled(int id) const;
+
+    // The list rows of control 1001: each row's cells (tag name, value, quality, timestamp).
+    std::vector<std::vector<std::string>> ListRows(int columns = 4) const;
+    int TabCount() const;
+    int SelectedTab() const;
+
+private:
+    bool FindMainWindow(DWORD timeoutMs);
+
+    AppFolder folder_;
+    ChildProcess process_;
+    HWND main_ = nullptr;
+};
+
+}  // namespace qvtest

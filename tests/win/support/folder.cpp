@@ -1,0 +1,121 @@
+#include "tests/win/support/folder.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace qvtest {
+namespace {
+
+// Removes a folder and everything below it.
+void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = fd.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string full = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+}  // namespace
+
+std::string BinDir() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path, n);
+    size_t slash = p.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : p.substr(0, slash);
+}
+
+bool ReadFileBytes(const std::string& path, std::string* bytes) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    bytes->clear();
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes->append(buf, n);
+    std::fclose(f);
+    return true;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+TempFolder::TempFolder(const std::string& tag) {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    static LONG counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[MAX_PATH];
+        std::snprintf(name, sizeof name, "%s%s-%lu-%ld-%lu", base, tag.c_str(), GetCurrentProcessId(),
+                      InterlockedIncrement(&counter), GetTickCount());
+        if (CreateDirectoryA(name, nullptr)) {
+            path_ = name;
+            return;
+        }
+    }
+}
+
+TempFolder::~TempFolder() {
+    if (!path_.empty()) RemoveTree(path_);
+}
+
+AppFolder::AppFolder() : TempFolder("quorvane") {}
+
+bool AppFolder::Prepare(std::string* why) {
+    if (!ok()) {
+        if (why) *why = "cannot create a temporary folder";
+        return false;
+    }
+    for (const char* name : {"quorvane.exe", "KOBRIX2.dll"}) {
+        const std::string from = BinDir() + "\\" + name;
+        if (!CopyFileA(from.c_str(), File(name).c_str(), FALSE)) {
+            if (why) *why = "cannot copy " + from + " (error " + std::to_string(GetLastError()) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ConfigText(const std::vector<ConfigConnection>& connections, const std::string& fileRev) {
+    std::string t;
+    char line[1100];
+    auto text = [&](const char* key, const std::string& v) {
+        std::snprintf(line, sizeof line, "%s = %s\r\n", key, v.c_str());
+        t += line;
+    };
+    auto integer = [&](const char* key, long v) {
+        std::snprintf(line, sizeof line, "%s = %ld\r\n", key, v);
+        t += line;
+    };
+    text("FileRev", fileRev);
+    integer("Number Of Connections", long(connections.size()));
+    for (const ConfigConnection& c : connections) {
+        integer("UpdateRate", long(c.updateRate));
+        std::snprintf(line, sizeof line, "Deadband = %f\r\n", double(c.deadband));
+        t += line;
+        text("MachineName", c.machine);
+        text("ServerName", c.server);
+        text("Alias", c.alias);
+        integer("Number Of Items", long(c.items.size()));
+        for (const std::string& item : c.items) text("TagName", item);
+    }
+    return t;
+}
+
+}  // namespace qvtest

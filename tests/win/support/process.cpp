@@ -1,0 +1,197 @@
+#include "tests/win/support/process.h"
+
+#include <chrono>
+
+namespace qvtest {
+
+// ---- LineReader ---------------------------------------------------------------------
+
+LineReader::LineReader(HANDLE readEnd) : pipe_(readEnd) {
+    thread_ = CreateThread(nullptr, 0, &LineReader::ThreadMain, this, 0, nullptr);
+}
+
+LineReader::~LineReader() {
+    if (thread_) {
+        // The writer normally has ended; if a grandchild still holds the pipe, stop the read.
+        if (WaitForSingleObject(thread_, 2000) != WAIT_OBJECT_0) {
+            CancelSynchronousIo(thread_);
+            WaitForSingleObject(thread_, INFINITE);
+        }
+        CloseHandle(thread_);
+    }
+    CloseHandle(pipe_);
+}
+
+DWORD WINAPI LineReader::ThreadMain(void* self) {
+    static_cast<LineReader*>(self)->Run();
+    return 0;
+}
+
+void LineReader::Run() {
+    std::string partial;
+    char buf[4096];
+    DWORD n = 0;
+    while (ReadFile(pipe_, buf, sizeof buf, &n, nullptr) && n > 0) {
+        std::lock_guard<std::mutex> lock(mu_);
+        for (DWORD i = 0; i < n; ++i) {
+            if (buf[i] == '\n') {
+                if (!partial.empty() && partial.back() == '\r') partial.pop_back();
+                lines_.push_back(std::move(partial));
+                partial.clear();
+            } else {
+                partial += buf[i];
+            }
+        }
+        cv_.notify_all();
+    }
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!partial.empty()) lines_.push_back(std::move(partial));
+    ended_ = true;
+    cv_.notify_all();
+}
+
+std::optional<std::string> LineReader::Next(DWORD timeoutMs) {
+    std::unique_lock<std::mutex> lock(mu_);
+    cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !lines_.empty() || ended_; });
+    if (lines_.empty()) return std::nullopt;
+    std::string line = std::move(lines_.front());
+    lines_.pop_front();
+    return line;
+}
+
+bool LineReader::Ended() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return ended_ && lines_.empty();
+}
+
+std::string LineReader::Rest() {
+    std::lock_guard<std::mutex> lock(mu_);
+    std::string all;
+    for (const std::string& l : lines_) all += l + "\n";
+    return all;
+}
+
+// ---- ChildProcess -------------------------------------------------------------------
+
+namespace {
+
+// An inheritable write end for the child and a private read end for us.
+bool MakePipe(HANDLE* readEnd, HANDLE* writeEnd) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    if (!CreatePipe(readEnd, writeEnd, &sa, 0)) return false;
+    SetHandleInformation(*readEnd, HANDLE_FLAG_INHERIT, 0);
+    return true;
+}
+
+}  // namespace
+
+std::string QuoteArg(const std::string& a) {
+    if (!a.empty() && a.find_first_of(" \t\"") == std::string::npos) return a;
+    std::string q = "\"";
+    size_t backslashes = 0;
+    for (char c : a) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') q.append(backslashes * 2 + 1, '\\');
+        else q.append(backslashes, '\\');
+        backslashes = 0;
+        q += c;
+    }
+    q.append(backslashes * 2, '\\');
+    return q + "\"";
+}
+
+ChildProcess::~ChildProcess() {
+    if (pi_.hProcess) {
+        if (running()) Terminate();
+        CloseHandle(pi_.hProcess);
+        CloseHandle(pi_.hThread);
+    }
+    // Readers end once the child's pipe ends are closed (process gone).
+    out_.reset();
+    err_.reset();
+}
+
+bool ChildProcess::Start(const std::string& commandLine, const std::string& workDir, bool capture,
+                         std::string* why) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr, nul = nullptr;
+    if (capture) {
+        if (!MakePipe(&outRead, &outWrite) || !MakePipe(&errRead, &errWrite)) {
+            if (why) *why = "CreatePipe failed";
+            return false;
+        }
+    } else {
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING,
+                          0, nullptr);
+        outWrite = errWrite = nul;
+    }
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nul ? nul : nullptr;
+    si.hStdOutput = outWrite;
+    si.hStdError = errWrite;
+    std::string cmd = commandLine;
+    BOOL ok = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr,
+                             workDir.empty() ? nullptr : workDir.c_str(), &si, &pi_);
+    DWORD error = GetLastError();
+    // Our copies of the child's ends must go, or the readers would never see the end.
+    if (capture) {
+        CloseHandle(outWrite);
+        CloseHandle(errWrite);
+    } else if (nul) {
+        CloseHandle(nul);
+    }
+    if (!ok) {
+        if (capture) {
+            CloseHandle(outRead);
+            CloseHandle(errRead);
+        }
+        pi_ = PROCESS_INFORMATION{};
+        if (why) *why = "CreateProcess failed (" + std::to_string(error) + "): " + commandLine;
+        return false;
+    }
+    if (capture) {
+        out_.reset(new LineReader(outRead));
+        err_.reset(new LineReader(errRead));
+    }
+    return true;
+}
+
+bool ChildProcess::running() const {
+    return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> ChildProcess::Wait(DWORD timeoutMs) {
+    if (!pi_.hProcess) return std::nullopt;
+    if (WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+}
+
+void ChildProcess::Terminate() {
+    if (!running()) return;
+    TerminateProcess(pi_.hProcess, 9);
+    WaitForSingleObject(pi_.hProcess, 10000);
+}
+
+std::optional<std::string> ChildProcess::WaitLine(const std::string& prefix, DWORD timeoutMs) {
+    if (!out_) return std::nullopt;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return std::nullopt;
+        auto line = out_->Next(DWORD(deadline - now));
+        if (!line) {
+            if (out_->Ended()) return std::nullopt;
+            continue;
+        }
+        if (line->compare(0, prefix.size(), prefix) == 0) return line;
+    }
+}
+
+}  // namespace qvtest

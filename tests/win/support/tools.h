@@ -1,0 +1,33 @@
+#pragma once
+// Running the command-line tools that sit beside the tests in bin/ (qvdde, qvopc):
+// to completion with their output collected, or in the background as a ChildProcess.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/win/support/process.h"
+
+namespace qvtest {
+
+struct ToolRun {
+    bool started = false;
+    bool finished = false;   // false: killed at the timeout
+    DWORD exitCode = 0;
+    std::vector<std::string> out;  // stdout lines
+    std::string err;               // stderr, joined
+    std::string Describe() const;  // for failure messages
+};
+
+// The command line "<bin>\<tool>.exe arg ...", each argument quoted as needed.
+std::string ToolCommand(const std::string& tool, const std::vector<std::string>& args);
+
+// Runs the tool to its end (killed after timeoutMs).
+ToolRun RunTool(const std::string& tool, const std::vector<std::string>& args, DWORD timeoutMs = 30000);
+
+// Starts the tool with captured output and leaves it running.
+std::unique_ptr<ChildProcess> StartTool(const std::string& tool, const std::vector<std::string>& args,
+                                        std::string* why);
+
+}  // namespace qvtest
