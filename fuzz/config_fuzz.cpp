@@ -1,0 +1,78 @@
+// Reads arbitrary bytes as a configuration file, entry by entry in the configuration's
+// order, saves what was loaded and loads that again. Besides memory errors it checks
+// that saving is stable: a file the program wrote reads back to the same file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "persist/KeyValue.h"
+
+namespace {
+
+struct Connection {
+  int updateRate = 1000;
+  float deadband = 0;
+  CString machine, server, alias;
+  std::vector<CString> tags;
+};
+
+struct Config {
+  CString fileRev = "1.00";
+  std::vector<Connection> connections;
+};
+
+// Counts come from the file, so the loops stop as soon as the reads stop advancing:
+// a read that fails once fails again on the same line.
+Config Load(CFile* f) {
+  Config c;
+  int count = 0;
+  ReadStringEntry(f, "FileRev", &c.fileRev);
+  ReadIntEntry(f, "Number Of Connections", &count);
+  for (int i = 0; i < count; ++i) {
+    Connection conn;
+    int items = 0;
+    BOOL any = ReadIntEntry(f, "UpdateRate", &conn.updateRate);
+    any |= ReadFloatEntry(f, "Deadband", &conn.deadband);
+    any |= ReadStringEntry(f, "MachineName", &conn.machine);
+    any |= ReadStringEntry(f, "ServerName", &conn.server);
+    any |= ReadStringEntry(f, "Alias", &conn.alias);
+    any |= ReadIntEntry(f, "Number Of Items", &items);
+    if (!any) break;
+    for (int j = 0; j < items; ++j) {
+      CString tag;
+      if (!ReadStringEntry(f, "TagName", &tag)) break;
+      conn.tags.push_back(tag);
+    }
+    c.connections.push_back(conn);
+  }
+  return c;
+}
+
+std::string Save(const Config& c) {
+  CMemFile f;
+  WriteStringEntry(&f, "FileRev", c.fileRev);
+  WriteIntEntry(&f, "Number Of Connections", static_cast<int>(c.connections.size()));
+  for (const Connection& conn : c.connections) {
+    WriteIntEntry(&f, "UpdateRate", conn.updateRate);
+    WriteFloatEntry(&f, "Deadband", conn.deadband);
+    WriteStringEntry(&f, "MachineName", conn.machine);
+    WriteStringEntry(&f, "ServerName", conn.server);
+    WriteStringEntry(&f, "Alias", conn.alias);
+    WriteIntEntry(&f, "Number Of Items", static_cast<int>(conn.tags.size()));
+    for (const CString& tag : conn.tags) WriteStringEntry(&f, "TagName", tag);
+  }
+  return std::string(reinterpret_cast<const char*>(f.GetData()), static_cast<size_t>(f.GetLength()));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 1u << 20) return 0;
+  CMemFile input(data, static_cast<UINT>(size));
+  std::string first = Save(Load(&input));
+  CMemFile saved(first.data(), static_cast<UINT>(first.size()));
+  std::string second = Save(Load(&saved));
+  if (first != second) __builtin_trap();
+  return 0;
+}
