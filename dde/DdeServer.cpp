@@ -1,0 +1,64 @@
+#include "dde/DdeServer.h"
+
+#include "app/VantrelApp.h"
+#include "dde/XlTable.h"
+
+namespace {
+
+HDDEDATA AnswerBool(BOOL b) { return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(b ? TRUE : FALSE)); }
+
+HDDEDATA OnAdviseRequest(CVantrelApp* app, UINT uFmt, HSZ hszTopic, HSZ hszItem) {
+    VARIANT value;
+    ::VariantInit(&value);
+    if (!app->GetItemValue(hszTopic, hszItem, &value)) {
+        ::VariantClear(&value);
+        return nullptr;
+    }
+    XlTableBlock block;
+    BOOL encoded = EncodeXlTableValue(value, &block);
+    ::VariantClear(&value);
+    if (!encoded) return nullptr;
+    // Labelled with the format the client asked for, exactly as it came (Wine passes
+    // registered formats sign-extended); the bytes are always XlTable.
+    return ::DdeCreateDataHandle(app->m_idInst, block.bytes, block.size, 0, hszItem, uFmt, 0);
+}
+
+HDDEDATA OnPoke(CVantrelApp* app, HSZ hszTopic, HSZ hszItem, HDDEDATA hData) {
+    const HDDEDATA kNotProcessed = reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(DDE_FNOTPROCESSED));
+    VARIANT current;
+    ::VariantInit(&current);
+    if (!app->GetItemValue(hszTopic, hszItem, &current)) return kNotProcessed;  // the item's type is needed
+    VARTYPE target = current.vt;
+    ::VariantClear(&current);
+
+    BYTE buffer[kXlTablePokeLimit];
+    DWORD copied = hData != nullptr ? ::DdeGetData(hData, buffer, sizeof buffer, 0) : 0;
+    VARIANT decoded;
+    if (!DecodeXlTablePoke(buffer, copied, target, &decoded)) return kNotProcessed;
+
+    int written = app->WriteItemValue(hszTopic, hszItem, &decoded);
+    ::VariantClear(&decoded);
+    return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(written != 0 ? DDE_FACK : DDE_FNOTPROCESSED));
+}
+
+}  // namespace
+
+HDDEDATA CALLBACK DdeCallback(UINT uType, UINT uFmt, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA hData, ULONG_PTR,
+                              ULONG_PTR) {
+    CVantrelApp* app = GetVantrelApp();
+    if (app == nullptr) return nullptr;
+    CDdeCallbackScope scope(app);
+    switch (uType) {
+        case XTYP_CONNECT:  // hsz1 = topic, hsz2 = service
+            if (::DdeCmpStringHandles(hsz2, app->m_hszService) != 0) return AnswerBool(FALSE);
+            return AnswerBool(app->FindTopic(hsz1) != nullptr);
+        case XTYP_ADVSTART:  // marks the item; the next flush sends the link its first value
+            return AnswerBool(app->GetItemValue(hsz1, hsz2, nullptr));
+        case XTYP_ADVREQ:
+            return OnAdviseRequest(app, uFmt, hsz1, hsz2);
+        case XTYP_POKE:
+            return OnPoke(app, hsz1, hsz2, hData);
+        default:  // requests, executes, wildcard connects and the rest are not served
+            return nullptr;
+    }
+}

@@ -1,0 +1,194 @@
+#include "opc/BrowseItemsDlg.h"
+
+#include "opc/OpcLibrary.h"
+#include "resource.h"
+#include "ui/VantrelView.h"
+
+namespace {
+
+const int kNameSize = 200;  // names and ids from the library, node texts: 199 characters
+const int kIdSize = 100;    // the id "Add Item" takes from the field: 99 characters
+
+// Holds the mouse and shows the wait cursor while the library is asked at length.
+class CWaitCapture {
+  public:
+    explicit CWaitCapture(HWND hWnd) {
+        ::SetCapture(hWnd);
+        m_hOldCursor = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+    }
+    ~CWaitCapture() {
+        ::SetCursor(m_hOldCursor);
+        ::ReleaseCapture();
+    }
+    CWaitCapture(const CWaitCapture&) = delete;
+    CWaitCapture& operator=(const CWaitCapture&) = delete;
+
+  private:
+    HCURSOR m_hOldCursor;
+};
+
+}  // namespace
+
+// The tree control talks ANSI or Unicode notifications depending on what the dialog
+// answers to WM_NOTIFYFORMAT; both carry the node handle and data at the same place.
+BEGIN_MESSAGE_MAP(CBrowseItemsDlg, CDialog)
+    ON_NOTIFY(TVN_ITEMEXPANDINGA, IDC_BROWSE_TREE, OnItemExpanding)
+    ON_NOTIFY(TVN_ITEMEXPANDINGW, IDC_BROWSE_TREE, OnItemExpanding)
+    ON_NOTIFY(TVN_SELCHANGEDA, IDC_BROWSE_TREE, OnSelChanged)
+    ON_NOTIFY(TVN_SELCHANGEDW, IDC_BROWSE_TREE, OnSelChanged)
+    ON_BN_CLICKED(IDC_BROWSE_ADD_ITEM, OnAddItem)
+    ON_BN_CLICKED(IDC_BROWSE_ADD_BRANCH, OnAddBranch)
+    ON_NOTIFY(NM_DBLCLK, IDC_BROWSE_TREE, OnDblClkTree)
+END_MESSAGE_MAP()
+
+CBrowseItemsDlg::CBrowseItemsDlg(CWnd* pParent) : CDialog(IDD_BROWSE_ITEMS, pParent) {}
+
+BOOL CBrowseItemsDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_hTree = GetDlgItem(IDC_BROWSE_TREE);
+    m_hIdEdit = GetDlgItem(IDC_TEXT_FIELD);
+
+    OpcSetBrowsePosition(m_hServer, "");
+    m_hRoot = InsertNode(TVI_ROOT, "Root", 0);
+    OpcSetBrowsePosition(m_hServer, "");
+    PopulateNode(m_hRoot);
+    return TRUE;
+}
+
+HTREEITEM CBrowseItemsDlg::InsertNode(HTREEITEM hParent, const char* text, LPARAM data) {
+    char label[kNameSize];
+    ::lstrcpynA(label, text, kNameSize);
+    TVINSERTSTRUCTA tvis = {};
+    tvis.hParent = hParent;
+    tvis.hInsertAfter = TVI_LAST;
+    tvis.item.mask = TVIF_TEXT | TVIF_PARAM;
+    tvis.item.pszText = label;
+    tvis.item.lParam = data;
+    return reinterpret_cast<HTREEITEM>(::SendMessageA(m_hTree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tvis)));
+}
+
+LPARAM CBrowseItemsDlg::NodeData(HTREEITEM hNode) const {
+    TVITEMA item = {};
+    item.mask = TVIF_PARAM | TVIF_HANDLE;
+    item.hItem = hNode;
+    if (hNode == nullptr || !::SendMessageA(m_hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return 0;
+    return item.lParam;
+}
+
+CString CBrowseItemsDlg::ShortName(const char* name) {
+    CString whole(name);
+    int dot = whole.ReverseFind('.');
+    return dot < 0 ? whole : whole.Mid(dot + 1);
+}
+
+CString CBrowseItemsDlg::BuildNodePath(HTREEITEM hNode) const {
+    CString path;
+    for (HTREEITEM h = hNode; h != nullptr && h != m_hRoot; h = TreeView_GetParent(m_hTree, h)) {
+        char text[kNameSize] = {};
+        TVITEMA item = {};
+        item.mask = TVIF_TEXT | TVIF_HANDLE;
+        item.hItem = h;
+        item.pszText = text;
+        item.cchTextMax = kNameSize;
+        ::SendMessageA(m_hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        path = path.IsEmpty() ? CString(text) : CString(text) + "." + path;
+    }
+    return path;
+}
+
+BOOL CBrowseItemsDlg::PopulateNode(HTREEITEM hNode) {
+    if (TreeView_GetChild(m_hTree, hNode) != nullptr) return TRUE;
+    if (!OpcSetBrowsePosition(m_hServer, BuildNodePath(hNode))) return FALSE;
+
+    // Leaves first. The library keeps the result of this browse while ids are looked up.
+    int leaves = OpcBrowseNames(m_hServer, KOBRIX_BROWSE_LEAVES);
+    for (int index = 0; index < leaves; ++index) {
+        char name[kNameSize] = {};
+        if (!OpcGetBrowseName(m_hServer, index, name, kNameSize)) continue;
+        name[kNameSize - 1] = '\0';
+        CString shortName = ShortName(name);
+        char id[kNameSize] = {};
+        CString entry = OpcGetItemId(m_hServer, shortName, id, kNameSize) ? (id[kNameSize - 1] = '\0', CString(id))
+                                                                           : CString(name);
+        m_itemIds.push_back(entry);
+        InsertNode(hNode, shortName, static_cast<LPARAM>(m_itemIds.size()));
+    }
+
+    WORD namespaceType = 0;
+    OpcGetNamespaceType(m_hServer, &namespaceType);
+    if (namespaceType == KOBRIX_NS_FLAT) return TRUE;
+
+    // Branches after the leaves, each in the library's order; their names are all read
+    // before the first one is inserted.
+    std::vector<CString> branches;
+    int count = OpcBrowseNames(m_hServer, KOBRIX_BROWSE_BRANCHES);
+    for (int index = 0; index < count; ++index) {
+        char name[kNameSize] = {};
+        if (!OpcGetBrowseName(m_hServer, index, name, kNameSize)) continue;
+        name[kNameSize - 1] = '\0';
+        branches.push_back(name);
+    }
+    for (const CString& branch : branches) InsertNode(hNode, ShortName(branch), 0);
+    return TRUE;
+}
+
+void CBrowseItemsDlg::OnItemExpanding(NMHDR* pNMHDR, LRESULT* pResult) {
+    // Expanding and collapsing alike: the opened node's children fetch their own
+    // children, so that a branch shows its expand button before it is opened.
+    CWaitCapture wait(m_hWnd);
+    HTREEITEM hNode = reinterpret_cast<NMTREEVIEWA*>(pNMHDR)->itemNew.hItem;
+    m_hCurrent = hNode;
+    for (HTREEITEM h = TreeView_GetChild(m_hTree, hNode); h != nullptr; h = TreeView_GetNextSibling(m_hTree, h))
+        PopulateNode(h);
+    *pResult = 0;
+}
+
+void CBrowseItemsDlg::OnSelChanged(NMHDR* pNMHDR, LRESULT* pResult) {
+    HTREEITEM hNode = reinterpret_cast<NMTREEVIEWA*>(pNMHDR)->itemNew.hItem;
+    m_hCurrent = hNode;
+    *pResult = 0;
+    if (hNode == nullptr || !IsLeaf(hNode)) {
+        // No selection, or a branch (with children or without): nothing to add singly.
+        ::SetWindowTextA(m_hIdEdit, "");
+        EnableDlgItem(IDC_BROWSE_ADD_ITEM, FALSE);
+        EnableDlgItem(IDC_BROWSE_ADD_BRANCH, hNode != nullptr);
+        return;
+    }
+    size_t index = static_cast<size_t>(NodeData(hNode) - 1);
+    if (index < m_itemIds.size()) ::SetWindowTextA(m_hIdEdit, m_itemIds[index]);
+    EnableDlgItem(IDC_BROWSE_ADD_ITEM, TRUE);
+    EnableDlgItem(IDC_BROWSE_ADD_BRANCH, FALSE);
+}
+
+void CBrowseItemsDlg::OnAddItem() {
+    char id[kIdSize] = {};
+    ::GetWindowTextA(m_hIdEdit, id, kIdSize);
+    if (m_pParentView != nullptr) m_pParentView->AddItem("", id);
+}
+
+void CBrowseItemsDlg::OnAddBranch() {
+    CWaitCapture wait(m_hWnd);
+    // Where the library cannot move to the branch, its position is somewhere else, and
+    // browsing there would add another branch's leaves: add nothing instead.
+    if (!OpcSetBrowsePosition(m_hServer, BuildNodePath(m_hCurrent))) return;
+    int leaves = OpcBrowseNames(m_hServer, KOBRIX_BROWSE_FLAT);
+    for (int index = 0; index < leaves; ++index) {
+        char name[kNameSize] = {};
+        if (!OpcGetBrowseName(m_hServer, index, name, kNameSize)) continue;
+        name[kNameSize - 1] = '\0';
+        if (m_pParentView != nullptr) m_pParentView->AddItem("", name);
+    }
+}
+
+void CBrowseItemsDlg::OnDblClkTree(NMHDR*, LRESULT* pResult) {
+    *pResult = 0;  // the tree still opens or closes the node itself
+    HTREEITEM hNode = TreeView_GetSelection(m_hTree);
+    // Only leaves are items; a branch, even one without children, has no id of its own.
+    if (hNode == nullptr || TreeView_GetChild(m_hTree, hNode) != nullptr || !IsLeaf(hNode)) return;
+    if (m_pParentView != nullptr) m_pParentView->AddItem("", BuildNodePath(hNode));
+}
+
+void CBrowseItemsDlg::OnCancel() {
+    m_itemIds.clear();
+    CDialog::OnCancel();
+}

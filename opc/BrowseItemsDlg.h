@@ -1,0 +1,57 @@
+#pragma once
+// The address-space browser (dialog 131): the OPC server's branches and leaves as a tree
+// filled lazily, one level ahead of what is open, from which the user adds single items,
+// every leaf below a branch, or an item id typed by hand. Every add goes at once to the
+// main view (CVantrelView::AddItem); the dialog itself returns nothing.
+//
+// Tree node data: a leaf carries 1 + the index of its item id in m_itemIds; branches and
+// the root carry 0. A branch that turned out to have no children therefore still tells
+// itself apart from a leaf and never offers another leaf's id.
+//
+// Threading: the user-interface thread; every library call is synchronous.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
+#include "win/Dialog.h"
+
+class CVantrelView;
+
+class CBrowseItemsDlg : public CDialog {
+  public:
+    explicit CBrowseItemsDlg(CWnd* pParent = nullptr);
+
+    CVantrelView* m_pParentView = nullptr;  // receives the added items
+    int m_hServer = -1;                     // the selected connection's server
+
+  protected:
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+
+    // Fills a node's children from the library unless it already has some; FALSE when
+    // the library would not move to the node.
+    BOOL PopulateNode(HTREEITEM hNode);
+    // The dotted path of a node below the root ("" for the root itself).
+    CString BuildNodePath(HTREEITEM hNode) const;
+    // The part of a browse name after its last '.' (the whole name when it has none).
+    static CString ShortName(const char* name);
+
+    HTREEITEM InsertNode(HTREEITEM hParent, const char* text, LPARAM data);
+    LPARAM NodeData(HTREEITEM hNode) const;
+    BOOL IsLeaf(HTREEITEM hNode) const { return NodeData(hNode) > 0; }
+
+    void OnItemExpanding(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnSelChanged(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnAddItem();
+    void OnAddBranch();
+    void OnDblClkTree(NMHDR* pNMHDR, LRESULT* pResult);
+
+    HTREEITEM m_hRoot = nullptr;
+    HTREEITEM m_hCurrent = nullptr;  // last selected or expanded node: "Add Branch" works on it
+    HWND m_hTree = nullptr;
+    HWND m_hIdEdit = nullptr;
+    std::vector<CString> m_itemIds;  // one per leaf ever inserted, in insertion order
+
+    DECLARE_MESSAGE_MAP()
+};

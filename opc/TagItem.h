@@ -1,0 +1,39 @@
+#pragma once
+// One OPC item of a connection, published to DDE clients as item m_strTagName of the
+// connection's topic. Holds the last value, quality and timestamp the server reported.
+//
+// Ownership: owned by its CServerConnection (deleted through CObject's virtual
+// destructor); owns its value and its drag source. The DDE string handle is never freed.
+// Threading: the user-interface thread only.
+#include <windows.h>
+#include <ole2.h>
+#include <ddeml.h>
+
+#include "variant/variant.h"
+#include "win/CString.h"
+#include "win/ObArray.h"
+
+class CFile;
+
+class CTagItem : public CObject {
+  public:
+    CTagItem();
+    ~CTagItem() override;
+    CTagItem(const CTagItem&) = delete;
+    CTagItem& operator=(const CTagItem&) = delete;
+
+    // Reads / writes the item's "TagName" entry (persist/ConfigRecords.cpp). Load answers
+    // FALSE, with nothing changed, when the file holds no such entry at its position.
+    BOOL Load(CFile& file);
+    void Save(CFile& file) const;
+
+    int m_bAdvisePending = 0;  // a DDE client started a link; the next flush posts the advise
+    CString m_strTagName;      // the OPC item id and the DDE item name; never changes
+    CString m_strExtra;        // kept but never shown, stored or passed on
+    int m_hItem = -1;          // the library's item handle, as it returned it
+    FILETIME m_ftTimeStamp;    // UTC timestamp of the last value (creation time at first)
+    DWORD m_dwQuality = 0;     // OPC quality word as delivered; 0 = bad
+    VARIANT m_vValue;          // current value; VT_EMPTY until the first data change
+    HSZ m_hszItem = nullptr;   // DDE string handle of m_strTagName
+    CObject* m_pDragItem = nullptr;  // the row's drag source, made on its first drag; owned
+};
