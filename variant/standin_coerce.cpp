@@ -100,9 +100,14 @@ HRESULT IntegerFromReal(double d, IntType to, uint64_t* pattern) {
     *pattern = to.bits == 64 ? uint64_t{INT64_MAX} : (to.bits == 32 ? (to.isSigned ? 0x7FFFFFFFu : 0xFFFFFFFFu) : UINT64_MAX);
     return S_OK;
   }
-  const double lower = to.isSigned ? -std::ldexp(1.0, to.bits - 1) - 0.5 : -0.5;
-  const double upper = (to.isSigned ? std::ldexp(1.0, to.bits - 1) : std::ldexp(1.0, to.bits)) - 0.5;
-  if (d < lower || d >= upper) return DISP_E_OVERFLOW;
+  if (to.bits == 64 && to.isSigned) {
+    // The real one admits only doubles within +-2^62 for I8.
+    if (d < -4611686018427387904.0 || d >= 4611686018427387904.0) return DISP_E_OVERFLOW;
+  } else {
+    const double lower = to.isSigned ? -std::ldexp(1.0, to.bits - 1) - 0.5 : -0.5;
+    const double upper = (to.isSigned ? std::ldexp(1.0, to.bits - 1) : std::ldexp(1.0, to.bits)) - 0.5;
+    if (d < lower || d >= upper) return DISP_E_OVERFLOW;
+  }
   const double r = std::nearbyint(d);  // half to even in the default rounding mode
   if (to.isSigned) {
     *pattern = static_cast<uint64_t>(r <= -9223372036854775808.0 ? INT64_MIN : static_cast<int64_t>(r));
@@ -112,19 +117,27 @@ HRESULT IntegerFromReal(double d, IntType to, uint64_t* pattern) {
   return S_OK;
 }
 
+// As the real one computes it: the low and high parts apart (so that a negative zero
+// comes out as +0).
 double DecimalToDouble(const DECIMAL& dec) {
+  const bool negative = (dec.sign & DECIMAL_NEG) != 0;
   double divisor = 1.0;
   for (int i = 0; i < dec.scale; ++i) divisor *= 10.0;
   double high = 0.0;
-  if (dec.Hi32) high = static_cast<double>(dec.Hi32) / divisor * 4294967296.0 * 4294967296.0;
-  double value = static_cast<double>(dec.Lo64) / divisor + high;
-  return (dec.sign & DECIMAL_NEG) ? -value : value;
+  if (dec.Hi32) {
+    high = static_cast<double>(dec.Hi32) / divisor * 4294967296.0 * 4294967296.0;
+    if (negative) high = -high;
+  }
+  const double low = static_cast<double>(dec.Lo64) / divisor;
+  return (negative ? -low : low) + high;
 }
 
+// Scaled in extended precision, as the real one does: 0.00005 (a hair above the half)
+// becomes 1, and 123456789012345 scales exactly.
 HRESULT CyFromDouble(double d, CY* out) {
   if (!(d >= -922337203685477.5808 && d < 922337203685477.5808)) return DISP_E_OVERFLOW;
-  const double scaled = std::nearbyint(d * 10000.0);
-  if (scaled >= 9223372036854775808.0 || scaled < -9223372036854775808.0) return DISP_E_OVERFLOW;
+  const long double scaled = std::nearbyint(static_cast<long double>(d) * 10000.0L);
+  if (scaled >= 9223372036854775808.0L || scaled < -9223372036854775808.0L) return DISP_E_OVERFLOW;
   out->int64 = static_cast<int64_t>(scaled);
   return S_OK;
 }
@@ -153,6 +166,7 @@ HRESULT DecimalFromDigits(bool negative, const std::string& digits, int exponent
   bool roundUp = false;
   if (excess > 0) {
     if (excess > scale) return DISP_E_OVERFLOW;
+    if (static_cast<size_t>(excess) > kept.size()) kept.insert(0, static_cast<size_t>(excess) - kept.size(), '0');
     const size_t cut = kept.size() - static_cast<size_t>(excess);
     const char first = kept[cut];
     const bool sticky = kept.find_first_not_of('0', cut + 1) != std::string::npos;
@@ -177,23 +191,40 @@ HRESULT DecimalFromDigits(bool negative, const std::string& digits, int exponent
 }
 
 // oleaut32 gives a real's decimal the real's own significant digits (16 for a double,
-// 7 for a float); whole numbers that fit 64 bits are taken exactly.
+// 7 for a float); whole numbers are taken exactly.
 HRESULT DecimalFromReal(double d, int significant, DECIMAL* dec) {
   if (std::isnan(d)) return DISP_E_BADVARTYPE;
   if (!(std::fabs(d) < 79228162514264337593543950336.0)) return DISP_E_OVERFLOW;
   const bool negative = d < 0;
   const double magnitude = std::fabs(d);
-  if (magnitude == std::floor(magnitude) && magnitude < 18446744073709551616.0) {
-    SetDecimal(dec, negative, static_cast<uint64_t>(magnitude), 0);
+  if (magnitude == std::floor(magnitude)) {  // whole numbers are taken exactly
+    SetDecimal(dec, negative, static_cast<unsigned __int128>(magnitude), 0);
     return S_OK;
   }
+  // One digit more than kept, then rounded half up: the real one's double rounding
+  // (1/7 gives ...429, where a single rounding gives ...428).
   char text[64];
-  std::snprintf(text, sizeof text, "%.*e", significant - 1, magnitude);
+  std::snprintf(text, sizeof text, "%.*e", significant, magnitude);
   std::string digits;
   const char* p = text;
   for (; *p && *p != 'e'; ++p)
     if (*p >= '0' && *p <= '9') digits += *p;
-  const int power = *p == 'e' ? std::atoi(p + 1) : 0;
+  int power = *p == 'e' ? std::atoi(p + 1) : 0;
+  const bool up = digits.back() >= '5';
+  digits.pop_back();
+  for (size_t i = digits.size(); up && i-- > 0;) {
+    if (digits[i] == '9') {
+      digits[i] = '0';
+      if (i == 0) {
+        digits.insert(digits.begin(), '1');
+        digits.pop_back();
+        ++power;
+      }
+    } else {
+      ++digits[i];
+      break;
+    }
+  }
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
   const int exponent = power - static_cast<int>(digits.size()) + 1;
   if (exponent < -28 - 16) {  // far below the smallest decimal: zero
@@ -318,7 +349,9 @@ HRESULT ToDate(const Source& src, VARIANT* dest) {
   double d = 0;
   HRESULT hr = ToDouble(src, &d);
   if (FAILED(hr)) return hr;
-  if (!DateInRange(d)) return DISP_E_OVERFLOW;
+  // The real one checks the range for everything but floats and currency.
+  const bool unchecked = src.single || src.kind == Kind::kCurrency;
+  if (!unchecked && !DateInRange(d)) return DISP_E_OVERFLOW;
   dest->date = d;
   return S_OK;
 }
@@ -408,7 +441,7 @@ HRESULT ToText(const Source& src, USHORT flags, VARIANT* dest) {
     }
     case Kind::kDecimal: {
       const DECIMAL& dec = src.v->decVal;
-      text = FormatScaled((dec.sign & DECIMAL_NEG) != 0, dec.Hi32, dec.Lo64, dec.scale);
+      text = FormatScaled(dec.sign != 0, dec.Hi32, dec.Lo64, dec.scale);
       break;
     }
     default: return DISP_E_TYPEMISMATCH;
@@ -479,6 +512,10 @@ HRESULT Coerce(VARIANT* dest, VARIANT* src, USHORT flags, VARTYPE vt) {
                         vt == VT_BOOL || vt == VT_DECIMAL;
     return (scalar && !src->pdispVal) ? DISP_E_BADVARTYPE : DISP_E_TYPEMISMATCH;
   }
+
+  if (from == VT_DECIMAL && vt != VT_BSTR &&
+      (src->decVal.scale > 28 || (src->decVal.sign & ~DECIMAL_NEG)))
+    return E_INVALIDARG;  // a malformed decimal has no value
 
   const Source source = Classify(src);
   if (source.kind == Kind::kOther) return DISP_E_TYPEMISMATCH;  // NULL, ERROR, objects, ...

@@ -6,13 +6,16 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace qv_standin {
 namespace {
 
 bool IsBlank(OLECHAR c) {
-  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r' || c == 0x00A0;
+  return c == u' ' || (c >= u'\t' && c <= u'\r') || c == 0x0085 || c == 0x00A0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 bool IsDigit(OLECHAR c) { return c >= u'0' && c <= u'9'; }
 bool IsLetter(OLECHAR c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
@@ -116,8 +119,10 @@ HRESULT ParseNumber(const OLECHAR* text, ParsedNumber* out) {
       any = true;
     }
     if (*p == u'.') {
-      for (++p; IsDigit(*p); ++p, ++fraction) {
+      for (++p; IsDigit(*p) || (*p == u',' && any); ++p) {
+        if (*p == u',') continue;  // and are skipped even after the decimal point
         digits += static_cast<char>(*p);
+        ++fraction;
         any = true;
       }
     }
@@ -159,16 +164,17 @@ HRESULT ParseNumber(const OLECHAR* text, ParsedNumber* out) {
     }
   }
   if (*p != 0 || parens != closed) return DISP_E_TYPEMISMATCH;
-  out->negative = sign == u'-' || parens;
-  if (out->radix && out->negative) return DISP_E_TYPEMISMATCH;
+  // A sign or parentheses do not negate a radix number.
+  out->negative = !out->radix && (sign == u'-' || parens);
   return S_OK;
 }
 
 HRESULT ParsedToDouble(const ParsedNumber& number, double* out) {
   if (number.radix) {
-    // The real one gives radix numbers a double only up to the largest I4.
-    if (number.radixValue > 0x7FFFFFFFu) return DISP_E_OVERFLOW;
-    *out = static_cast<double>(number.radixValue);
+    // The real one reads a radix number as a 32-bit integer here: up to 0x80000000,
+    // which comes out negative.
+    if (number.radixValue > 0x80000000u) return DISP_E_OVERFLOW;
+    *out = static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(number.radixValue)));
     return S_OK;
   }
   double whole = 0;
@@ -210,11 +216,11 @@ HRESULT ParsedToInteger(const ParsedNumber& number, int bits, bool isSigned, int
 }
 
 bool ParseBoolWord(const OLECHAR* text, VARIANT_BOOL* out) {
-  if (EqualsNoCase(text, "true") || EqualsNoCase(text, "#true#")) {
+  if (EqualsNoCase(text, "true") || std::u16string(text) == u"#TRUE#") {
     *out = VARIANT_TRUE;
     return true;
   }
-  if (EqualsNoCase(text, "false") || EqualsNoCase(text, "#false#")) {
+  if (EqualsNoCase(text, "false") || std::u16string(text) == u"#FALSE#") {
     *out = VARIANT_FALSE;
     return true;
   }
@@ -227,6 +233,7 @@ namespace {
 
 const char* const kMonths[] = {"january", "february", "march", "april", "may", "june", "july",
                                "august", "september", "october", "november", "december"};
+const char* const kWeekdays[] = {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"};
 
 struct Token {
   enum Kind { kNumber, kMonth, kAm, kPm } kind;
@@ -236,14 +243,14 @@ struct Token {
   bool dateSep = false;  // followed by '/' or '-'
 };
 
-int MonthFromWord(const std::u16string& word) {
-  for (int m = 0; m < 12; ++m) {
-    const char* name = kMonths[m];
-    const size_t length = std::strlen(name);
+// 1-12 for a month's full name or first three letters, 0 otherwise.
+int FindName(const std::u16string& word, const char* const* names, int count) {
+  for (int i = 0; i < count; ++i) {
+    const size_t length = std::strlen(names[i]);
     if (word.size() != length && word.size() != 3) continue;
     bool match = true;
-    for (size_t i = 0; i < word.size() && match; ++i) match = word[i] == static_cast<OLECHAR>(name[i]);
-    if (match) return m + 1;
+    for (size_t k = 0; k < word.size() && match; ++k) match = word[k] == static_cast<OLECHAR>(names[i][k]);
+    if (match) return i + 1;
   }
   return 0;
 }
@@ -263,11 +270,12 @@ HRESULT Tokenize(const OLECHAR* p, std::vector<Token>* tokens) {
         tokens->push_back(Token{Token::kAm});
       } else if (word == u"pm" || word == u"p") {
         tokens->push_back(Token{Token::kPm});
-      } else {
+      } else if (const int month = FindName(word, kMonths, 12)) {
         Token t{Token::kMonth};
-        t.value = MonthFromWord(word);
-        if (!t.value) return DISP_E_TYPEMISMATCH;
+        t.value = month;
         tokens->push_back(t);
+      } else if (!FindName(word, kWeekdays, 7)) {  // a day's name is read over
+        return DISP_E_TYPEMISMATCH;
       }
     } else if (*p == u':' || *p == u'.') {
       if (tokens->empty() || tokens->back().kind != Token::kNumber || tokens->back().timeSep)
@@ -290,8 +298,61 @@ HRESULT Tokenize(const OLECHAR* p, std::vector<Token>* tokens) {
 }
 
 int FullYear(const Token& t) {
-  if (t.digits <= 2) return t.value < 50 ? 2000 + t.value : 1900 + t.value;  // two-digit window
+  if (t.value < 50) return 2000 + t.value;  // years below 100 fall in 1950-2049
+  if (t.value < 100) return 1900 + t.value;
   return t.value;
+}
+
+// The calendar date from the date tokens: three numbers (month/day/year, or year-month-day
+// when the first has more than two digits), a month's name with day and year or with a
+// year alone, or year-month. Forms that need today's year are not handled.
+HRESULT DateFromTokens(const std::vector<Token>& date, int* year, int* month, int* day) {
+  int names = 0;
+  std::vector<Token> numbers;
+  for (const Token& t : date) {
+    if (t.kind == Token::kMonth) {
+      ++names;
+      *month = t.value;
+    } else {
+      numbers.push_back(t);
+    }
+  }
+  if (names > 1) return DISP_E_TYPEMISMATCH;
+  if (names == 1) {
+    if (numbers.size() == 2) {  // "Jan 15, 2024", "15 January 2024"
+      *day = numbers[0].value;
+      *year = FullYear(numbers[1]);
+    } else if (numbers.size() == 1 && numbers[0].digits > 2) {  // "Jan 2024"
+      *day = 1;
+      *year = numbers[0].value;
+    } else {
+      return DISP_E_TYPEMISMATCH;
+    }
+  } else if (numbers.size() == 3) {
+    if (numbers[0].digits > 2) {  // "2024-01-15", "2024/1/15"
+      *year = numbers[0].value;
+      *month = numbers[1].value;
+      *day = numbers[2].value;
+    } else {  // "1/15/2024"; a month above 12 trades places with the day
+      *month = numbers[0].value;
+      *day = numbers[1].value;
+      *year = FullYear(numbers[2]);
+      if (*month > 12 && *day <= 12) std::swap(*month, *day);
+    }
+  } else if (numbers.size() == 2 && numbers[0].digits > 2) {  // "2024-01"
+    *year = numbers[0].value;
+    *month = numbers[1].value;
+    *day = 1;
+  } else if (numbers.size() == 2 && (numbers[1].value == 0 || numbers[1].value > 31)) {
+    *month = numbers[0].value;  // "12,34", "1 000": a month and a year that cannot be a day
+    *year = FullYear(numbers[1]);
+    *day = 1;
+  } else {
+    return DISP_E_TYPEMISMATCH;
+  }
+  if (*year < 100 || *year > 9999 || *month < 1 || *month > 12 || *day < 1 || *day > DaysInMonth(*year, *month))
+    return DISP_E_TYPEMISMATCH;
+  return S_OK;
 }
 
 }  // namespace
@@ -300,23 +361,31 @@ HRESULT ParseDate(const OLECHAR* text, DATE* out) {
   std::vector<Token> tokens;
   HRESULT hr = Tokenize(text, &tokens);
   if (FAILED(hr)) return hr;
+  if (tokens.empty()) return DISP_E_TYPEMISMATCH;
 
-  // The time: numbers joined by ':' or '.', optionally followed by AM or PM.
+  // The time: two or three numbers joined by ':' or '.', or an hour alone, either of
+  // them optionally followed by AM or PM. The rest is the date.
   std::vector<int> time;
   std::vector<Token> date;
   int meridiem = 0;  // 0 none, 1 AM, 2 PM
   bool timeDone = false;
   for (size_t i = 0; i < tokens.size(); ++i) {
     const Token& t = tokens[i];
+    const bool afterTimeSep = i > 0 && tokens[i - 1].timeSep;
     if (t.kind == Token::kAm || t.kind == Token::kPm) {
-      if (meridiem || time.empty()) return DISP_E_TYPEMISMATCH;
+      if (meridiem) return DISP_E_TYPEMISMATCH;
+      if (time.empty()) {  // "5 PM": the number before is the hour
+        if (date.empty() || date.back().kind != Token::kNumber) return DISP_E_TYPEMISMATCH;
+        time = {date.back().value, 0};
+        date.pop_back();
+        timeDone = true;
+      }
       meridiem = t.kind == Token::kAm ? 1 : 2;
-    } else if (t.kind == Token::kNumber && (t.timeSep || (i > 0 && tokens[i - 1].timeSep))) {
-      if (timeDone && !(i > 0 && tokens[i - 1].timeSep)) return DISP_E_TYPEMISMATCH;
+    } else if (t.kind == Token::kNumber && (t.timeSep || afterTimeSep)) {
+      if (timeDone && !afterTimeSep) return DISP_E_TYPEMISMATCH;
       time.push_back(t.value);
       if (!t.timeSep) timeDone = true;
     } else {
-      if (!time.empty() && !timeDone) return DISP_E_TYPEMISMATCH;
       date.push_back(t);
     }
   }
@@ -326,52 +395,23 @@ HRESULT ParseDate(const OLECHAR* text, DATE* out) {
     hour = time[0];
     minute = time[1];
     second = time.size() == 3 ? time[2] : 0;
-    if (meridiem) {
-      if (hour > 12) return DISP_E_TYPEMISMATCH;
-      if (meridiem == 1 && hour == 12) hour = 0;
-      if (meridiem == 2 && hour < 12) hour += 12;
-    }
+    if (meridiem == 1 && hour == 12) hour = 0;
+    if (meridiem == 2 && hour < 12) hour += 12;
     if (hour > 23 || minute > 59 || second > 59) return DISP_E_TYPEMISMATCH;
   }
 
   int year = 1899, month = 12, day = 30;
   if (!date.empty()) {
-    int monthToken = -1;
-    std::vector<Token> numbers;
-    for (size_t i = 0; i < date.size(); ++i) {
-      if (date[i].kind == Token::kMonth) {
-        if (monthToken >= 0) return DISP_E_TYPEMISMATCH;
-        monthToken = static_cast<int>(i);
-        month = date[i].value;
-      } else {
-        numbers.push_back(date[i]);
-      }
-    }
-    if (monthToken >= 0) {
-      // "Jan 15, 2024", "January 15, 2024", "15 January 2024": day, then year.
-      if (numbers.size() != 2) return DISP_E_TYPEMISMATCH;
-      day = numbers[0].value;
-      year = FullYear(numbers[1]);
-    } else {
-      if (numbers.size() != 3) return DISP_E_TYPEMISMATCH;  // one or two numbers: not handled
-      if (numbers[0].digits > 2) {  // "2024-01-15", "2024/01/15"
-        year = FullYear(numbers[0]);
-        month = numbers[1].value;
-        day = numbers[2].value;
-      } else {  // "1/15/2024"; a month above 12 swaps with the day
-        month = numbers[0].value;
-        day = numbers[1].value;
-        year = FullYear(numbers[2]);
-        if (month > 12 && day <= 12) std::swap(month, day);
-      }
-    }
-    if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
-      return DISP_E_TYPEMISMATCH;
+    hr = DateFromTokens(date, &year, &month, &day);
+    if (FAILED(hr)) return hr;
   }
-
-  const double days = static_cast<double>(DaysFromCivil(year, month, day) - kEpoch);
-  const double fraction = (hour * 3600 + minute * 60 + second) / 86400.0;
-  *out = days < 0 ? days - fraction : days + fraction;
+  // Added part by part, as the real one does, so that the last bit agrees.
+  double value = static_cast<double>(DaysFromCivil(year, month, day) - kEpoch);
+  const double sign = value < 0 ? -1.0 : 1.0;
+  value += hour / 24.0 * sign;
+  value += minute / 1440.0 * sign;
+  value += second / 86400.0 * sign;
+  *out = value;
   return S_OK;
 }
 
@@ -427,6 +467,7 @@ HRESULT FormatDate(DATE value, std::u16string* out) {
 
 std::u16string FormatReal(double value, int precision) {
   char text[64];
+  if (std::isnan(value) && std::signbit(value)) return u"-NAN(IND)";  // the CRT's form
   std::snprintf(text, sizeof text, "%.*G", precision, value);
   // No negative zero: "-0" (or "-0.000") reads as "0", as in the real one.
   if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1)) std::memmove(text, text + 1, std::strlen(text));

@@ -34,12 +34,14 @@ HRESULT ParsedToDouble(const ParsedNumber& number, double* out);
 // integers are checked against `bits` and taken as that many bits' pattern.
 HRESULT ParsedToInteger(const ParsedNumber& number, int bits, bool isSigned, int64_t* out);
 
-// "True"/"False" (any case) and "#TRUE#"/"#FALSE#".
+// "True"/"False" in any case, and "#TRUE#"/"#FALSE#" exactly.
 bool ParseBoolWord(const OLECHAR* text, VARIANT_BOOL* out);
 
 // Dates and times in the en-US forms: "1/15/2024", "2024-01-15", "Jan 15, 2024",
-// "15 January 2024", "12:30", "12:30:45 PM", "1.5" (a time, 1:05), and a date followed
-// by a time. DISP_E_TYPEMISMATCH otherwise.
+// "15 January 2024", "Monday, January 15, 2024", "12:30", "12:30:45 PM", "5 PM",
+// "1.5" (a time, 1:05), and a date with a time before or after it.
+// DISP_E_TYPEMISMATCH otherwise, also for forms the real one completes with today's
+// year ("1/15") and for the month-and-year forms "1,234" and "1 000".
 HRESULT ParseDate(const OLECHAR* text, DATE* out);
 
 // printf "%.<precision>G" as oleaut32 uses it (15 digits for R8, 7 for R4), without a
