@@ -24,14 +24,6 @@ void CVantrelView::OnConnectButton() {
     else RemoveConnection(index);
 }
 
-// Entry point of the new-connection sequence (server choice, alias and group parameters).
-// Its three dialogs come with the connect-dialog feature; until then a click does nothing.
-void CVantrelView::ConnectNewServer() {}
-
-// Entry point of the address-space browser that adds items; it comes with the browser
-// feature. Until then a click does nothing.
-void CVantrelView::OnAddItemButton() {}
-
 void CVantrelView::ReconnectServer(int index) {
     CServerConnection* conn = GetConnection(index);
     if (conn == nullptr) return;

@@ -22,17 +22,19 @@ const int kListLabelSize = 400;  // row labels: at most 399 characters
 
 }  // namespace
 
-// Click, right click, delete and drag of list rows come with the link-copy and deletion
-// features; their entries join this table then.
 BEGIN_MESSAGE_MAP(CVantrelView, CFormView)
     ON_NOTIFY(TCN_SELCHANGE, IDC_SERVER_TAB, OnSelchangeTab)
     ON_BN_CLICKED(IDC_CONNECT, OnConnectButton)
     ON_BN_CLICKED(IDC_ADD_ITEM, OnAddItemButton)
+    ON_NOTIFY(NM_CLICK, IDC_ITEM_LIST, OnClickList)
+    ON_NOTIFY(NM_RCLICK, IDC_ITEM_LIST, OnRclickList)
+    ON_COMMAND(ID_EDIT_CUT, OnEditCut)
     ON_BN_CLICKED(IDC_RESUME, OnResumeUpdates)
     ON_BN_CLICKED(IDC_SUSPEND, OnSuspendUpdates)
     ON_STN_CLICKED(IDC_HELP_ICON, OnHelpIcon)
     ON_WM_DESTROY()
     ON_WM_TIMER()
+    ON_NOTIFY(LVN_BEGINDRAG, IDC_ITEM_LIST, OnBegindragList)
     ON_MESSAGE(WM_SERVER_SHUTDOWN, OnServerShutdown)
     ON_MESSAGE(WM_FLUSH_ADVISES, OnFlushAdvises)
 END_MESSAGE_MAP()

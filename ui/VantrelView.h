@@ -51,11 +51,21 @@ class CVantrelView : public CFormView {
     void UpdateStatusLine();
     void UpdateItemRow(int row, CTagItem* item);
 
-    // Connection workflow (opc/ConnectionWorkflow.cpp).
+    // Connection workflow (opc/ConnectionWorkflow.cpp; the new connection in opc/ConnectWorkflow.cpp).
     void ConnectNewServer();
     void ReconnectServer(int index);
     void RemoveConnection(int index);
     void UpdateConnectButton();
+
+    // Adding items (opc/AddItem.cpp): one item to the selected connection, at once in the
+    // library, the DDE side and the list.
+    void AddItem(const char* extra, const char* itemId);
+
+    // The DDE link of a row (ui/LinkCopy.cpp): "=Quorvane|alias!tag", or with the tag
+    // between apostrophes when quoted; and the row whose band holds the list's client y
+    // (only fully visible rows count), or -1.
+    static CString BuildLinkText(const CServerConnection* conn, const CTagItem* item, BOOL quoted);
+    static int HitTestRow(HWND hList, int y);
 
     // An OPC data change, from OpcDataChangeProc (opc/Notifications.cpp).
     void OnOpcDataChange(int hServer, int hGroup, int hItem, const VARIANT* value, DWORD timeLow, DWORD timeHigh,
@@ -75,11 +85,15 @@ class CVantrelView : public CFormView {
     void OnSelchangeTab(NMHDR* pNMHDR, LRESULT* pResult);
     void OnConnectButton();
     void OnAddItemButton();
+    void OnClickList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnRclickList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnEditCut();
     void OnResumeUpdates();
     void OnSuspendUpdates();
     void OnHelpIcon();
     void OnDestroy();
     void OnTimer(UINT_PTR nIDEvent);
+    void OnBegindragList(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnServerShutdown(WPARAM wParam, LPARAM lParam);
     LRESULT OnFlushAdvises(WPARAM wParam, LPARAM lParam);
 
