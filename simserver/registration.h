@@ -1,0 +1,17 @@
+#pragma once
+// Registry entries of the two simulation server classes (QuorvaneSim.exe /RegServer,
+// /UnregServer). Runs on the main thread before any class object is registered.
+#include <windows.h>
+
+namespace sim {
+
+// Class ids of the two simulation servers.
+extern const CLSID CLSID_QuorvaneSimulation;      // Quorvane.Simulation.1 (hierarchical)
+extern const CLSID CLSID_QuorvaneSimulationFlat;  // Quorvane.SimulationFlat.1 (flat)
+
+// da1Only: list the classes under the DA 1.0 category only (for clients that must fall
+// back to DA 1.0 enumeration); otherwise under DA 2.0 only.
+HRESULT RegisterServer(bool da1Only);
+HRESULT UnregisterServer();
+
+}  // namespace sim

@@ -1,0 +1,181 @@
+#pragma once
+// Raw-COM client helpers for the simulation server tests: activation, sinks that record
+// what arrives, a message pump, and RAII wrappers that release everything they made so
+// the server can exit by itself.
+// Threading: everything here runs on the test's single-threaded apartment (the main
+// thread); callbacks arrive on it while pump() dispatches messages.
+#include "opcda.h"
+#include "simserver/com_util.h"
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace simtest {
+
+using sim::ComPtr;
+using sim::Variant;
+
+constexpr wchar_t kHierarchical[] = L"Quorvane.Simulation.1";
+constexpr wchar_t kFlat[] = L"Quorvane.SimulationFlat.1";
+
+// Activates a server object out of process by ProgID.
+HRESULT Connect(const wchar_t* progId, ComPtr<IOPCServer>& server);
+
+// Dispatches messages until done() or the timeout; true if done() became true.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// Dispatches messages for a while.
+void PumpFor(DWORD ms);
+
+template <class I>
+ComPtr<I> Query(IUnknown* unk, const IID& iid) {
+    ComPtr<I> out;
+    if (unk) unk->QueryInterface(iid, reinterpret_cast<void**>(out.put()));
+    return out;
+}
+
+// One item value as received in a callback.
+struct Received {
+    DWORD transactionId;
+    OPCHANDLE group;
+    OPCHANDLE item;
+    Variant value;
+    WORD quality;
+    FILETIME stamp;
+    HRESULT error;
+    DWORD threadId;
+    ULONGLONG tick;  // GetTickCount64 at arrival
+    DWORD call;      // which callback (1, 2, ...)
+};
+
+// Client-side IOPCDataCallback that records every value.
+class DataSink final : public IOPCDataCallback {
+public:
+    DataSink() = default;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP OnDataChange(DWORD dwTransid, OPCHANDLE hGroup, HRESULT hrMasterquality, HRESULT hrMastererror,
+                              DWORD dwCount, OPCHANDLE* phClientItems, VARIANT* pvValues, WORD* pwQualities,
+                              FILETIME* pftTimeStamps, HRESULT* pErrors) override;
+    STDMETHODIMP OnReadComplete(DWORD dwTransid, OPCHANDLE hGroup, HRESULT hrMasterquality, HRESULT hrMastererror,
+                                DWORD dwCount, OPCHANDLE* phClientItems, VARIANT* pvValues, WORD* pwQualities,
+                                FILETIME* pftTimeStamps, HRESULT* pErrors) override;
+    STDMETHODIMP OnWriteComplete(DWORD dwTransid, OPCHANDLE hGroup, HRESULT hrMastererr, DWORD dwCount,
+                                 OPCHANDLE* pClienthandles, HRESULT* pErrors) override;
+    STDMETHODIMP OnCancelComplete(DWORD dwTransid, OPCHANDLE hGroup) override;
+
+    std::vector<Received> changes;      // OnDataChange values
+    std::vector<Received> reads;        // OnReadComplete values
+    std::vector<std::pair<OPCHANDLE, HRESULT>> writes;  // OnWriteComplete results
+    std::vector<DWORD> writeTransactions;
+    DWORD dataChangeCalls = 0;
+    std::vector<DWORD> callSizes;  // values per OnDataChange
+    // Values received for one client item handle, in order.
+    std::vector<const Received*> of(OPCHANDLE item) const;
+
+private:
+    ~DataSink() = default;
+    void record(std::vector<Received>& into, DWORD transid, OPCHANDLE group, DWORD count, OPCHANDLE* items,
+                VARIANT* values, WORD* qualities, FILETIME* stamps, HRESULT* errors);
+    ULONG m_refs = 1;
+};
+
+// Client-side IOPCShutdown that records the reasons.
+class ShutdownSink final : public IOPCShutdown {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP ShutdownRequest(LPCWSTR szReason) override;
+
+    std::vector<std::wstring> reasons;
+    std::vector<DWORD> threads;
+
+private:
+    ~ShutdownSink() = default;
+    ULONG m_refs = 1;
+};
+
+// An advise on a connection point, undone on destruction.
+class Advise {
+public:
+    Advise() = default;
+    Advise(IUnknown* container, const IID& iid, IUnknown* sink);
+    ~Advise();
+    Advise(const Advise&) = delete;
+    Advise& operator=(const Advise&) = delete;
+    HRESULT result() const { return m_hr; }
+
+private:
+    ComPtr<IConnectionPoint> m_point;
+    DWORD m_cookie = 0;
+    HRESULT m_hr = E_FAIL;
+};
+
+// A group on a server object; RemoveGroup on destruction after its interfaces are released.
+class TestGroup {
+public:
+    TestGroup(IOPCServer* server, DWORD rate, FLOAT deadband = 0, BOOL active = TRUE, const wchar_t* name = L"");
+    ~TestGroup();
+    TestGroup(const TestGroup&) = delete;
+    TestGroup& operator=(const TestGroup&) = delete;
+
+    HRESULT addResult() const { return m_hr; }
+    DWORD revisedRate() const { return m_revised; }
+    OPCHANDLE serverHandle() const { return m_handle; }
+    IOPCItemMgt* items() const { return m_items.get(); }
+    ComPtr<IOPCSyncIO> sync() const { return Query<IOPCSyncIO>(m_items.get(), IID_IOPCSyncIO); }
+
+    // Adds one item with the given client handle; returns the server handle or 0, and the per-item error.
+    OPCHANDLE add(const wchar_t* id, OPCHANDLE client, HRESULT* error = nullptr, VARTYPE requested = VT_EMPTY);
+    // Synchronous write of one item; returns the per-item error (or the call's failure).
+    HRESULT write(OPCHANDLE item, const VARIANT& value);
+    // Synchronous read of one item.
+    HRESULT read(OPCHANDLE item, Variant& value, WORD& quality, OPCDATASOURCE source = OPC_DS_DEVICE);
+    void release();  // releases the interfaces and removes the group now
+
+private:
+    ComPtr<IOPCServer> m_server;
+    ComPtr<IOPCItemMgt> m_items;
+    OPCHANDLE m_handle = 0;
+    DWORD m_revised = 0;
+    HRESULT m_hr = E_FAIL;
+};
+
+// Writes a control tag and writes `restore` back on destruction, through a group made
+// beforehand (so that restoring works even while Control.RefuseGroups is set).
+class ControlSetting {
+public:
+    ControlSetting(IOPCServer* server, const wchar_t* id, const VARIANT& value, const VARIANT& restore);
+    ~ControlSetting();
+    HRESULT result() const { return m_hr; }
+
+private:
+    TestGroup m_group;
+    OPCHANDLE m_item = 0;
+    Variant m_restore;
+    HRESULT m_hr = E_FAIL;
+};
+
+HRESULT WriteOnce(IOPCServer* server, const wchar_t* id, const VARIANT& value);
+Variant MakeBool(bool b);
+Variant MakeI4(LONG l);
+Variant MakeR8(double d);
+Variant MakeText(const wchar_t* s);
+
+// Names listed by BrowseOPCItemIDs at the current position.
+HRESULT Browse(IOPCBrowseServerAddressSpace* browse, OPCBROWSETYPE type, std::vector<std::wstring>& names,
+               const wchar_t* filter = L"", VARTYPE vt = VT_EMPTY, DWORD rights = 0);
+// Drains an enumerator with Next(chunk); returns the names.
+HRESULT Drain(IEnumString* e, ULONG chunk, std::vector<std::wstring>& names);
+
+// The shared connection that keeps one server process running between tests.
+class KeepAlive {
+public:
+    static IOPCServer* server();
+    static void release();
+};
+
+}  // namespace simtest
