@@ -12,8 +12,12 @@
 // it, VariantCopy duplicates it. BSTRs come from SysAllocString* and are freed only by
 // SysFreeString.
 //
-// Not provided on the host: safe arrays, IDispatch::Invoke, DECIMAL arithmetic beyond
-// conversion, locales other than the default en-US one.
+// Not provided on the host: safe arrays (an array converts only to its own type),
+// IDispatch::Invoke (a live VT_DISPATCH is refused with DISP_E_TYPEMISMATCH), locales
+// other than oleaut32's default en-US, and date texts that oleaut32 completes with the
+// current year ("1/15"). Known last-bit differences: text with more than 17 digits or
+// an exponent beyond +-22 may read as a neighbouring double, and text to DECIMAL keeps
+// at most 28 decimals and no trailing zeros.
 #include <cstddef>
 #include <cstdint>
 

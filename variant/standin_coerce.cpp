@@ -96,7 +96,8 @@ HRESULT IntegerFromInteger(IntType from, int64_t s, uint64_t u, IntType to, uint
 
 HRESULT IntegerFromReal(double d, IntType to, uint64_t* pattern) {
   if (std::isnan(d)) {
-    // What the real one's rounding leaves for NaN: the conversion of NaN minus one.
+    // The real one's rounding ends in "truncate, then step down by one", and the CPU
+    // truncates NaN to its integer-indefinite value: this is what comes out.
     *pattern = to.bits == 64 ? uint64_t{INT64_MAX} : (to.bits == 32 ? (to.isSigned ? 0x7FFFFFFFu : 0xFFFFFFFFu) : UINT64_MAX);
     return S_OK;
   }
