@@ -1,0 +1,99 @@
+#pragma once
+// Test harness for KOBRIX2.dll against the simulation server out of process: the DLL bound
+// by export name, recorded callbacks, message pumping, connections that tear themselves
+// down, and control of the shared server process.
+//
+// Single-threaded: everything runs on the test's main thread, an STA that pumps messages
+// whenever it waits, which is when COM delivers the library's callbacks.
+#include "kobrix/Binding.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kbt {
+
+constexpr const char* kHierarchical = "Quorvane.Simulation.1";
+constexpr const char* kFlat = "Quorvane.SimulationFlat.1";
+
+kobrix::Binding& Opc();
+
+struct Change {
+    int server, group, item;
+    VARTYPE vt;
+    double number;      // the value as a double, where it converts
+    std::string text;   // the value as text, where it converts
+    FILETIME time;
+    DWORD quality;
+    DWORD thread;       // thread the callback ran on
+    ULONGLONG tick;     // GetTickCount64 at arrival
+};
+
+// Everything the callbacks saw, in order; tests clear them as they need.
+extern std::vector<Change> g_changes;
+extern std::vector<int> g_shutdowns;
+extern DWORD g_shutdownThread;  // thread of the last shutdown callback
+void __stdcall RecordChange(int hServer, int hGroup, int hItem, const VARIANT* value, DWORD low, DWORD high,
+                            DWORD quality);
+BOOL __stdcall RecordShutdown(int hServer);
+std::vector<Change> ChangesOf(int hItem);
+
+// Pumps messages for ms milliseconds, or until the condition holds (checked after each batch).
+void Pump(DWORD ms);
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// One server connection with one group and its items; taken down in the program's order
+// (items, group, server) on destruction.
+class Connection {
+public:
+    explicit Connection(const char* progId, DWORD rate = 100, float deadband = 0);
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection();
+    bool Ok() const { return server != -1 && group != -1; }
+    int Add(const char* itemId);   // the item handle or -1
+    int Write(int hItem, const VARIANT& value);
+    void Forget();                 // the server died: only drop the handles
+
+    int server = -1;
+    int group = -1;
+    DWORD rate;
+    float deadband;
+    std::vector<int> items;
+};
+
+// A connection held for the whole run keeps the simulation process alive between tests,
+// so that each test does not pay a server start (about 1 s under Wine).
+void EnsureKeeper();
+void DropKeeper();   // after a shutdown or a kill: the keeper's server is gone
+
+// Writes a control tag (Control.Refuse*, Control.BigBranchSize) of the shared server through
+// the keeper; the guard writes the reset value back.
+bool WriteTag(const char* itemId, const VARIANT& value);
+class TagReset {
+public:
+    TagReset(const char* itemId, VARIANT resetValue) : id_(itemId), value_(resetValue) {}
+    ~TagReset();
+
+private:
+    std::string id_;
+    VARIANT value_;
+};
+
+// Runs QuorvaneSim.exe (beside the tests) with arguments, e.g. L"/RegServer /DA1"; its exit code.
+int RunServerProgram(const wchar_t* arguments);
+
+VARIANT Bool(bool b);
+VARIANT I4(long v);
+VARIANT R8(double v);
+
+// The simulation server processes now running (Windows process ids).
+std::vector<DWORD> ServerProcesses();
+// Ends one process we started and waits for it to be gone.
+bool Kill(DWORD pid);
+// Under Wine a killed local server leaves a stale class registration in rpcss, and every
+// later activation of that class fails until rpcss restarts. Stops RpcSs (COM starts it again
+// on the next activation). Does nothing outside Wine, where rpcss copes by itself.
+bool RestartRpcSsUnderWine();
+
+}  // namespace kbt

@@ -1,0 +1,112 @@
+// Enumeration of servers, connecting and disconnecting.
+#include "Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+using namespace kbt;
+
+namespace {
+
+std::vector<std::string> Names(int count) {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) {
+        char buf[200];
+        if (Opc().OpcGetServerName(i, buf, sizeof(buf))) names.push_back(buf);
+    }
+    return names;
+}
+
+bool Has(const std::vector<std::string>& names, const char* name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string ComputerName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof(name);
+    return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+}
+
+}  // namespace
+
+// The simulation registers itself either as a DA 2.0 server or, with /DA1, as a DA 1.0 one.
+TEST(Enumerate, FindsTheSimulationUnderEachCategory) {
+    struct Registration {
+        ~Registration() { RunServerProgram(L"/RegServer"); }
+    } restore;
+    for (int selector : {1, 0}) {
+        ASSERT_EQ(RunServerProgram(selector == 1 ? L"/RegServer" : L"/RegServer /DA1"), 0);
+        int n = Opc().OpcEnumerateServers(selector, "");
+        auto names = Names(n);
+        EXPECT_EQ(static_cast<int>(names.size()), n) << "selector " << selector;
+        EXPECT_TRUE(Has(names, kHierarchical)) << "selector " << selector;
+        EXPECT_TRUE(Has(names, kFlat)) << "selector " << selector;
+        EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return _stricmp(a.c_str(), b.c_str()) < 0;
+        }));
+        EXPECT_FALSE(Has(Names(Opc().OpcEnumerateServers(1 - selector, "")), kHierarchical)) << "selector " << selector;
+    }
+    ASSERT_EQ(RunServerProgram(L"/RegServer"), 0);
+    // This machine by its other names.
+    for (std::string self : {std::string("localhost"), ComputerName(), "\\\\" + ComputerName()}) {
+        EXPECT_TRUE(Has(Names(Opc().OpcEnumerateServers(1, self.c_str())), kHierarchical)) << self;
+    }
+    EXPECT_EQ(Opc().OpcEnumerateServers(2, ""), 0);
+}
+
+TEST(Enumerate, NameBufferIsBounded) {
+    int n = Opc().OpcEnumerateServers(1, "");
+    ASSERT_GT(n, 0);
+    char buf[8];
+    std::memset(buf, 'x', sizeof(buf));
+    // "Quorvane.Simulation.1" does not fit in 5 bytes: refused, "" left, nothing beyond touched.
+    auto names = Names(n);
+    int index = static_cast<int>(std::find(names.begin(), names.end(), kHierarchical) - names.begin());
+    EXPECT_EQ(Opc().OpcGetServerName(index, buf, 5), 0);
+    EXPECT_EQ(buf[0], '\0');
+    EXPECT_EQ(buf[5], 'x');
+    EXPECT_EQ(Opc().OpcGetServerName(index, nullptr, 200), 0);
+    EXPECT_EQ(Opc().OpcGetServerName(index, buf, 0), 0);
+    EXPECT_EQ(Opc().OpcGetServerName(n, buf, sizeof(buf)), 0);
+    EXPECT_EQ(Opc().OpcGetServerName(-1, buf, sizeof(buf)), 0);
+    char exact[22];  // strlen("Quorvane.Simulation.1") + 1
+    EXPECT_EQ(Opc().OpcGetServerName(index, exact, sizeof(exact)), 1);
+    EXPECT_STREQ(exact, kHierarchical);
+}
+
+TEST(Enumerate, UnknownRemoteMachineAnswersNothingQuickly) {
+    ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(Opc().OpcEnumerateServers(1, "nohost.invalid"), 0);
+    EXPECT_EQ(Opc().OpcEnumerateServers(0, "nohost.invalid"), 0);
+    char buf[200];
+    EXPECT_EQ(Opc().OpcGetServerName(0, buf, sizeof(buf)), 0);  // the failed listing left nothing behind
+    // A remote name must never quietly give a local server.
+    EXPECT_EQ(Opc().OpcConnectServer("nohost.invalid", kHierarchical, 0), -1);
+    EXPECT_LT(GetTickCount64() - start, 10000u);
+}
+
+TEST(Connect, ConnectsByProgIdAndDisconnectStopsData) {
+    EnsureKeeper();
+    int server = -1;
+    int item = -1;
+    {
+        Connection c(kHierarchical, 100);
+        ASSERT_TRUE(c.Ok());
+        server = c.server;
+        item = c.Add("Plant.Line1.Counter");
+        ASSERT_NE(item, -1);
+        g_changes.clear();
+        EXPECT_TRUE(PumpUntil([&] { return !ChangesOf(item).empty(); }, 3000));
+    }
+    g_changes.clear();
+    Pump(600);
+    for (const Change& ch : g_changes) EXPECT_NE(ch.server, server);
+    // The same ProgID "localhost" and flat too.
+    int local = Opc().OpcConnectServer("localhost", kFlat, 0);
+    EXPECT_GT(local, 0);
+    Opc().OpcDisconnectServer(local);
+    Opc().OpcDisconnectServer(local);  // twice: the second is an unknown handle
+}

@@ -1,0 +1,85 @@
+// A server that asks its clients to go, and a server that dies under them.
+#include "Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace kbt;
+
+namespace {
+
+VARIANT Text(const wchar_t* s) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(s);
+    return v;
+}
+
+}  // namespace
+
+TEST(Failure, ShutdownRequestReachesTheCallback) {
+    EnsureKeeper();
+    Connection c(kHierarchical, 100);
+    ASSERT_TRUE(c.Ok());
+    g_shutdowns.clear();
+    VARIANT reason = Text(L"kobrix test");
+    int item = c.Add("Control.Shutdown");
+    ASSERT_NE(item, -1);
+    EXPECT_EQ(c.Write(item, reason), 1);
+    VariantClear(&reason);
+    EXPECT_TRUE(PumpUntil([&] { return std::count(g_shutdowns.begin(), g_shutdowns.end(), c.server) > 0; }, 10000));
+    EXPECT_EQ(g_shutdownThread, GetCurrentThreadId());
+    // The program's answer to a shutdown request: remove items and group, disconnect.
+    c.Forget();
+    DropKeeper();
+    // Told to go and left by its clients, the server ends; a new one starts on demand.
+    Connection again(kHierarchical, 100);
+    EXPECT_TRUE(again.Ok());
+}
+
+TEST(Failure, ServerKilledMidStream) {
+    EnsureKeeper();
+    Connection c(kHierarchical, 100);
+    ASSERT_TRUE(c.Ok());
+    int counter = c.Add("Plant.Line1.Counter");
+    int r8 = c.Add("Static.R8");
+    ASSERT_NE(r8, -1);
+    g_changes.clear();
+    ASSERT_TRUE(PumpUntil([&] { return ChangesOf(counter).size() >= 2; }, 3000));
+    auto pids = ServerProcesses();
+    ASSERT_EQ(pids.size(), 1u) << "expected the one simulation server our connections use";
+    ASSERT_TRUE(Kill(pids[0]));
+
+    // The client keeps running; every call answers failure, none hangs.
+    const ULONGLONG start = GetTickCount64();
+    Pump(500);
+    VARIANT v = R8(5);
+    EXPECT_EQ(c.Write(r8, v), 0);
+    EXPECT_EQ(c.Add("Static.I4"), -1);
+    DWORD rate = 100;
+    float band = 0;
+    EXPECT_EQ(Opc().OpcAddGroup(c.server, "Group 2", &rate, &band), -1);
+    Opc().OpcRefreshGroup(c.server, c.group, 0);
+    Opc().OpcRefreshGroup(c.server, c.group, 1);
+    WORD ns = 0;
+    EXPECT_EQ(Opc().OpcGetNamespaceType(c.server, &ns), 0);
+    EXPECT_EQ(Opc().OpcSetBrowsePosition(c.server, ""), 0);
+    EXPECT_EQ(Opc().OpcBrowseNames(c.server, 1), 0);
+    EXPECT_EQ(c.Write(r8, v), 0);  // and again, once known dead
+    g_changes.clear();
+    Pump(300);
+    EXPECT_TRUE(ChangesOf(counter).empty());
+    c.Forget();
+    DropKeeper();
+    EXPECT_LT(GetTickCount64() - start, 15000u);
+
+    // Under Wine the dead server's registration must go before a new server can start.
+    ASSERT_TRUE(RestartRpcSsUnderWine());
+    Connection fresh(kHierarchical, 100);
+    ASSERT_TRUE(fresh.Ok());
+    int again = fresh.Add("Plant.Line1.Counter");
+    ASSERT_NE(again, -1);
+    EXPECT_TRUE(PumpUntil([&] { return !ChangesOf(again).empty(); }, 3000));
+}
