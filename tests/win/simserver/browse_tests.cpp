@@ -157,14 +157,14 @@ TEST_F(SimBrowse, BigBranchAppearsWithTheRequestedNumberOfLeaves) {
         LPOLESTR one = nullptr;
         ULONG got = 0;
         t0 = GetTickCount64();
-        for (int i = 0; i < 500; ++i) {
+        for (int i = 0; i < 200; ++i) {
             ASSERT_EQ(S_OK, e->Next(1, &one, &got));
             ASSERT_EQ(1u, got);
             names.emplace_back(one);
             CoTaskMemFree(one);
         }
-        RecordProperty("enum_next1_x500_ms", static_cast<int>(GetTickCount64() - t0));
-        EXPECT_EQ(L"T00499", names.back());
+        RecordProperty("enum_next1_x200_ms", static_cast<int>(GetTickCount64() - t0));
+        EXPECT_EQ(L"T00199", names.back());
         ASSERT_EQ(S_OK, e->Skip(99000));
         EXPECT_EQ(S_FALSE, e->Skip(1000));
         ComPtr<IEnumString> clone;
