@@ -219,3 +219,59 @@ TEST(SimItems, RequestedTypeIsWhatReadsDeliver) {
 
 }  // namespace
 }  // namespace simtest
+
+namespace simtest {
+namespace {
+
+// Arrays of strings and SAFEARRAY values through the proxy; the EU range of analog items.
+TEST(SimItems, ItemPropertiesGiveTheEuRangeOfAnalogItems) {
+    auto props = Query<IOPCItemProperties>(KeepAlive::server(), IID_IOPCItemProperties);
+    ASSERT_TRUE(props);
+    DWORD n = 0;
+    DWORD* ids = nullptr;
+    LPWSTR* texts = nullptr;
+    VARTYPE* types = nullptr;
+    ASSERT_EQ(S_OK, props->QueryAvailableProperties(const_cast<LPWSTR>(L"DEV:boiler/pressure"), &n, &ids, &texts, &types));
+    ASSERT_EQ(11u, n);
+    EXPECT_EQ(1u, ids[0]);
+    ASSERT_NE(nullptr, texts[0]);
+    EXPECT_STREQ(L"Item Canonical DataType", texts[0]);
+    EXPECT_EQ(VT_R8, types[1]);  // the value property has the item's type
+    EXPECT_EQ(103u, ids[10]);
+    for (DWORD i = 0; i < n; ++i) CoTaskMemFree(texts[i]);
+    CoTaskMemFree(ids);
+    CoTaskMemFree(texts);
+    CoTaskMemFree(types);
+
+    DWORD wanted[] = {7, 8, 102, 103, 9999};
+    VARIANT* values = nullptr;
+    HRESULT* errors = nullptr;
+    ASSERT_EQ(S_FALSE, props->GetItemProperties(const_cast<LPWSTR>(L"DEV:boiler/pressure"), 5, wanted, &values, &errors));
+    EXPECT_EQ(OPC_ANALOG, values[0].lVal);
+    ASSERT_EQ(VT_ARRAY | VT_R8, values[1].vt);
+    double* range = nullptr;
+    ASSERT_EQ(S_OK, SafeArrayAccessData(values[1].parray, reinterpret_cast<void**>(&range)));
+    EXPECT_EQ(0.0, range[0]);
+    EXPECT_EQ(16.0, range[1]);
+    SafeArrayUnaccessData(values[1].parray);
+    EXPECT_EQ(16.0, values[2].dblVal);
+    EXPECT_EQ(0.0, values[3].dblVal);
+    EXPECT_EQ(OPC_E_INVALID_PID, errors[4]);
+    for (int i = 0; i < 5; ++i) VariantClear(&values[i]);
+    CoTaskMemFree(values);
+    CoTaskMemFree(errors);
+
+    // Non-analog items have no EU range; unknown ids are refused.
+    ASSERT_EQ(S_OK, props->QueryAvailableProperties(const_cast<LPWSTR>(L"Static.R8"), &n, &ids, &texts, &types));
+    EXPECT_EQ(8u, n);
+    for (DWORD i = 0; i < n; ++i) CoTaskMemFree(texts[i]);
+    CoTaskMemFree(ids);
+    CoTaskMemFree(texts);
+    CoTaskMemFree(types);
+    EXPECT_EQ(OPC_E_UNKNOWNITEMID,
+              props->QueryAvailableProperties(const_cast<LPWSTR>(L"Nope"), &n, &ids, &texts, &types));
+    EXPECT_EQ(nullptr, ids);
+}
+
+}  // namespace
+}  // namespace simtest
