@@ -66,7 +66,7 @@ class CDiskFile : public CFile {
 // Close answers FALSE).
 class CMemFile : public CFile {
  public:
-  static const ULONGLONG kMaxLength = 1ull << 30;
+  static constexpr ULONGLONG kMaxLength = 1ull << 30;
 
   CMemFile() = default;
   CMemFile(const void* data, UINT size);  // a copy of data, positioned at its start

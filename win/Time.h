@@ -18,8 +18,8 @@
 class CTime {
  public:
   // Instants that can be shown: 1970-01-01 00:00:00 to 3000-12-31 23:59:59 UTC.
-  static const long long kMin = 0;
-  static const long long kMax = 32535215999LL;
+  static constexpr long long kMin = 0;
+  static constexpr long long kMax = 32535215999LL;
 
   CTime() = default;
   explicit CTime(long long secondsSince1970) : m_time(secondsSince1970) {}
