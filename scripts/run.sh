@@ -35,6 +35,12 @@ trap 'echo; echo "Interrupted."; exit 130' INT TERM
 echo "Starting the private Wine environment and registering the simulation server..."
 qv_env_start || { echo "Could not start the Wine environment." >&2; exit 1; }
 "$root/scripts/register.sh" >/dev/null
+# Debian's Wine does not find the fonts of fonts-wine by itself: without them in the prefix
+# the dialogs fall back to another face and the caption buttons show letters.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+  cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
+fi
 
 if [ ! -f "$bin/quorvane.cfg" ]; then
   echo "Writing a demo configuration: $bin/quorvane.cfg"
