@@ -186,6 +186,7 @@ HDDEDATA DdeClient::OnCallback(UINT type, UINT fmt, HCONV conv, HSZ hsz1, HSZ hs
         QueryPerformanceCounter(&a.qpc);
         a.received = PreciseNow();
         a.seq = ++seq_;
+        a.conv = conv;
         a.topic = QueryString(hsz1);
         a.item = QueryString(hsz2);
         a.format = fmt & 0xFFFF;

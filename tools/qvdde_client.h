@@ -47,6 +47,7 @@ uint64_t PreciseNow();
 
 struct Advise {
     uint64_t seq = 0;        // 1, 2, ... in arrival order, per client
+    HCONV conv = nullptr;    // the conversation whose link it served
     std::string topic, item;
     UINT format = 0;         // 16-bit clipboard format as received
     std::vector<uint8_t> data;

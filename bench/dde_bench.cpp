@@ -1,0 +1,286 @@
+// dde_bench: how fast and how soon data changes travel from the simulation server
+// through quorvane.exe to one DDE client holding hot links, measured against a bare
+// DDEML server (dde_bare_server.exe) that posts the same number of advises, on the same
+// schedule, to the same client in the same run.
+//
+// Bridge: quorvane.exe in its own folder with C connections to Quorvane.Simulation.1
+// (group rate 50 ms, the server's fastest), each with the seven items that change at
+// every 50 ms scan; this process holds a hot link on each of the 7*C items and counts
+// advises for S seconds.
+// Bare: dde_bare_server posts the number of advises the bridge delivered, 7*C of them at
+// every 50 ms tick, to 7*C links; then the same number again as fast as it can.
+//
+// Latency, said exactly: for the bridge, the time this process receives an advise of
+// Plant.Line1.Counter minus the OPC timestamp the simulation server gave that counter
+// value (the counter steps once per scan and its timestamp is the scan's wall-clock
+// time; this process learns value -> timestamp from its own OPC subscription to the same
+// item through KOBRIX2.dll); for the bare server, receive time minus the wall-clock time
+// the server wrote into the value just before DdePostAdvise. One clock: the UTC wall
+// clock (FILETIME) of this machine.
+//
+// Usage: dde_bench [--connections C] [--seconds S] [--bare-only N]
+//   --bare-only N: only the bare server's two runs with N advises (no bridge, no OPC).
+#include <windows.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kobrix/Binding.h"
+#include "tests/win/support/app.h"
+#include "tests/win/support/tools.h"
+#include "tools/qvdde_client.h"
+#include "tools/qvdde_xltable.h"
+
+namespace {
+
+const UINT kFormat = CF_SYLK;  // below 0xC000: Wine delivers it as is
+const DWORD kRateMs = 50;
+const char* const kFastItems[] = {"Plant.Line1.Temp",    "Plant.Line1.Level",  "Plant.Line1.Counter",
+                                  "Plant.Line1.Random",  "Plant.Line2.Pressure", "DEV:boiler/pressure",
+                                  "DEV:boiler/flow"};
+const int kFastCount = 7;
+
+struct Figures {
+    long advises = 0;
+    double seconds = 0;
+    std::vector<double> latencyMs;
+    double rate() const { return seconds > 0 ? advises / seconds : 0; }
+};
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    size_t i = size_t(p / 100.0 * double(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+// ---- The bench's own OPC view of the counter: value -> OPC timestamp ----------------
+
+kobrix::Binding g_opc;
+std::map<long, uint64_t> g_counterStamps;
+
+void __stdcall OnCounter(int, int, int, const VARIANT* value, DWORD low, DWORD high, DWORD) {
+    if (value && value->vt == VT_I4) g_counterStamps[value->lVal] = (uint64_t(high) << 32) | low;
+}
+
+struct Observer {
+    int server = -1, group = -1, item = -1;
+    bool Start(std::string* why) {
+        if (!g_opc.Load()) {
+            *why = g_opc.Error();
+            return false;
+        }
+        server = g_opc.OpcConnectServer("", "Quorvane.Simulation.1", 0);
+        if (server == -1) {
+            *why = "the bench's own connection to Quorvane.Simulation.1 failed";
+            return false;
+        }
+        DWORD rate = kRateMs;
+        float band = 0;
+        group = g_opc.OpcAddGroup(server, "bench observer", &rate, &band);
+        if (group == -1) {
+            *why = "no OPC group for the observer";
+            return false;
+        }
+        g_opc.OpcSetDataChangeCallback(server, OnCounter);
+        item = g_opc.OpcAddItem(server, group, "Plant.Line1.Counter");
+        g_opc.OpcRefreshGroup(server, group, 1);
+        return true;
+    }
+    ~Observer() {
+        if (server == -1) return;
+        if (item != -1) g_opc.OpcRemoveItem(server, group, item);
+        if (group != -1) g_opc.OpcRemoveGroup(server, group);
+        g_opc.OpcDisconnectServer(server);
+    }
+};
+
+// ---- Bridge ---------------------------------------------------------------------------
+
+bool RunBridge(int connections, double seconds, Figures* f, std::string* why) {
+    std::vector<qvtest::ConfigConnection> config;
+    for (int c = 0; c < connections; ++c) {
+        qvtest::ConfigConnection conn;
+        conn.alias = "B" + std::to_string(c + 1);
+        conn.updateRate = kRateMs;
+        conn.items.assign(kFastItems, kFastItems + kFastCount);
+        config.push_back(conn);
+    }
+    qvtest::QuorvaneApp app;
+    if (!app.Start(qvtest::ConfigText(config), why)) return false;
+    for (const auto& c : config)
+        if (!app.WaitForTopic(c.alias, 20000, why)) return false;
+
+    Observer observer;
+    if (!observer.Start(why)) return false;
+
+    qvdde::DdeClient client;
+    std::vector<std::unique_ptr<qvdde::Conversation>> convs;
+    for (const auto& c : config) {
+        UINT err = 0;
+        auto conv = client.Connect("Quorvane", c.alias, &err);
+        if (!conv) {
+            *why = "no conversation on " + c.alias + ": " + qvdde::ErrorName(err);
+            return false;
+        }
+        for (const std::string& item : c.items) {
+            qvdde::Result r = conv->StartAdvise(item, kFormat);
+            if (!r.ok) {
+                *why = "advise start on " + c.alias + "!" + item + " refused: " + qvdde::ErrorName(r.error);
+                return false;
+            }
+        }
+        convs.push_back(std::move(conv));
+    }
+    // Warm-up: first values, the flush, the groups settling.
+    client.Pump(2000);
+    client.queue().clear();
+
+    LARGE_INTEGER freq, t0, now;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&t0);
+    const LONGLONG end = t0.QuadPart + LONGLONG(seconds * double(freq.QuadPart));
+    std::vector<std::pair<long, uint64_t>> counterArrivals;
+    for (;;) {
+        QueryPerformanceCounter(&now);
+        if (now.QuadPart >= end) break;
+        auto a = client.NextAdvise(DWORD((end - now.QuadPart) * 1000 / freq.QuadPart) + 1);
+        if (!a) continue;
+        if (a->qpc.QuadPart >= end) break;
+        ++f->advises;
+        if (a->item == "Plant.Line1.Counter")
+            if (auto cell = qvdde::DecodeXlTable(a->data))
+                counterArrivals.push_back({long(cell->number), a->received});
+    }
+    f->seconds = seconds;
+    // Let the observer catch up on the last counter values, then match.
+    client.Pump(300);
+    for (const auto& arrival : counterArrivals) {
+        auto stamp = g_counterStamps.find(arrival.first);
+        if (stamp != g_counterStamps.end()) f->latencyMs.push_back(double(int64_t(arrival.second - stamp->second)) / 1e4);
+    }
+    convs.clear();
+    std::string closeWhy;
+    if (!app.Close(20000, &closeWhy)) std::printf("dde_bench: note: %s\n", closeWhy.c_str());
+    return true;
+}
+
+// ---- Bare DDEML server ----------------------------------------------------------------
+
+bool RunBare(int topics, long posts, long tickUs, Figures* f, std::string* why) {
+    const int links = topics * kFastCount;
+    auto server = qvtest::StartTool("dde_bare_server",
+                                    {"--service", "QvBench", "--topics", std::to_string(topics), "--items",
+                                     std::to_string(kFastCount), "--links", std::to_string(links), "--posts",
+                                     std::to_string(posts), "--tick-us", std::to_string(tickUs), "--per-tick",
+                                     std::to_string(links), "--linger-ms", "20000", "--end-on-disconnect", "1"},
+                                    why);
+    if (!server) return false;
+    if (!server->WaitLine("ready", 20000)) {
+        *why = "dde_bare_server did not start: " + server->err()->Rest();
+        return false;
+    }
+    qvdde::DdeClient client;
+    std::vector<std::unique_ptr<qvdde::Conversation>> convs;
+    for (int t = 1; t <= topics; ++t) {
+        UINT err = 0;
+        auto conv = client.Connect("QvBench", "T" + std::to_string(t), &err);
+        if (!conv) {
+            *why = std::string("no conversation with the bare server: ") + qvdde::ErrorName(err);
+            return false;
+        }
+        for (int i = 0; i < kFastCount; ++i)
+            if (!conv->StartAdvise("I" + std::to_string(i), kFormat).ok) {
+                *why = "advise start refused by the bare server";
+                return false;
+            }
+        convs.push_back(std::move(conv));
+    }
+    LARGE_INTEGER freq, first{}, last{};
+    QueryPerformanceFrequency(&freq);
+    const ULONGLONG giveUp = GetTickCount64() + 120000;
+    while (f->advises < posts && GetTickCount64() < giveUp) {
+        auto a = client.NextAdvise(1000);
+        if (!a) continue;
+        if (f->advises == 0) first = a->qpc;
+        last = a->qpc;
+        ++f->advises;
+        if (auto cell = qvdde::DecodeXlTable(a->data)) f->latencyMs.push_back(double(a->received) / 1e4 - cell->number);
+    }
+    // Rate over the posting time: from the first to the last arrival, plus one tick.
+    f->seconds = double(last.QuadPart - first.QuadPart) / double(freq.QuadPart) + tickUs / 1e6;
+    convs.clear();
+    server->Wait(20000);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int connections = 4;
+    double seconds = 10;
+    long bareOnly = 0;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--connections") connections = std::max(1, std::atoi(argv[i + 1]));
+        else if (a == "--seconds") seconds = std::max(1.0, std::atof(argv[i + 1]));
+        else if (a == "--bare-only") bareOnly = std::atol(argv[i + 1]);
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
+                         EOAC_NONE, nullptr);
+    const int items = connections * kFastCount;
+    std::printf("dde_bench: %d connections x %d items changing every %lu ms scan (%d hot links), %.0f s\n",
+                connections, kFastCount, kRateMs, items, seconds);
+    std::fflush(stdout);
+
+    std::string why;
+    Figures bridge, paced, unpaced;
+    if (bareOnly > 0) {
+        if (!RunBare(connections, bareOnly, kRateMs * 1000, &paced, &why) ||
+            !RunBare(connections, bareOnly, 0, &unpaced, &why)) {
+            std::printf("dde_bench: bare server run failed: %s\n", why.c_str());
+            return 1;
+        }
+        std::printf("bare, same ticks:  %8.1f advises/s  (%ld in %.2f s)  p50 %.2f ms  p99 %.2f ms\n", paced.rate(),
+                    paced.advises, paced.seconds, Percentile(paced.latencyMs, 50), Percentile(paced.latencyMs, 99));
+        std::printf("bare, unpaced:     %8.1f advises/s  (%ld in %.2f s)  p50 %.2f ms  p99 %.2f ms\n", unpaced.rate(),
+                    unpaced.advises, unpaced.seconds, Percentile(unpaced.latencyMs, 50), Percentile(unpaced.latencyMs, 99));
+        return 0;
+    }
+    if (!RunBridge(connections, seconds, &bridge, &why)) {
+        std::printf("dde_bench: bridge run failed: %s\n", why.c_str());
+        return 1;
+    }
+    if (bridge.advises == 0) {
+        std::printf("dde_bench: no advise arrived through the bridge\n");
+        return 1;
+    }
+    if (!RunBare(connections, bridge.advises, kRateMs * 1000, &paced, &why) ||
+        !RunBare(connections, bridge.advises, 0, &unpaced, &why)) {
+        std::printf("dde_bench: bare server run failed: %s\n", why.c_str());
+        return 1;
+    }
+    const double offered = double(items) * 1000.0 / kRateMs;
+    std::printf("bridge:            %8.1f advises/s  (%ld in %.1f s; the server offers at most %.0f changes/s)\n",
+                bridge.rate(), bridge.advises, bridge.seconds, offered);
+    std::printf("bare, same ticks:  %8.1f advises/s  (%ld in %.2f s)\n", paced.rate(), paced.advises, paced.seconds);
+    std::printf("bare, unpaced:     %8.1f advises/s  (%ld in %.2f s)\n", unpaced.rate(), unpaced.advises,
+                unpaced.seconds);
+    std::printf("ratio bridge / bare same ticks: %.3f (target >= 0.9)\n", paced.rate() > 0 ? bridge.rate() / paced.rate() : 0);
+    std::printf("ratio bridge / bare unpaced:    %.3f\n", unpaced.rate() > 0 ? bridge.rate() / unpaced.rate() : 0);
+    std::printf("latency change -> client, bridge:  p50 %.2f ms  p99 %.2f ms  (%zu counter advises matched to their OPC timestamp)\n",
+                Percentile(bridge.latencyMs, 50), Percentile(bridge.latencyMs, 99), bridge.latencyMs.size());
+    std::printf("latency post -> client, bare same ticks: p50 %.2f ms  p99 %.2f ms  (%zu advises)\n",
+                Percentile(paced.latencyMs, 50), Percentile(paced.latencyMs, 99), paced.latencyMs.size());
+    std::printf("latency post -> client, bare unpaced:    p50 %.2f ms  p99 %.2f ms\n", Percentile(unpaced.latencyMs, 50),
+                Percentile(unpaced.latencyMs, 99));
+    CoUninitialize();
+    return 0;
+}

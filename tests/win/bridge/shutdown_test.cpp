@@ -1,0 +1,77 @@
+// The server's shutdown request through the real program: a write to Control.Shutdown
+// (poked through DDE) makes the simulation server ask its clients to disconnect. Every
+// row then shows "Bad", the status line and button 1004 offer the reconnect, no advise
+// flows; pressing the button connects again and values flow on the same hot link.
+#include <gtest/gtest.h>
+
+#include "tests/win/bridge/bridge_env.h"
+
+namespace {
+
+using qvdde::Cell;
+using qvtest::kTestFormat;
+
+TEST(BridgeShutdown, ServerShutdownDisconnectsAndAttemptReconnectRestoresTheFlow) {
+    qvtest::ConfigConnection line1;
+    line1.alias = "Line1";
+    line1.updateRate = 200;
+    line1.items = {"Plant.Line1.Counter", "Static.ReadOnly", "Control.Shutdown"};
+    bridge::Bridge b;
+    std::string why;
+    ASSERT_TRUE(b.Start({line1}, &why)) << why;
+    qvtest::QuorvaneApp& app = b.app();
+
+    qvdde::DdeClient client;
+    auto conv = bridge::Open(client, "Line1");
+    ASSERT_TRUE(conv);
+    ASSERT_TRUE(conv->StartAdvise("Plant.Line1.Counter", kTestFormat).ok);
+    ASSERT_TRUE(qvtest::WaitForAny(client, "Plant.Line1.Counter", 3000));
+    // Past the flush that follows the advise start, which posts the item once more.
+    qvtest::Collect(client, 1200);
+
+    qvdde::Result r = conv->Poke("Control.Shutdown", kTestFormat, qvdde::EncodeXlTable(Cell::Text("bridge test")));
+    ASSERT_TRUE(r.ok) << "the write to Control.Shutdown was not acknowledged: " << qvdde::ErrorName(r.error);
+
+    ASSERT_TRUE(b.WaitStatus(bridge::kServerRequestedDisconnect, true, 10000))
+        << "status reads \"" << app.Text(qvtest::kStatus) << "\"";
+    EXPECT_EQ(bridge::kCaptionReconnect, app.Text(qvtest::kConnect));
+    EXPECT_FALSE(app.Enabled(qvtest::kAddItem));
+    auto rows = app.ListRows();
+    ASSERT_EQ(3u, rows.size());
+    for (const auto& row : rows) {
+        ASSERT_GE(row.size(), 3u);
+        EXPECT_EQ("Bad", row[2]) << row[0];
+    }
+    // Disconnected: after what was already on its way, nothing more arrives.
+    qvtest::Collect(client, 300);
+    auto quiet = qvtest::Collect(client, 1500);
+    EXPECT_TRUE(quiet.empty()) << quiet.size() << " advises after the disconnect, first: " << qvtest::Show(quiet[0]);
+
+    // The DDE side stays: a new link on the disconnected topic gets the last value.
+    qvdde::DdeClient lateClient;
+    auto late = bridge::Open(lateClient, "Line1");
+    ASSERT_TRUE(late);
+    EXPECT_TRUE(late->StartAdvise("Static.ReadOnly", kTestFormat).ok);
+    auto last = qvtest::WaitForAny(lateClient, "Static.ReadOnly", 3000);
+    ASSERT_TRUE(last) << "a link started after the shutdown got no value";
+    auto lastCell = qvtest::CellOf(*last);
+    ASSERT_TRUE(lastCell);
+    EXPECT_EQ(42.0, lastCell->number);
+
+    ASSERT_TRUE(app.Click(qvtest::kConnect, 30000)) << "the reconnect did not finish in 30 s";
+    ASSERT_TRUE(b.WaitStatus("Connected: ", false, 10000))
+        << "status reads \"" << app.Text(qvtest::kStatus) << "\"; message box: " << qvtest::FindMessageBox(app.pid());
+    EXPECT_EQ(bridge::kCaptionConnect, app.Text(qvtest::kConnect));
+    EXPECT_TRUE(app.Enabled(qvtest::kAddItem));
+    auto again = qvtest::WaitForAny(client, "Plant.Line1.Counter", 5000);
+    EXPECT_TRUE(again) << "no value on the old hot link after the reconnect";
+    auto next = qvtest::WaitForAny(client, "Plant.Line1.Counter", 3000);
+    EXPECT_TRUE(next) << "values do not go on flowing after the reconnect";
+    std::vector<std::string> row = b.Row("Plant.Line1.Counter");
+    ASSERT_GE(row.size(), 3u);
+    EXPECT_EQ("Good", row[2]);
+
+    EXPECT_TRUE(app.Close(15000, &why)) << why;
+}
+
+}  // namespace

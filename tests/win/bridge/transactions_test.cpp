@@ -1,0 +1,333 @@
+// DDE transactions against the running bridge: connects, hot links and their first
+// values, value encodings, the data-change road, pokes of every cell type into every
+// item type, refused writes, malformed blocks, and the transactions it does not serve.
+// One quorvane.exe serves the whole suite; tests that poke restore nothing, so each
+// test reads the current state it relies on through its own links.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/win/bridge/bridge_env.h"
+
+namespace {
+
+using qvdde::Cell;
+using qvdde::CellKind;
+using qvtest::kTestFormat;
+
+const char kTopic[] = "Line1";
+
+class BridgeTransactions : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        qvtest::ConfigConnection line1;
+        line1.alias = kTopic;
+        line1.updateRate = 200;
+        line1.items = {"Plant.Line1.Counter", "Plant.Line1.Temp", "Plant.Line2.Running", "Plant.Line2.State",
+                       "Static.ReadOnly", "Control.RefuseWrites"};
+        for (const std::string& s : bridge::StaticItems()) line1.items.push_back(s);
+        bridge_ = new bridge::Bridge;
+        if (!bridge_->Start({line1}, &startError_)) {
+            delete bridge_;
+            bridge_ = nullptr;
+        }
+    }
+    static void TearDownTestSuite() {
+        if (bridge_) {
+            std::string why;
+            bridge_->app().Close(15000, &why);
+            delete bridge_;
+            bridge_ = nullptr;
+        }
+    }
+    void SetUp() override {
+        ASSERT_TRUE(bridge_) << "quorvane.exe did not come up: " << startError_;
+        ASSERT_TRUE(client_.ok());
+        conv_ = bridge::Open(client_, kTopic);
+        ASSERT_TRUE(conv_);
+    }
+
+    // Starts a hot link and waits for its first value.
+    Cell Link(const std::string& item, qvdde::Conversation* conv = nullptr) {
+        qvdde::Result r = (conv ? conv : conv_.get())->StartAdvise(item, kTestFormat);
+        EXPECT_TRUE(r.ok) << "advise start on " << item << ": " << qvdde::ErrorName(r.error);
+        auto a = qvtest::WaitForAny(client_, item, 3000);
+        EXPECT_TRUE(a) << "no first value for " << item;
+        if (!a) return Cell();
+        auto cell = qvtest::CellOf(*a);
+        EXPECT_TRUE(cell) << "first value of " << item << " is not XlTable: " << qvtest::Show(*a);
+        return cell ? *cell : Cell();
+    }
+
+    static bridge::Bridge* bridge_;
+    static std::string startError_;
+    qvdde::DdeClient client_;
+    std::unique_ptr<qvdde::Conversation> conv_;
+};
+
+bridge::Bridge* BridgeTransactions::bridge_ = nullptr;
+std::string BridgeTransactions::startError_;
+
+bool NumberIs(const Cell& c, double v) { return c.kind == CellKind::Number && c.number == v; }
+
+TEST_F(BridgeTransactions, ConnectsOnlyToItsServiceAndKnownTopicsIgnoringCase) {
+    // Wine's DDEML refuses a second conversation of one instance on the same service and
+    // topic, so the accepted connects are made from instances of their own.
+    qvdde::DdeClient other;
+    UINT err = 0;
+    EXPECT_FALSE(other.Connect("NotQuorvane", kTopic, &err)) << "another service answered";
+    EXPECT_FALSE(other.Connect("Quorvane", "NoSuchAlias", &err)) << "an unknown topic was accepted";
+    EXPECT_EQ(UINT(DMLERR_NO_CONV_ESTABLISHED), err);
+    EXPECT_FALSE(other.Connect("Quorvane", "System", &err)) << "the System topic was accepted";
+    EXPECT_TRUE(other.Connect("Quorvane", "line1", &err)) << qvdde::ErrorName(err);
+    qvdde::DdeClient third;
+    EXPECT_TRUE(third.Connect("QUORVANE", "LINE1", &err)) << qvdde::ErrorName(err);
+}
+
+TEST_F(BridgeTransactions, NewLinkGetsTheCurrentValueWithinAboutASecond) {
+    // Static.ReadOnly never changes, so only the pending-advise flush can deliver it.
+    const ULONGLONG t0 = GetTickCount64();
+    qvdde::Result r = conv_->StartAdvise("Static.ReadOnly", kTestFormat);
+    ASSERT_TRUE(r.ok) << qvdde::ErrorName(r.error);
+    auto a = qvtest::WaitForAny(client_, "Static.ReadOnly", 3000);
+    const ULONGLONG waited = GetTickCount64() - t0;
+    ASSERT_TRUE(a) << "no first value within 3 s";
+    EXPECT_LE(waited, 1500u) << "the first value took " << waited << " ms";
+    EXPECT_EQ(kTestFormat, a->format) << "the block must be labelled with the format asked for";
+    // 42.0 as a one-cell XlTable float: table record, float record of 8 bytes, the double.
+    std::vector<uint8_t> expected = {0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0};
+    double v = 42;
+    uint8_t raw[8];
+    std::memcpy(raw, &v, 8);
+    expected.insert(expected.end(), raw, raw + 8);
+    EXPECT_EQ(expected, a->data);
+    // Nothing more comes for an item that does not change.
+    auto more = qvtest::Collect(client_, 1500);
+    for (const auto& m : more) EXPECT_FALSE(qvtest::SameName(m.item, "Static.ReadOnly")) << qvtest::Show(m);
+}
+
+TEST_F(BridgeTransactions, AdviseStartOnUnknownItemIsRefusedAndItemNamesIgnoreCase) {
+    qvdde::Result r = conv_->StartAdvise("Plant.Line9.Nothing", kTestFormat);
+    EXPECT_FALSE(r.ok) << "advise start on an unknown item was accepted";
+    r = conv_->StartAdvise("static.readonly", kTestFormat);
+    ASSERT_TRUE(r.ok) << qvdde::ErrorName(r.error);
+    auto a = qvtest::WaitForAny(client_, "Static.ReadOnly", 3000);
+    ASSERT_TRUE(a);
+    auto cell = qvtest::CellOf(*a);
+    ASSERT_TRUE(cell);
+    EXPECT_TRUE(NumberIs(*cell, 42)) << qvtest::Show(*a);
+}
+
+TEST_F(BridgeTransactions, TwoClientsStartingLinksWithinASecondBothGetTheValueOnce) {
+    qvdde::DdeClient otherClient;
+    auto second = bridge::Open(otherClient, kTopic);
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(conv_->StartAdvise("Static.ReadOnly", kTestFormat).ok);
+    ASSERT_TRUE(second->StartAdvise("Static.ReadOnly", kTestFormat).ok);
+    // Both instances live on this thread: pumping for one delivers to both.
+    client_.Pump(2000);
+    int first = 0, other = 0;
+    for (const auto& a : client_.queue()) first += qvtest::SameName(a.item, "Static.ReadOnly");
+    for (const auto& a : otherClient.queue()) other += qvtest::SameName(a.item, "Static.ReadOnly");
+    EXPECT_EQ(1, first);
+    EXPECT_EQ(1, other);
+}
+
+TEST_F(BridgeTransactions, ValuesAreEncodedByTheirType) {
+    Cell counter = Link("Plant.Line1.Counter");
+    EXPECT_EQ(CellKind::Number, counter.kind) << "an I4 goes out as a number";
+    EXPECT_EQ(counter.number, double(long(counter.number)));
+    Cell temp = Link("Plant.Line1.Temp");
+    EXPECT_EQ(CellKind::Number, temp.kind);
+    Cell running = Link("Plant.Line2.Running");
+    EXPECT_EQ(CellKind::Bool, running.kind) << "a VT_BOOL goes out as a boolean";
+    Cell state = Link("Plant.Line2.State");
+    EXPECT_EQ(CellKind::Text, state.kind) << "a VT_BSTR goes out as text";
+    EXPECT_FALSE(state.text.empty());
+    Cell date = Link("Static.DATE");
+    EXPECT_EQ(CellKind::Number, date.kind) << "a date goes out as its OLE date number";
+}
+
+TEST_F(BridgeTransactions, RegisteredXlTableFormatReachesTheClient) {
+    // The client applies the sign-extension fix under Wine by itself.
+    const UINT xl = RegisterClipboardFormatA("XlTable");
+    ASSERT_GE(xl, 0xC000u);
+    ASSERT_TRUE(conv_->StartAdvise("Static.ReadOnly", xl).ok);
+    auto a = qvtest::WaitForAny(client_, "Static.ReadOnly", 3000);
+    ASSERT_TRUE(a) << "no value in the registered XlTable format";
+    EXPECT_EQ(xl, a->format);
+    auto cell = qvtest::CellOf(*a);
+    ASSERT_TRUE(cell);
+    EXPECT_TRUE(NumberIs(*cell, 42));
+}
+
+TEST_F(BridgeTransactions, CounterChangesArriveAtOnceAndInOrderAtTheGroupRate) {
+    Link("Plant.Line1.Counter");
+    // The flush that follows the advise start may post the current value once more;
+    // from then on every advise is a change.
+    qvtest::Collect(client_, 1200);
+    // The group runs at 200 ms: over 3 s about 15 changes, each one posted at once.
+    auto got = qvtest::Collect(client_, 3000);
+    std::vector<const qvdde::Advise*> counter;
+    for (const auto& a : got)
+        if (qvtest::SameName(a.item, "Plant.Line1.Counter")) counter.push_back(&a);
+    ASSERT_GE(counter.size(), 10u) << "changes at a 200 ms group rate must not wait for the one-second flush";
+    double last = -1;
+    for (size_t i = 0; i < counter.size(); ++i) {
+        auto cell = qvtest::CellOf(*counter[i]);
+        ASSERT_TRUE(cell && cell->kind == CellKind::Number) << qvtest::Show(*counter[i]);
+        if (i > 0) {
+            EXPECT_GT(cell->number, last) << "advise " << i << " went backwards or repeated";
+            const double ms = double(counter[i]->received - counter[i - 1]->received) / 1e4;
+            EXPECT_LT(ms, 700.0) << "advise " << i << " came " << ms << " ms after the previous one";
+        }
+        last = cell->number;
+    }
+}
+
+// One poke: the block, the item, and what the link must then show.
+struct PokeCase {
+    const char* item;
+    Cell cell;
+    Cell expect;
+};
+
+TEST_F(BridgeTransactions, PokesOfEveryCellTypeAreConvertedWrittenAndComeBack) {
+    const PokeCase cases[] = {
+        {"Static.R8", Cell::Number(2.5), Cell::Number(2.5)},
+        {"Static.R8", Cell::Int(-5), Cell::Number(-5)},
+        {"Static.R8", Cell::Text("7.25"), Cell::Number(7.25)},
+        {"Static.R8", Cell::Bool(true), Cell::Number(1)},
+        {"Static.BSTR", Cell::Number(5), Cell::Text("5")},
+        {"Static.BSTR", Cell::Text("abc def"), Cell::Text("abc def")},
+        {"Static.BSTR", Cell::Int(12), Cell::Text("12")},
+        {"Static.BOOL", Cell::Bool(false), Cell::Bool(false)},
+        {"Static.BOOL", Cell::Number(1), Cell::Bool(true)},
+        {"Static.BOOL", Cell::Int(0), Cell::Bool(false)},
+        {"Static.I4", Cell::Int(-5), Cell::Number(-5)},
+        {"Static.I4", Cell::Number(100000), Cell::Number(100000)},
+        {"Static.I4", Cell::Text("77"), Cell::Number(77)},
+        {"Static.I4", Cell::Bool(true), Cell::Number(1)},
+        {"Static.I2", Cell::Number(300), Cell::Number(300)},
+        {"Static.I1", Cell::Int(-3), Cell::Number(-3)},
+        {"Static.UI1", Cell::Number(17), Cell::Number(17)},
+        {"Static.UI2", Cell::Int(1000), Cell::Number(1000)},
+        {"Static.UI4", Cell::Number(3000000000.0), Cell::Number(3000000000.0)},
+        {"Static.INT", Cell::Int(21), Cell::Number(21)},
+        {"Static.UINT", Cell::Number(7), Cell::Number(7)},
+        {"Static.R4", Cell::Number(0.5), Cell::Number(0.5)},
+        {"Static.CY", Cell::Number(1.25), Cell::Number(1.25)},
+        {"Static.DATE", Cell::Number(45000.25), Cell::Number(45000.25)},
+    };
+    for (const std::string& item : bridge::StaticItems()) Link(item);
+    for (const PokeCase& c : cases) {
+        SCOPED_TRACE(std::string(c.item) + " <- " + qvdde::KindName(c.cell.kind) + " " + qvdde::ValueText(c.cell));
+        qvdde::Result r = conv_->Poke(c.item, kTestFormat, qvdde::EncodeXlTable(c.cell));
+        EXPECT_TRUE(r.ok) << "poke not acknowledged: " << qvdde::ErrorName(r.error);
+        auto want = c.expect;
+        auto a = qvtest::WaitForAdvise(
+            client_, c.item,
+            [&](const Cell& got) {
+                return got.kind == want.kind && qvdde::ValueText(got) == qvdde::ValueText(want);
+            },
+            3000);
+        EXPECT_TRUE(a) << "the written value did not come back through the hot link as "
+                       << qvdde::KindName(want.kind) << " " << qvdde::ValueText(want);
+    }
+}
+
+TEST_F(BridgeTransactions, RefusedWritesAnswerNotProcessedAndChangeNothing) {
+    Link("Static.ReadOnly");
+    Cell before = Link("Static.I1");
+    Link("Static.R8");
+    Link("Control.RefuseWrites");
+
+    // Refused by the server: a read-only item.
+    qvdde::Result r = conv_->Poke("Static.ReadOnly", kTestFormat, qvdde::EncodeXlTable(Cell::Number(1)));
+    EXPECT_FALSE(r.ok) << "a write the server refuses was acknowledged";
+    // Refused by conversion: text that is no number, a number out of the item's range.
+    r = conv_->Poke("Static.R8", kTestFormat, qvdde::EncodeXlTable(Cell::Text("abc")));
+    EXPECT_FALSE(r.ok) << "text that is no number was written into an R8 item";
+    r = conv_->Poke("Static.I1", kTestFormat, qvdde::EncodeXlTable(Cell::Number(1000)));
+    EXPECT_FALSE(r.ok) << "1000 was written into an I1 item";
+    // Refused by the server while it refuses all writes.
+    r = conv_->Poke("Control.RefuseWrites", kTestFormat, qvdde::EncodeXlTable(Cell::Bool(true)));
+    ASSERT_TRUE(r.ok) << "could not switch the server to refusing writes: " << qvdde::ErrorName(r.error);
+    r = conv_->Poke("Static.I1", kTestFormat, qvdde::EncodeXlTable(Cell::Int(5)));
+    EXPECT_FALSE(r.ok) << "a write refused by the server was acknowledged";
+    r = conv_->Poke("Control.RefuseWrites", kTestFormat, qvdde::EncodeXlTable(Cell::Bool(false)));
+    EXPECT_TRUE(r.ok) << "could not switch refusing writes off again";
+
+    auto got = qvtest::Collect(client_, 1500);
+    for (const auto& a : got) {
+        EXPECT_FALSE(qvtest::SameName(a.item, "Static.ReadOnly")) << "changed: " << qvtest::Show(a);
+        EXPECT_FALSE(qvtest::SameName(a.item, "Static.R8")) << "changed: " << qvtest::Show(a);
+        EXPECT_FALSE(qvtest::SameName(a.item, "Static.I1")) << "changed: " << qvtest::Show(a);
+    }
+    // The list shows the unchanged values too (R8 as "%9.4f ", I1 as its unsigned byte).
+    std::vector<std::string> row = bridge_->Row("Static.ReadOnly");
+    ASSERT_GE(row.size(), 2u);
+    EXPECT_EQ("  42.0000 ", row[1]);
+    row = bridge_->Row("Static.I1");
+    ASSERT_GE(row.size(), 2u);
+    EXPECT_EQ(std::to_string(unsigned(uint8_t(int(before.number)))) + " ", row[1]);
+
+    // Writes go through again afterwards.
+    r = conv_->Poke("Static.I1", kTestFormat, qvdde::EncodeXlTable(Cell::Int(before.number == 9 ? 10 : 9)));
+    EXPECT_TRUE(r.ok) << qvdde::ErrorName(r.error);
+}
+
+TEST_F(BridgeTransactions, MalformedBlocksAreRefusedAndLoseNothing) {
+    Cell before = Link("Static.R8");
+    auto block = [](std::initializer_list<uint8_t> b) { return std::vector<uint8_t>(b); };
+    const std::vector<uint8_t> twelve = {0x10, 0, 4, 0, 1, 0, 1, 0};
+    struct Bad {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    } bad[] = {
+        {"empty block", {}},
+        {"plain text", block({'1', '2', 0})},
+        {"table record only", block({0x10, 0, 4, 0, 1, 0, 1, 0})},
+        {"float cell without data", block({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0})},
+        {"float cell with 4 of 8 bytes", block({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0})},
+        {"text cell shorter than its count", block({0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 11, 0, 10, '1', '2', '3'})},
+        {"cell type 4 (blank)", block({0x10, 0, 4, 0, 1, 0, 1, 0, 4, 0, 2, 0, 1, 0})},
+        {"cell type 5 (error)", block({0x10, 0, 4, 0, 1, 0, 1, 0, 5, 0, 2, 0, 1, 0})},
+        {"cell type 7 (skip)", block({0x10, 0, 4, 0, 1, 0, 1, 0, 7, 0, 2, 0, 1, 0})},
+        {"negative cell type", block({0x10, 0, 4, 0, 1, 0, 1, 0, 0xFF, 0xFF, 2, 0, 1, 0})},
+        {"not a table record", block({0x11, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F})},
+    };
+    for (const Bad& b : bad) {
+        qvdde::Result r = conv_->Poke("Static.R8", kTestFormat, b.bytes);
+        EXPECT_FALSE(r.ok) << b.what << " was acknowledged";
+    }
+    auto got = qvtest::Collect(client_, 1500);
+    for (const auto& a : got) EXPECT_FALSE(qvtest::SameName(a.item, "Static.R8")) << "changed: " << qvtest::Show(a);
+
+    // A block longer than the 800 bytes looked at still carries its first cell.
+    std::vector<uint8_t> longBlock = qvdde::EncodeXlTable(Cell::Number(before.number == 99.5 ? 98.5 : 99.5));
+    const double want = before.number == 99.5 ? 98.5 : 99.5;
+    longBlock.resize(2000, 0xAB);
+    qvdde::Result r = conv_->Poke("Static.R8", kTestFormat, longBlock);
+    EXPECT_TRUE(r.ok) << "a valid block of 2000 bytes was refused";
+    EXPECT_TRUE(qvtest::WaitForAdvise(client_, "Static.R8", [&](const Cell& c) { return NumberIs(c, want); }, 3000));
+    EXPECT_TRUE(bridge_->app().process().running());
+}
+
+TEST_F(BridgeTransactions, PokeToUnknownItemIsRefused) {
+    qvdde::Result r = conv_->Poke("Plant.Line9.Nothing", kTestFormat, qvdde::EncodeXlTable(Cell::Number(1)));
+    EXPECT_FALSE(r.ok);
+}
+
+TEST_F(BridgeTransactions, RequestsAndExecutesAreNotServed) {
+    std::vector<uint8_t> data;
+    qvdde::Result r = conv_->Request("Plant.Line1.Counter", kTestFormat, &data);
+    EXPECT_FALSE(r.ok) << "a one-shot request got " << data.size() << " bytes";
+    r = conv_->Request("Static.ReadOnly", CF_TEXT, &data);
+    EXPECT_FALSE(r.ok) << "a one-shot request got " << data.size() << " bytes";
+    r = conv_->Execute("[Quit]");
+    EXPECT_FALSE(r.ok) << "an execute was acknowledged";
+    EXPECT_TRUE(bridge_->app().process().running());
+}
+
+}  // namespace
