@@ -1,0 +1,392 @@
+#include "tests/win/road/driver.h"
+
+#include <cstring>
+
+namespace road {
+namespace {
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+struct TopSearch {
+    DWORD pid;
+    std::string caption;
+    const char* cls;
+    bool any;  // every dialog rather than one by caption
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<TopSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid != s->pid || !IsWindowVisible(h)) return TRUE;
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    if (std::strcmp(cls, s->cls) != 0) return TRUE;
+    if (s->any || TextOf(h) == s->caption) s->found.push_back(h);
+    return TRUE;
+}
+
+// Sleeps while serving the thread's messages (and the COM calls that come as messages).
+void PumpFor(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    do {
+        Pump();
+        Sleep(5);
+    } while (GetTickCount64() < end);
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (done()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Pump();
+        Sleep(20);
+    }
+}
+
+std::vector<HWND> Dialogs(DWORD pid) {
+    TopSearch s{pid, "", "#32770", true, {}};
+    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND FindTopWindow(DWORD pid, const std::string& caption, const char* className) {
+    TopSearch s{pid, caption, className, false, {}};
+    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+    return s.found.empty() ? nullptr : s.found.front();
+}
+
+HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindTopWindow(pid, caption)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+bool WaitGone(HWND h, DWORD timeoutMs) {
+    return WaitUntil([&] { return !IsWindow(h) || !IsWindowVisible(h); }, timeoutMs);
+}
+
+std::string MessageBoxText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
+
+std::string TextOf(HWND h) {
+    if (h == nullptr) return {};
+    char buf[1024];
+    DWORD_PTR n = 0;
+    // WM_GETTEXT is marshalled across processes by the system.
+    if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &n))
+        return {};
+    return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
+}
+
+bool SetTextOf(HWND h, const std::string& text) {
+    DWORD_PTR r = 0;
+    return h != nullptr && SendMessageTimeoutA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                                               SMTO_ABORTIFHUNG, 5000, &r);
+}
+
+bool Press(HWND dlg, int id) {
+    HWND button = GetDlgItem(dlg, id);
+    if (button != nullptr && !IsWindowEnabled(button)) return false;
+    return PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void PostKey(HWND h, UINT vk) {
+    PostMessageA(h, WM_KEYDOWN, vk, 1);
+    PostMessageA(h, WM_KEYUP, vk, 0xC0000001);
+}
+
+std::vector<std::string> ComboItems(HWND combo) {
+    std::vector<std::string> items;
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return items;
+    for (int i = 0; i < int(count); ++i) {
+        // CB_GETLBTEXT is marshalled like WM_GETTEXT; across processes Wine hands the
+        // text over in UTF-16 whatever the sender's character set, so ask for that.
+        WCHAR wide[512] = {};
+        DWORD_PTR n = 0;
+        SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000, &n);
+        char buf[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, buf, sizeof buf, nullptr, nullptr);
+        items.emplace_back(buf);
+    }
+    return items;
+}
+
+bool ChooseComboItem(HWND dlg, int id, int index) {
+    HWND combo = GetDlgItem(dlg, id);
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutA(combo, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 5000, &r) || LONG_PTR(r) != index)
+        return false;
+    return PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+RemoteBuffer::RemoteBuffer(HANDLE process, size_t size)
+    : process_(process), p_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+
+RemoteBuffer::~RemoteBuffer() {
+    if (p_ != nullptr) VirtualFreeEx(process_, p_, 0, MEM_RELEASE);
+}
+
+bool RemoteBuffer::Write(size_t offset, const void* data, size_t n) const {
+    SIZE_T done = 0;
+    return p_ != nullptr && WriteProcessMemory(process_, get() + offset, data, n, &done) && done == n;
+}
+
+bool RemoteBuffer::Read(size_t offset, void* data, size_t n) const {
+    SIZE_T done = 0;
+    return p_ != nullptr && ReadProcessMemory(process_, get() + offset, data, n, &done) && done == n;
+}
+
+LRESULT RemoteTree::Send(UINT msg, WPARAM wp, LPARAM lp) const {
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutA(tree_, msg, wp, lp, SMTO_ABORTIFHUNG, 60000, &r)) return 0;
+    return LRESULT(r);
+}
+
+HTREEITEM RemoteTree::Root() const { return HTREEITEM(Send(TVM_GETNEXTITEM, TVGN_ROOT, 0)); }
+
+std::vector<HTREEITEM> RemoteTree::Children(HTREEITEM h) const {
+    std::vector<HTREEITEM> out;
+    for (HTREEITEM c = HTREEITEM(Send(TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(h))); c != nullptr;
+         c = HTREEITEM(Send(TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(c))))
+        out.push_back(c);
+    return out;
+}
+
+std::vector<std::string> RemoteTree::ChildTexts(HTREEITEM h) const {
+    std::vector<std::string> out;
+    for (HTREEITEM c : Children(h)) out.push_back(Text(c));
+    return out;
+}
+
+std::string RemoteTree::Text(HTREEITEM h) const {
+    const size_t textSize = 512;
+    RemoteBuffer remote(process_, sizeof(TVITEMA) + textSize);
+    TVITEMA item{};
+    item.mask = TVIF_TEXT | TVIF_HANDLE;
+    item.hItem = h;
+    item.pszText = remote.get() + sizeof(TVITEMA);
+    item.cchTextMax = int(textSize);
+    const char zero = 0;
+    if (!remote.Write(0, &item, sizeof item) || !remote.Write(sizeof item, &zero, 1)) return {};
+    Send(TVM_GETITEMA, 0, LPARAM(remote.get()));
+    char text[textSize] = {};
+    remote.Read(sizeof(TVITEMA), text, textSize - 1);
+    return text;
+}
+
+LPARAM RemoteTree::Data(HTREEITEM h) const {
+    RemoteBuffer remote(process_, sizeof(TVITEMA));
+    TVITEMA item{};
+    item.mask = TVIF_PARAM | TVIF_HANDLE;
+    item.hItem = h;
+    item.lParam = -12345;
+    if (!remote.Write(0, &item, sizeof item)) return -12345;
+    Send(TVM_GETITEMA, 0, LPARAM(remote.get()));
+    remote.Read(0, &item, sizeof item);
+    return item.lParam;
+}
+
+HTREEITEM RemoteTree::Find(const std::vector<std::string>& path) const {
+    HTREEITEM at = Root();
+    for (const std::string& part : path) {
+        HTREEITEM next = nullptr;
+        for (HTREEITEM c : Children(at))
+            if (Text(c) == part) {
+                next = c;
+                break;
+            }
+        if (next == nullptr) return nullptr;
+        at = next;
+    }
+    return at;
+}
+
+bool RemoteTree::Expand(HTREEITEM h) const { return Send(TVM_EXPAND, TVE_EXPAND, LPARAM(h)) != 0; }
+
+bool RemoteTree::Select(HTREEITEM h) const { return Send(TVM_SELECTITEM, TVGN_CARET, LPARAM(h)) != 0; }
+
+std::optional<RECT> RemoteTree::ItemRect(HTREEITEM h) const {
+    RemoteBuffer remote(process_, sizeof(RECT));
+    RECT rc{};
+    std::memcpy(&rc, &h, sizeof h);  // TVM_GETITEMRECT takes the item in the rectangle
+    if (!remote.Write(0, &rc, sizeof rc)) return std::nullopt;
+    if (!Send(TVM_GETITEMRECT, TRUE, LPARAM(remote.get()))) return std::nullopt;
+    remote.Read(0, &rc, sizeof rc);
+    return rc;
+}
+
+bool RemoteTree::DoubleClick(HTREEITEM h) const {
+    if (!Select(h)) return false;
+    Send(TVM_ENSUREVISIBLE, 0, LPARAM(h));
+    std::optional<RECT> rc = ItemRect(h);
+    if (!rc) return false;
+    LPARAM at = MAKELPARAM((rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
+    PostMessageA(tree_, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(tree_, WM_LBUTTONUP, 0, at);
+    return true;
+}
+
+std::optional<RECT> ListRowRect(HANDLE process, HWND list, int row) {
+    RemoteBuffer remote(process, sizeof(RECT));
+    RECT rc{LVIR_BOUNDS, 0, 0, 0};
+    if (!remote.Write(0, &rc, sizeof rc)) return std::nullopt;
+    DWORD_PTR ok = 0;
+    if (!SendMessageTimeoutA(list, LVM_GETITEMRECT, row, LPARAM(remote.get()), SMTO_ABORTIFHUNG, 5000, &ok) || !ok)
+        return std::nullopt;
+    remote.Read(0, &rc, sizeof rc);
+    return rc;
+}
+
+int ListCount(HWND list) {
+    DWORD_PTR n = 0;
+    return SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &n) ? int(n) : -1;
+}
+
+std::optional<RECT> TabRect(HANDLE process, HWND tab, int index) {
+    RemoteBuffer remote(process, sizeof(RECT));
+    DWORD_PTR ok = 0;
+    if (!SendMessageTimeoutA(tab, TCM_GETITEMRECT, index, LPARAM(remote.get()), SMTO_ABORTIFHUNG, 5000, &ok) || !ok)
+        return std::nullopt;
+    RECT rc{};
+    remote.Read(0, &rc, sizeof rc);
+    return rc;
+}
+
+std::string TabText(HANDLE process, HWND tab, int index) {
+    const size_t textSize = 512;
+    RemoteBuffer remote(process, sizeof(TCITEMA) + textSize);
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = remote.get() + sizeof(TCITEMA);
+    item.cchTextMax = int(textSize);
+    const char zero = 0;
+    if (!remote.Write(0, &item, sizeof item) || !remote.Write(sizeof item, &zero, 1)) return {};
+    DWORD_PTR ok = 0;
+    SendMessageTimeoutA(tab, TCM_GETITEMA, index, LPARAM(remote.get()), SMTO_ABORTIFHUNG, 5000, &ok);
+    char text[textSize] = {};
+    remote.Read(sizeof(TCITEMA), text, textSize - 1);
+    return text;
+}
+
+namespace {
+
+// The clipboard, open for one scope; another process may hold it for a moment.
+class OpenedClipboard {
+  public:
+    OpenedClipboard() {
+        for (int i = 0; i < 50 && !open_; ++i) {
+            open_ = OpenClipboard(nullptr) != FALSE;
+            if (!open_) Sleep(20);
+        }
+    }
+    ~OpenedClipboard() {
+        if (open_) CloseClipboard();
+    }
+    bool ok() const { return open_; }
+
+  private:
+    bool open_ = false;
+};
+
+}  // namespace
+
+std::optional<std::string> ClipboardTextBytes() {
+    OpenedClipboard cb;
+    if (!cb.ok()) return std::nullopt;
+    HANDLE h = GetClipboardData(CF_TEXT);
+    if (h == nullptr) return std::nullopt;
+    const char* p = static_cast<const char*>(GlobalLock(h));
+    if (p == nullptr) return std::nullopt;
+    std::string bytes(p, GlobalSize(h));
+    GlobalUnlock(h);
+    return bytes;
+}
+
+std::optional<std::string> ClipboardText() {
+    std::optional<std::string> bytes = ClipboardTextBytes();
+    if (!bytes) return std::nullopt;
+    return std::string(bytes->c_str());
+}
+
+bool SetClipboardText(const std::string& text) {
+    OpenedClipboard cb;
+    if (!cb.ok()) return false;
+    EmptyClipboard();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    if (h == nullptr) return false;
+    std::memcpy(GlobalLock(h), text.c_str(), text.size() + 1);
+    GlobalUnlock(h);
+    if (SetClipboardData(CF_TEXT, h) == nullptr) {
+        GlobalFree(h);
+        return false;
+    }
+    return true;
+}
+
+POINT ClientToScreenPoint(HWND h, int x, int y) {
+    POINT pt{x, y};
+    ClientToScreen(h, &pt);
+    return pt;
+}
+
+void MouseMoveTo(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+    PumpFor(30);
+}
+
+void MouseButton(bool right, bool down) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = right ? (down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP)
+                          : (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+    SendInput(1, &in, sizeof in);
+    PumpFor(30);
+}
+
+void Click(HWND h, int x, int y, bool right) {
+    MouseMoveTo(ClientToScreenPoint(h, x, y));
+    MouseButton(right, true);
+    MouseButton(right, false);
+}
+
+void KeyChord(std::vector<WORD> modifiers, WORD vk) {
+    std::vector<INPUT> keys;
+    auto key = [&](WORD k, bool up) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = k;
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        if (k == VK_DELETE || k == VK_INSERT) in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+        keys.push_back(in);
+    };
+    for (WORD m : modifiers) key(m, false);
+    key(vk, false);
+    key(vk, true);
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) key(*it, true);
+    SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT));
+    PumpFor(50);
+}
+
+bool BringToFront(HWND h) {
+    SetForegroundWindow(h);
+    return WaitUntil([&] { return GetForegroundWindow() == h; }, 3000);
+}
+
+}  // namespace road

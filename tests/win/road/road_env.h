@@ -1,0 +1,56 @@
+#pragma once
+// The program and the steps of the road that several tests share: quorvane.exe started
+// from a written configuration, a connection made through the connect dialogs, the
+// browser opened, the simulation server's control tags set with the qvopc tool.
+#include <string>
+#include <vector>
+
+#include "tests/win/road/driver.h"
+#include "tests/win/support/app.h"
+
+namespace road {
+
+constexpr char kSim[] = "Quorvane.Simulation.1";
+constexpr char kSimFlat[] = "Quorvane.SimulationFlat.1";
+
+// Captions of the program's dialogs.
+constexpr char kConnectCaption[] = "Connect to OPC Server";
+constexpr char kRemoteCaption[] = "Remote OPC Server";
+constexpr char kParamsCaption[] = "Server Connection Established!";
+constexpr char kBrowserCaption[] = "Dialog";
+constexpr char kBoxCaption[] = "Quorvane";
+
+class Program : public qvtest::QuorvaneApp {
+  public:
+    // Starts the program with these connections stored (none: no file).
+    bool Launch(const std::vector<qvtest::ConfigConnection>& connections, std::string* why);
+    HANDLE processHandle() { return process().handle(); }
+
+    // Presses a button of the main form the way a click does, without waiting for what
+    // it opens (a modal dialog would block a sent click).
+    bool PressForm(int id);
+    // Opens the connect dialog from button 1004.
+    HWND OpenConnectDialog(std::string* why);
+    // The whole connect road for a server of this computer: pick it in the list by
+    // name, OK, then give the alias in the parameters dialog and OK. True when the new
+    // tab is there.
+    bool ConnectThroughDialogs(const std::string& server, const std::string& alias, std::string* why);
+    // Opens the browser from button 1005.
+    HWND OpenBrowser(std::string* why);
+    // Waits for a message box of the program and answers it with OK; its text.
+    std::string AnswerMessageBox(DWORD timeoutMs = 10000);
+    std::string TabLabel(int index) { return TabText(processHandle(), Control(qvtest::kTab), index); }
+    // Rows of the list: column 0 only.
+    std::vector<std::string> RowNames();
+    // Waits until every row's value cell is filled.
+    bool WaitForValues(DWORD timeoutMs);
+};
+
+// Writes a value to a tag of the running simulation server with the qvopc tool.
+bool WriteSimTag(const std::string& tag, const std::string& value, const std::string& type, std::string* why);
+
+// Connections for a configuration file.
+qvtest::ConfigConnection Connection(const std::string& alias, const std::vector<std::string>& items,
+                                    const std::string& server = kSim);
+
+}  // namespace road
