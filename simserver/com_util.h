@@ -81,15 +81,21 @@ inline LPWSTR TaskString(const std::wstring& s) {
 
 // Live COM objects of the process. When the count drops to zero the main thread is told
 // to end (it revokes the class objects and exits once nothing is left).
+// Each object also records the process id of the client whose call made it: a client that
+// is killed never releases its objects, and Wine (unlike Windows) has no COM ping that
+// would release them, so the worker ends the server once every such client is gone.
 class ModuleLife {
 public:
     static void start(DWORD mainThread) { s_mainThread = mainThread; }
-    static void add() { ++s_objects; s_everUsed = true; }
-    static void remove() {
-        if (--s_objects == 0 && s_mainThread) PostThreadMessageW(s_mainThread, WM_NULL, 0, 0);
-    }
+    // add() returns the calling client's process id (0 = unknown), to be given to remove().
+    static DWORD add();
+    static void remove(DWORD client);
+    static DWORD callerProcessId();
     static long count() { return s_objects.load(); }
     static bool everUsed() { return s_everUsed.load(); }
+    // True when objects exist and every client that made them is known to have ended.
+    static bool allClientsGone();
+    static DWORD mainThread() { return s_mainThread; }
 
 private:
     static inline std::atomic<long> s_objects{0};
@@ -100,10 +106,13 @@ private:
 // Base of every COM object of the server: keeps the module alive while it exists.
 class ModuleObject {
 protected:
-    ModuleObject() { ModuleLife::add(); }
-    ~ModuleObject() { ModuleLife::remove(); }
+    ModuleObject() : m_client(ModuleLife::add()) {}
+    ~ModuleObject() { ModuleLife::remove(m_client); }
     ModuleObject(const ModuleObject&) = delete;
     ModuleObject& operator=(const ModuleObject&) = delete;
+
+private:
+    const DWORD m_client;
 };
 
 }  // namespace sim

@@ -46,7 +46,7 @@ public:
     }
     STDMETHODIMP LockServer(BOOL lock) override {
         if (lock) ModuleLife::add();
-        else ModuleLife::remove();
+        else ModuleLife::remove(ModuleLife::callerProcessId());
         return S_OK;
     }
 
@@ -108,18 +108,24 @@ int Serve() {
     if (SUCCEEDED(hr))
         hr = CoRegisterClassObject(CLSID_QuorvaneSimulationFlat, &flat, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
                                    &cookies[1]);
+    bool orphaned = false;
     if (SUCCEEDED(hr)) {
         const ULONGLONG started = GetTickCount64();
         SetTimer(nullptr, 0, 1000, nullptr);
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             DispatchMessageW(&msg);
+            if (msg.message == kClientsGone && !msg.hwnd) {
+                orphaned = true;
+                break;
+            }
             if (ModuleLife::everUsed() ? ModuleLife::count() == 0 : GetTickCount64() - started > kIdleExitMs) break;
         }
     }
     for (DWORD c : cookies)
         if (c) CoRevokeClassObject(c);
-    // An activation that slipped in before the revoke still gets served to its end.
-    PumpUntil([] { return ModuleLife::count() == 0; });
+    // An activation that slipped in before the revoke still gets served to its end; objects
+    // of clients that were killed are simply left behind.
+    if (!orphaned) PumpUntil([] { return ModuleLife::count() == 0; });
     Worker::stop();
     CoUninitialize();
     return SUCCEEDED(hr) ? 0 : 1;

@@ -20,6 +20,7 @@ bool g_woken = false;
 std::vector<OpcServer*> g_servers;
 std::vector<Group*> g_groups;
 std::thread g_thread;
+constexpr ULONGLONG kClientCheckMs = 1000;
 
 template <class T>
 std::vector<ComPtr<T>> Snapshot(std::vector<T*>& list) {
@@ -34,8 +35,13 @@ void Run() {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     Simulation& sim = Simulation::instance();
     ULONGLONG nextScan = GetTickCount64();
+    ULONGLONG nextClientCheck = nextScan + kClientCheckMs;
     for (;;) {
         const ULONGLONG now = GetTickCount64();
+        if (now >= nextClientCheck) {
+            nextClientCheck = now + kClientCheckMs;
+            if (ModuleLife::allClientsGone()) PostThreadMessageW(ModuleLife::mainThread(), kClientsGone, 0, 0);
+        }
         if (now >= nextScan) {
             sim.scan();
             nextScan = (now - nextScan > Simulation::kScanMs) ? now + Simulation::kScanMs : nextScan + Simulation::kScanMs;

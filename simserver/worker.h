@@ -13,6 +13,9 @@ namespace sim {
 class OpcServer;
 class Group;
 
+// Thread message to the main thread: every client that made an object has ended.
+constexpr UINT kClientsGone = WM_APP + 1;
+
 class Worker {
 public:
     static void start();

@@ -6,6 +6,9 @@
 
 #include <tlhelp32.h>
 
+#include <cstring>
+#include <string>
+
 namespace simtest {
 namespace {
 
@@ -49,6 +52,27 @@ TEST(SimLifetime, ServerExitsAfterTheLastReleaseAndStartsAgain) {
     const bool gone = PumpUntil([] { return CountServerProcesses() == 0; }, 5000);
     RecordProperty("server_exit_ms", static_cast<int>(GetTickCount64() - t0));
     EXPECT_TRUE(gone);
+
+    // A client that dies holding objects: the server notices and ends all the same.
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring cmd = std::wstring(L"\"") + path + L"\" " + std::wstring(kOrphanClientArg, kOrphanClientArg + strlen(kOrphanClientArg));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(path, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    const bool childEnded = WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0;
+    if (!childEnded) TerminateProcess(pi.hProcess, 1);  // only the child we started
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    ASSERT_TRUE(childEnded);
+    EXPECT_EQ(3u, code);
+    const ULONGLONG t2 = GetTickCount64();
+    const bool orphanGone = PumpUntil([] { return CountServerProcesses() == 0; }, 6000);
+    RecordProperty("server_exit_after_client_killed_ms", static_cast<int>(GetTickCount64() - t2));
+    EXPECT_TRUE(orphanGone);
 
     const ULONGLONG t1 = GetTickCount64();
     ASSERT_TRUE(KeepAlive::server());

@@ -234,6 +234,23 @@ HRESULT Browse(IOPCBrowseServerAddressSpace* browse, OPCBROWSETYPE type, std::ve
     return FAILED(drained) ? drained : hr;
 }
 
+void RunOrphanClient() {
+    ComPtr<IOPCServer> server;
+    if (SUCCEEDED(Connect(kHierarchical, server))) {
+        auto* group = new TestGroup(server.get(), 50);
+        group->add(L"Plant.Line1.Counter", 1);
+        auto* sink = new DataSink;
+        auto* advise = new Advise(group->items(), IID_IOPCDataCallback, sink);
+        auto browse = Query<IOPCBrowseServerAddressSpace>(server.get(), IID_IOPCBrowseServerAddressSpace);
+        IEnumString* e = nullptr;
+        browse->BrowseOPCItemIDs(OPC_FLAT, L"", VT_EMPTY, 0, &e);
+        PumpUntil([&] { return sink->dataChangeCalls > 0; }, 3000);
+        (void)advise;
+    }
+    TerminateProcess(GetCurrentProcess(), 3);  // nothing released, no clean-up at all
+    for (;;) Sleep(1000);
+}
+
 namespace {
 ComPtr<IOPCServer>& KeepAliveServer() {
     static ComPtr<IOPCServer> s;

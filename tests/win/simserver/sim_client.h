@@ -171,6 +171,11 @@ HRESULT Browse(IOPCBrowseServerAddressSpace* browse, OPCBROWSETYPE type, std::ve
 // Drains an enumerator with Next(chunk); returns the names.
 HRESULT Drain(IEnumString* e, ULONG chunk, std::vector<std::wstring>& names);
 
+// Child mode of the test program: connects, subscribes, then kills itself without
+// releasing anything, as a crashed client would.
+constexpr char kOrphanClientArg[] = "--orphan-client";
+[[noreturn]] void RunOrphanClient();
+
 // The shared connection that keeps one server process running between tests.
 class KeepAlive {
 public:
