@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winsvc.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -60,7 +61,9 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
         if (done && done()) return true;
         ULONGLONG now = GetTickCount64();
         if (now >= end) return false;
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // Wakes for messages, and at least every 20 ms to look at the condition again.
+        DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(end - now, 20));
+        MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 
@@ -168,8 +171,8 @@ VARIANT R8(double value) {
 }
 
 namespace {
-// Under Wine a server that COM started stays in the process snapshot after it ended, as
-// long as the process that activated it lives; only a live one counts.
+// A process object outlives its process while handles to it stay open, and the snapshot
+// lists it; only a live one counts.
 bool Running(DWORD pid) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
     if (!process) return false;
@@ -190,6 +193,16 @@ std::vector<DWORD> ServerProcesses() {
             pids.push_back(entry.th32ProcessID);
     CloseHandle(snap);
     return pids;
+}
+
+std::vector<DWORD> g_serversAtStart;
+
+std::vector<DWORD> OurServerProcesses() {
+    std::vector<DWORD> ours;
+    for (DWORD pid : ServerProcesses())
+        if (std::find(g_serversAtStart.begin(), g_serversAtStart.end(), pid) == g_serversAtStart.end())
+            ours.push_back(pid);
+    return ours;
 }
 
 bool Kill(DWORD pid) {

@@ -38,7 +38,7 @@ void __stdcall RecordChange(int hServer, int hGroup, int hItem, const VARIANT* v
 BOOL __stdcall RecordShutdown(int hServer);
 std::vector<Change> ChangesOf(int hItem);
 
-// Pumps messages for ms milliseconds, or until the condition holds (checked after each batch).
+// Pumps messages for ms milliseconds, or until the condition holds (checked every 20 ms at most).
 void Pump(DWORD ms);
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
@@ -87,8 +87,11 @@ VARIANT Bool(bool b);
 VARIANT I4(long v);
 VARIANT R8(double v);
 
-// The simulation server processes now running (Windows process ids).
+// The simulation server processes now running (Windows process ids), and those of them that
+// this test program started (not running when it began: main() notes those).
 std::vector<DWORD> ServerProcesses();
+std::vector<DWORD> OurServerProcesses();
+extern std::vector<DWORD> g_serversAtStart;
 // Ends one process we started and waits for it to be gone.
 bool Kill(DWORD pid);
 // Under Wine a killed local server leaves a stale class registration in rpcss, and every

@@ -186,3 +186,39 @@ TEST(Data, RefreshOfTheLastAddedItemIsImmediate) {
     EXPECT_TRUE(PumpUntil([&] { return !ChangesOf(r8).empty(); }, 2000));
     EXPECT_DOUBLE_EQ(ChangesOf(r8).back().number, 1234.5678);
 }
+
+namespace {
+int g_reentrantCalls = 0;
+// Tears the whole connection down from inside its own data change.
+void __stdcall DisconnectInsideCallback(int hServer, int hGroup, int, const VARIANT*, DWORD, DWORD, DWORD) {
+    ++g_reentrantCalls;
+    Opc().OpcRemoveGroup(hServer, hGroup);
+    Opc().OpcDisconnectServer(hServer);
+}
+}  // namespace
+
+TEST(Data, ACallbackMayRemoveItsOwnConnection) {
+    EnsureKeeper();
+    int server = Opc().OpcConnectServer("", kHierarchical, 0);
+    ASSERT_GT(server, 0);
+    DWORD rate = 50;
+    float band = 0;
+    int group = Opc().OpcAddGroup(server, "Group 1", &rate, &band);
+    ASSERT_GT(group, 0);
+    g_reentrantCalls = 0;
+    Opc().OpcSetDataChangeCallback(server, DisconnectInsideCallback);
+    // Several changing items: one server callback carries several of them, and the rest of
+    // that call must find nothing once the first has taken the connection down.
+    for (const char* id : {"Plant.Line1.Counter", "Plant.Line1.Random", "Plant.Line1.Level", "Plant.Line1.Temp"})
+        ASSERT_NE(Opc().OpcAddItem(server, group, id), -1);
+    EXPECT_TRUE(PumpUntil([] { return g_reentrantCalls > 0; }, 3000));
+    Pump(500);
+    EXPECT_EQ(g_reentrantCalls, 1);
+    DWORD r = 100;
+    EXPECT_EQ(Opc().OpcAddGroup(server, "Group 2", &r, &band), -1);  // the handle is gone
+    EXPECT_EQ(Opc().OpcAddItem(server, group, "Static.R8"), -1);
+    // The library still works for everyone else.
+    Connection c(kHierarchical, 100);
+    ASSERT_TRUE(c.Ok());
+    EXPECT_NE(c.Add("Static.R8"), -1);
+}

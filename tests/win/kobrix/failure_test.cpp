@@ -34,7 +34,11 @@ TEST(Failure, ShutdownRequestReachesTheCallback) {
     // The program's answer to a shutdown request: remove items and group, disconnect.
     c.Forget();
     DropKeeper();
-    // Told to go and left by its clients, the server ends; a new one starts on demand.
+    // Told to go and left by its clients, the server ends: nothing of it is still held here
+    // (a leaked interface would keep it running). A new one starts on demand.
+    // (Only checked for a server this program started; one left by others may have other clients.)
+    std::vector<DWORD> ours = OurServerProcesses();
+    if (ours == ServerProcesses()) EXPECT_TRUE(PumpUntil([] { return ServerProcesses().empty(); }, 10000));
     Connection again(kHierarchical, 100);
     EXPECT_TRUE(again.Ok());
 }
@@ -48,9 +52,9 @@ TEST(Failure, ServerKilledMidStream) {
     ASSERT_NE(r8, -1);
     g_changes.clear();
     ASSERT_TRUE(PumpUntil([&] { return ChangesOf(counter).size() >= 2; }, 3000));
-    auto pids = ServerProcesses();
-    ASSERT_EQ(pids.size(), 1u) << "expected the one simulation server our connections use";
-    ASSERT_TRUE(Kill(pids[0]));
+    if (OurServerProcesses() != ServerProcesses() || ServerProcesses().size() != 1)
+        GTEST_SKIP() << "the simulation server in use was not started by this program; not ours to kill";
+    ASSERT_TRUE(Kill(ServerProcesses()[0]));
 
     // The client keeps running; every call answers failure, none hangs.
     const ULONGLONG start = GetTickCount64();

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kobrix_tests: %s\n", kbt::Opc().Error().c_str());
         return 1;
     }
+    kbt::g_serversAtStart = kbt::ServerProcesses();  // not ours to stop
     int rc = RUN_ALL_TESTS();
     kbt::DropKeeper();
     CoUninitialize();

@@ -1,0 +1,96 @@
+// qvopc.exe, the command-line check of an OPC server, run as a user runs it.
+#include "Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+using namespace kbt;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    std::string out;  // stdout and stderr together
+};
+
+// Runs qvopc.exe (beside the tests) with arguments; waits at most 30 s.
+Result Qvopc(const std::string& arguments) {
+    Result result;
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    if (!CreatePipe(&read, &write, &inherit, 0)) return result;
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    std::string command = "\"" + kobrix::Binding::BesideProgram("qvopc.exe") + "\" " + arguments;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = write;
+    si.hStdError = write;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(write);
+    if (started) {
+        // This thread keeps pumping meanwhile: the simulation sends every client's data
+        // changes from one thread, so a client that stops pumping (our keeper) stalls them all.
+        std::thread reader([&] {
+            char buf[4096];
+            DWORD n = 0;
+            while (ReadFile(read, buf, sizeof(buf), &n, nullptr) && n > 0) result.out.append(buf, n);
+        });
+        if (!PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 30000))
+            TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+        reader.join();
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        result.code = static_cast<int>(code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(read);
+    return result;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST(Tool, ListsBrowsesWatchesAndWrites) {
+    EnsureKeeper();
+    Result list = Qvopc("list");
+    EXPECT_EQ(list.code, 0) << list.out;
+    EXPECT_TRUE(Contains(list.out, "Quorvane.Simulation.1")) << list.out;
+
+    Result browse = Qvopc("browse Quorvane.Simulation.1 Devices.Boiler");
+    EXPECT_EQ(browse.code, 0) << browse.out;
+    EXPECT_TRUE(Contains(browse.out, "DEV:boiler/pressure")) << browse.out;
+
+    Result write = Qvopc("write Quorvane.Simulation.1 Static.I2 -77");
+    EXPECT_EQ(write.code, 0) << write.out;
+    EXPECT_TRUE(Contains(write.out, "-77")) << write.out;  // the value came back as a data change
+    Result watch = Qvopc("watch Quorvane.Simulation.1 Static.I2 --seconds 1 --rate 200");
+    EXPECT_EQ(watch.code, 0) << watch.out;
+    EXPECT_TRUE(Contains(watch.out, "Static.I2")) << watch.out;
+    EXPECT_TRUE(Contains(watch.out, "-77")) << watch.out;
+    EXPECT_EQ(Qvopc("write Quorvane.Simulation.1 Static.I2 -1600").code, 0);
+}
+
+TEST(Tool, RefusalsExitNonZeroWithAReason) {
+    EnsureKeeper();
+    Result readOnly = Qvopc("write Quorvane.Simulation.1 Static.ReadOnly 5");
+    EXPECT_EQ(readOnly.code, 1);
+    EXPECT_TRUE(Contains(readOnly.out, "refused the value")) << readOnly.out;
+    Result noItem = Qvopc("watch Quorvane.Simulation.1 No.Such.Item --seconds 0");
+    EXPECT_EQ(noItem.code, 1);
+    EXPECT_TRUE(Contains(noItem.out, "refused item 'No.Such.Item'")) << noItem.out;
+    Result noServer = Qvopc("browse No.Such.Server");
+    EXPECT_EQ(noServer.code, 1);
+    EXPECT_TRUE(Contains(noServer.out, "cannot connect")) << noServer.out;
+    Result notANumber = Qvopc("write Quorvane.Simulation.1 Static.R8 abc --type r8");
+    EXPECT_EQ(notANumber.code, 1) << notANumber.out;
+    EXPECT_EQ(Qvopc("frobnicate").code, 2);
+    EXPECT_EQ(Qvopc("watch Quorvane.Simulation.1 Static.R8 --rate -5").code, 2);
+}
