@@ -1,10 +1,32 @@
 #include "tests/win/road/road_env.h"
 
+#include <tlhelp32.h>
+
+#include <cstring>
+
 #include "tests/win/support/tools.h"
 
 namespace road {
+namespace {
+
+bool SimServerRunning() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32 pe{};
+    pe.dwSize = sizeof pe;
+    bool found = false;
+    for (BOOL ok = Process32First(snap, &pe); ok && !found; ok = Process32Next(snap, &pe))
+        found = _stricmp(pe.szExeFile, "QuorvaneSim.exe") == 0;
+    CloseHandle(snap);
+    return found;
+}
+
+}  // namespace
 
 bool Program::Launch(const std::vector<qvtest::ConfigConnection>& connections, std::string* why) {
+    // A server still on its way out from the previous test would take this program's
+    // connections with it: start once it is gone.
+    WaitUntil([] { return !SimServerRunning(); }, 15000);
     if (!Start(connections.empty() ? std::string() : qvtest::ConfigText(connections), why)) return false;
     // The window shows up before the stored connections are all re-established.
     const int tabs = int(connections.size());
