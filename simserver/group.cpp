@@ -148,11 +148,36 @@ STDMETHODIMP_(ULONG) Group::Release() {
     return n;
 }
 
-#define SIM_REFUSE_IF_DETACHED()                     \
-    do {                                             \
-        std::lock_guard<std::mutex> guard_(m_lock);  \
-        if (!m_server) return E_FAIL;                \
-    } while (0)
+bool Group::attached() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_server != nullptr;
+}
+
+// Runs each(i, item) under the lock for every known handle; unknown handles get
+// OPC_E_INVALIDHANDLE. The per-item results go to *errors (CoTaskMem, the caller's).
+template <class Each>
+HRESULT Group::forEachItem(DWORD count, const OPCHANDLE* handles, HRESULT** errors, Each each) {
+    if (errors) *errors = nullptr;
+    if (!errors) return E_POINTER;
+    if (count == 0 || !handles) return E_INVALIDARG;
+    HRESULT* out = TaskAlloc<HRESULT>(count);
+    if (!out) return E_OUTOFMEMORY;
+    bool allGood = true;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_server) {
+            CoTaskMemFree(out);
+            return E_FAIL;
+        }
+        for (DWORD i = 0; i < count; ++i) {
+            auto it = m_items.find(handles[i]);
+            out[i] = it == m_items.end() ? OPC_E_INVALIDHANDLE : each(i, it);
+            allGood = allGood && out[i] == S_OK;
+        }
+    }
+    *errors = out;
+    return allGood ? S_OK : S_FALSE;
+}
 
 // ---------------------------------------------------------------------------------------------
 // IOPCItemMgt
@@ -162,7 +187,7 @@ HRESULT Group::checkItems(DWORD count, OPCITEMDEF* defs, bool add, OPCITEMRESULT
     if (errors) *errors = nullptr;
     if (!results || !errors) return E_POINTER;
     if (count == 0 || !defs) return E_INVALIDARG;
-    SIM_REFUSE_IF_DETACHED();
+    if (!attached()) return E_FAIL;
     if (!AllocPair(count, results, errors)) return E_OUTOFMEMORY;
 
     const bool refuse = add && Simulation::instance().refuseItems();
@@ -208,67 +233,42 @@ STDMETHODIMP Group::ValidateItems(DWORD dwCount, OPCITEMDEF* pItemArray, BOOL, O
     return checkItems(dwCount, pItemArray, false, ppValidationResults, ppErrors);
 }
 
-// Runs `each` for every handle under the lock; unknown handles get OPC_E_INVALIDHANDLE.
-#define SIM_FOR_EACH_HANDLE(count, handles, errors, each)                        \
-    if (errors) *errors = nullptr;                                               \
-    if (!errors) return E_POINTER;                                               \
-    if (count == 0 || !handles) return E_INVALIDARG;                             \
-    SIM_REFUSE_IF_DETACHED();                                                    \
-    *errors = TaskAlloc<HRESULT>(count);                                         \
-    if (!*errors) return E_OUTOFMEMORY;                                          \
-    bool allGood = true;                                                         \
-    std::lock_guard<std::mutex> lock(m_lock);                                    \
-    for (DWORD i = 0; i < count; ++i) {                                          \
-        auto it = m_items.find(handles[i]);                                      \
-        if (it == m_items.end()) {                                               \
-            (*errors)[i] = OPC_E_INVALIDHANDLE;                                  \
-            allGood = false;                                                     \
-            continue;                                                            \
-        }                                                                        \
-        each                                                                     \
-        if (FAILED((*errors)[i])) allGood = false;                               \
-    }                                                                            \
-    return allGood ? S_OK : S_FALSE;
-
 STDMETHODIMP Group::RemoveItems(DWORD dwCount, OPCHANDLE* phServer, HRESULT** ppErrors) {
-    SIM_FOR_EACH_HANDLE(dwCount, phServer, ppErrors, {
+    return forEachItem(dwCount, phServer, ppErrors, [&](DWORD, auto it) {
         m_items.erase(it);
-        (*ppErrors)[i] = S_OK;
-    })
+        return S_OK;
+    });
 }
 
 STDMETHODIMP Group::SetActiveState(DWORD dwCount, OPCHANDLE* phServer, BOOL bActive, HRESULT** ppErrors) {
-    SIM_FOR_EACH_HANDLE(dwCount, phServer, ppErrors, {
+    return forEachItem(dwCount, phServer, ppErrors, [&](DWORD, auto it) {
         Item& item = it->second;
         if (bActive && !item.active) item.sent = false;  // an item that wakes up reports its value
         item.active = bActive != FALSE;
-        (*ppErrors)[i] = S_OK;
-    })
+        return S_OK;
+    });
 }
 
 STDMETHODIMP Group::SetClientHandles(DWORD dwCount, OPCHANDLE* phServer, OPCHANDLE* phClient, HRESULT** ppErrors) {
     if (!phClient && ppErrors) *ppErrors = nullptr;
     if (!phClient) return E_INVALIDARG;
-    SIM_FOR_EACH_HANDLE(dwCount, phServer, ppErrors, {
+    return forEachItem(dwCount, phServer, ppErrors, [&](DWORD i, auto it) {
         it->second.clientHandle = phClient[i];
-        (*ppErrors)[i] = S_OK;
-    })
+        return S_OK;
+    });
 }
 
 STDMETHODIMP Group::SetDatatypes(DWORD dwCount, OPCHANDLE* phServer, VARTYPE* pRequestedDatatypes,
                                  HRESULT** ppErrors) {
     if (!pRequestedDatatypes && ppErrors) *ppErrors = nullptr;
     if (!pRequestedDatatypes) return E_INVALIDARG;
-    SIM_FOR_EACH_HANDLE(dwCount, phServer, ppErrors, {
+    return forEachItem(dwCount, phServer, ppErrors, [&](DWORD i, auto it) {
         Item& item = it->second;
-        if (Convertible(*item.tag, pRequestedDatatypes[i])) {
-            item.requested = pRequestedDatatypes[i];
-            item.sent = false;
-            (*ppErrors)[i] = S_OK;
-        } else {
-            (*ppErrors)[i] = OPC_E_BADTYPE;
-        }
-    })
+        if (!Convertible(*item.tag, pRequestedDatatypes[i])) return OPC_E_BADTYPE;
+        item.requested = pRequestedDatatypes[i];
+        item.sent = false;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP Group::CreateEnumerator(REFIID, IUnknown** ppUnk) {
@@ -373,7 +373,7 @@ STDMETHODIMP Group::Read(OPCDATASOURCE dwSource, DWORD dwCount, OPCHANDLE* phSer
     if (ppErrors) *ppErrors = nullptr;
     if (!ppItemValues || !ppErrors) return E_POINTER;
     if (dwCount == 0 || !phServer || (dwSource != OPC_DS_CACHE && dwSource != OPC_DS_DEVICE)) return E_INVALIDARG;
-    SIM_REFUSE_IF_DETACHED();
+    if (!attached()) return E_FAIL;
     if (!AllocPair(dwCount, ppItemValues, ppErrors)) return E_OUTOFMEMORY;
     bool allGood = true;
     std::lock_guard<std::mutex> lock(m_lock);
@@ -403,9 +403,9 @@ STDMETHODIMP Group::Read(OPCDATASOURCE dwSource, DWORD dwCount, OPCHANDLE* phSer
 STDMETHODIMP Group::Write(DWORD dwCount, OPCHANDLE* phServer, VARIANT* pItemValues, HRESULT** ppErrors) {
     if (!pItemValues && ppErrors) *ppErrors = nullptr;
     if (!pItemValues) return E_INVALIDARG;
-    SIM_FOR_EACH_HANDLE(dwCount, phServer, ppErrors, {
-        (*ppErrors)[i] = Simulation::instance().write(*it->second.tag, pItemValues[i]);
-    })
+    return forEachItem(dwCount, phServer, ppErrors, [&](DWORD i, auto it) {
+        return Simulation::instance().write(*it->second.tag, pItemValues[i]);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -138,6 +138,9 @@ private:
     Group(OpcServer* server, Space space, const GroupSettings& settings);
     ~Group();
 
+    bool attached();
+    template <class Each>
+    HRESULT forEachItem(DWORD count, const OPCHANDLE* handles, HRESULT** errors, Each each);
     HRESULT checkItems(DWORD count, OPCITEMDEF* defs, bool add, OPCITEMRESULT** results, HRESULT** errors);
     HRESULT queue(Task task, DWORD* cancelId);
     HRESULT queueItems(TaskKind kind, DWORD count, const OPCHANDLE* handles, const VARIANT* values,
