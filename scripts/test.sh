@@ -53,6 +53,11 @@ if [ -x "$root/scripts/register.sh" ]; then
   fi
 fi
 for t in "$QV_BUILD"/win/bin/*_tests.exe; do [ -f "$t" ] && run_gtest win wine "$t"; done
+# The timestamp texts follow the computer's current offset from UTC, and Wine takes the
+# zone from the Linux TZ of each wine process: run the zone tests once per fixed zone.
+for zone in Etc/GMT-1 America/New_York Asia/Kolkata; do
+  run_gtest win "$root/scripts/in-zone.sh" "$zone" wine "$QV_BUILD/win/bin/core_tests.exe"
+done
 
 echo "host: $host_pass passed, $host_fail failed"
 echo "windows: $win_pass passed, $win_fail failed"
