@@ -14,9 +14,8 @@ BOOL CView::OnCmdMsg(UINT nID, int nCode) {
 }
 
 void CView::PostNcDestroy() {
-    if (CFrameWnd* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) {
-        if (frame->GetActiveView() == this) frame->SetActiveView(nullptr);
-    }
+    // Children are destroyed before their frame: the frame must not keep a pointer to us.
+    if (m_pParentFrame != nullptr && m_pParentFrame->GetActiveView() == this) m_pParentFrame->SetActiveView(nullptr);
     delete this;
 }
 
@@ -28,6 +27,7 @@ BOOL CFormView::Create(CWnd* pParent, UINT nID, CCreateContext*) {
                                      &AfxDlgProc, reinterpret_cast<LPARAM>(static_cast<CWnd*>(this)));
     if (hWnd == nullptr) return FALSE;
     ::SetWindowLongPtrA(hWnd, GWLP_ID, static_cast<LONG_PTR>(nID));
+    m_pParentFrame = dynamic_cast<CFrameWnd*>(pParent);
     RECT rc;
     ::GetWindowRect(hWnd, &rc);
     m_sizeForm.cx = rc.right - rc.left;

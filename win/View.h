@@ -9,6 +9,8 @@
 #include "win/Document.h"
 #include "win/Wnd.h"
 
+class CFrameWnd;
+
 class CView : public CWnd {
   public:
     CView() = default;
@@ -26,6 +28,7 @@ class CView : public CWnd {
     void PostNcDestroy() override;
 
     CDocument* m_pDocument = nullptr;
+    CFrameWnd* m_pParentFrame = nullptr;  // the frame that holds the view; it outlives the view's window
     friend class CDocument;
 };
 
