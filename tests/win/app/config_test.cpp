@@ -236,7 +236,7 @@ TEST_F(ConfigTest, AProcessKilledWhileSavingLeavesAWholeConfiguration) {
         PROCESS_INFORMATION pi = {};
         ASSERT_TRUE(::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
         // Let it save for a while, then end it mid-way, as a crash or power cut would.
-        DWORD deadline = ::GetTickCount() + 5000;
+        DWORD deadline = ::GetTickCount() + 20000;  // a loaded machine starts processes slowly
         while (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetTickCount() < deadline) Sleep(10);
         Sleep(150 + 97 * round);
         ::TerminateProcess(pi.hProcess, 9);
