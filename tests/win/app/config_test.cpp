@@ -231,6 +231,7 @@ TEST_F(ConfigTest, AProcessKilledWhileSavingLeavesAWholeConfiguration) {
     char exe[MAX_PATH];
     ::GetModuleFileNameA(nullptr, exe, sizeof exe);
     for (int round = 0; round < 3; ++round) {
+        ::DeleteFileA(path.c_str());  // so that the wait below sees this child's first save
         std::string cmd = std::string("\"") + exe + "\" --save-loop \"" + path + "\"";
         STARTUPINFOA si = {sizeof si};
         PROCESS_INFORMATION pi = {};
