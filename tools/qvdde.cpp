@@ -7,7 +7,7 @@
 //   poke <item> ok
 //   request <item> <kind> <value>
 //   advise <item> started format <name>
-//   value <seq> <hh:mm:ss.mmm> <item> <kind> <value>
+//   value <seq> <hh:mm:ss.mmm> <item> <kind> <value>      (kind: number, text, bool, int, raw)
 //   done <n> values
 // Refusals go to stderr as "qvdde: ..." and end the program with a non-zero code:
 //   2 usage, 3 no conversation, 4 advise start refused, 5 poke not processed,
@@ -127,15 +127,24 @@ std::string ClockText(uint64_t filetime) {
     return b;
 }
 
-// "<kind> <value>" for one received block: CF_TEXT as text, everything else as XlTable.
+// "<kind> <value>" for one received block. A one-cell XlTable block is decoded whatever
+// its label (Quorvane labels its XlTable data with the format asked for); other CF_TEXT
+// data is shown as text up to its NUL, control characters as \xNN; anything else in hex.
 std::string Describe(UINT format, const std::vector<uint8_t>& data) {
+    if (auto cell = qvdde::DecodeXlTable(data)) return std::string(qvdde::KindName(cell->kind)) + " " + qvdde::ValueText(*cell);
     if ((format & 0xFFFF) == CF_TEXT) {
-        size_t n = 0;
-        while (n < data.size() && data[n]) ++n;
-        return "text " + std::string(data.begin(), data.begin() + n);
+        std::string text = "text ";
+        for (size_t i = 0; i < data.size() && data[i]; ++i) {
+            char esc[8];
+            if (data[i] < 0x20 || data[i] == 0x7F) {
+                std::snprintf(esc, sizeof esc, "\\x%02X", data[i]);
+                text += esc;
+            } else {
+                text += char(data[i]);
+            }
+        }
+        return text;
     }
-    std::string why;
-    if (auto cell = qvdde::DecodeXlTable(data, &why)) return std::string(qvdde::KindName(cell->kind)) + " " + qvdde::ValueText(*cell);
     return "raw " + std::to_string(data.size()) + " bytes: " + qvdde::HexBytes(data.data(), data.size());
 }
 

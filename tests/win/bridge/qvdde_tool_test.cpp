@@ -99,6 +99,10 @@ TEST_F(QvddeTool, PokesRequestsAndReportsRefusalsWithExitCodes) {
     EXPECT_EQ(0u, run.out[1].rfind("poke I1 ok", 0));
     EXPECT_EQ("request I1 number -2.5", run.out[2]) << "two requests in a row must both be answered";
     EXPECT_EQ("request I1 number -2.5", run.out[3]);
+    // An XlTable block labelled CF_TEXT is still shown decoded.
+    run = qvtest::RunTool("qvdde", {"--service", "QvTool", "--topic", "T1", "--format", "CF_TEXT", "--request", "I1"});
+    ASSERT_TRUE(run.finished && run.exitCode == 0) << run.Describe();
+    EXPECT_EQ("request I1 number -2.5", run.out.back());
 
     // The bare server takes numbers only: a text poke is refused.
     run = qvtest::RunTool("qvdde", {"--service", "QvTool", "--topic", "T1", "--format", "4", "--poke", "I1", "x", "--as", "text"});
