@@ -41,7 +41,7 @@ TEST(SimCallbacks, DataChangesArriveOnTheClientThreadAtTheUpdateRate) {
     ASSERT_TRUE(PumpUntil([&] { return s.sink->dataChangeCalls >= 1; }, 3000));
     const DWORD first = s.sink->dataChangeCalls;
     const ULONGLONG t0 = GetTickCount64();
-    PumpFor(1500);
+    PumpFor(1000);
     const double perSecond = (s.sink->dataChangeCalls - first) * 1000.0 / (GetTickCount64() - t0);
     RecordProperty("callbacks_per_s_at_100ms", static_cast<int>(perSecond));
     EXPECT_GT(perSecond, 6.0);
@@ -55,7 +55,7 @@ TEST(SimCallbacks, DataChangesArriveOnTheClientThreadAtTheUpdateRate) {
         EXPECT_EQ(S_OK, r.error);
     }
     auto counter = s.sink->of(11);
-    ASSERT_GE(counter.size(), 8u);
+    ASSERT_GE(counter.size(), 6u);
     for (size_t i = 1; i < counter.size(); ++i) {
         EXPECT_EQ(VT_I4, counter[i]->value.vt());
         EXPECT_GT(counter[i]->value.ref().lVal, counter[i - 1]->value.ref().lVal);

@@ -3,6 +3,8 @@
 
 #include "sim_client.h"
 
+#include <algorithm>
+
 namespace simtest {
 namespace {
 
@@ -114,6 +116,14 @@ TEST(SimServer, AddGroupRevisesFastRatesAndRefusesBadDeadbands) {
         ComPtr<IOPCItemMgt> renamed;
         EXPECT_EQ(S_OK, server->GetGroupByName(L"Renamed", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.put())));
         EXPECT_EQ(E_INVALIDARG, server->GetGroupByName(L"Exact", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.put())));
+
+        ComPtr<IEnumString> groups;
+        ASSERT_EQ(S_OK, server->CreateGroupEnumerator(OPC_ENUM_ALL, IID_IEnumString,
+                                                       reinterpret_cast<IUnknown**>(groups.put())));
+        std::vector<std::wstring> names;
+        ASSERT_EQ(S_OK, Drain(groups.get(), 10, names));
+        EXPECT_NE(names.end(), std::find(names.begin(), names.end(), L"Renamed"));
+        EXPECT_NE(names.end(), std::find(names.begin(), names.end(), L"Other"));
     }
     for (FLOAT bad : {101.0f, -0.5f}) {
         TestGroup g(server, 1000, bad);
