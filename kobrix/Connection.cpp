@@ -207,6 +207,7 @@ int AddItem(int hServer, int hGroup, const char* itemId) {
     if (!server) return -1;
     auto group = Library::FindGroup(*server, hGroup);
     if (!group) return -1;
+    group->lastAdded = -1;  // a refused add leaves nothing to refresh
     int hItem = Library::Instance().NewItemHandle();
     if (hItem < 0) return -1;
 

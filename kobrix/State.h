@@ -29,7 +29,7 @@ struct Group {
     DWORD dataCookie = 0;
     ComPtr<DataSink> sink;
     std::map<int, Item> items;
-    int lastAdded = -1;         // item handle of the last successful add
+    int lastAdded = -1;         // item handle of the last add, -1 if it was refused or removed
     bool removed = false;       // set once dropped from the tables
 };
 

@@ -166,6 +166,7 @@ TEST(Data, RefreshOfTheLastAddedItemIsImmediate) {
     int r8 = c.Add("Static.R8");
     int text = c.Add("Static.BSTR");
     ASSERT_NE(text, -1);
+    Pump(300);  // the first update, which sends both, is over; static tags send nothing more
     g_changes.clear();
     Opc().OpcRefreshGroup(c.server, c.group, 1);
     // Delivered within the call, without pumping, for the last item only.
@@ -173,7 +174,13 @@ TEST(Data, RefreshOfTheLastAddedItemIsImmediate) {
     EXPECT_EQ(g_changes[0].item, text);
     EXPECT_EQ(g_changes[0].text, "Hello");
     EXPECT_EQ(g_changes[0].thread, GetCurrentThreadId());
-    // After removing the last one there is no "last added" to refresh.
+    // A refused add leaves nothing to refresh, and neither does removing the last one.
+    EXPECT_EQ(c.Add("No.Such.Item"), -1);
+    g_changes.clear();
+    Opc().OpcRefreshGroup(c.server, c.group, 1);
+    EXPECT_TRUE(g_changes.empty());
+    text = c.Add("Static.BSTR");
+    ASSERT_NE(text, -1);
     Opc().OpcRemoveItem(c.server, c.group, text);
     c.items.pop_back();
     g_changes.clear();
