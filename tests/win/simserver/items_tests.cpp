@@ -208,6 +208,28 @@ TEST(SimItems, RequestedTypeIsWhatReadsDeliver) {
     ASSERT_EQ(VT_R8, v.vt());
     EXPECT_EQ(-1600.0, v.ref().dblVal);
 
+    // New client handles show up in reads; ValidateItems checks without adding.
+    OPCHANDLE client = 4242;
+    ASSERT_EQ(S_OK, g.items()->SetClientHandles(1, &h, &client, &errors));
+    CoTaskMemFree(errors);
+    OPCITEMSTATE* states = nullptr;
+    ASSERT_EQ(S_OK, g.sync()->Read(OPC_DS_CACHE, 1, &h, &states, &errors));
+    EXPECT_EQ(4242u, states[0].hClient);
+    VariantClear(&states[0].vDataValue);
+    CoTaskMemFree(states);
+    CoTaskMemFree(errors);
+    OPCITEMDEF defs[2] = {};
+    defs[0].szItemID = const_cast<LPWSTR>(L"Static.UI2");
+    defs[1].szItemID = const_cast<LPWSTR>(L"Static.Nothing");
+    OPCITEMRESULT* results = nullptr;
+    ASSERT_EQ(S_FALSE, g.items()->ValidateItems(2, defs, FALSE, &results, &errors));
+    EXPECT_EQ(S_OK, errors[0]);
+    EXPECT_EQ(VT_UI2, results[0].vtCanonicalDataType);
+    EXPECT_EQ(0u, results[0].hServer);
+    EXPECT_EQ(OPC_E_UNKNOWNITEMID, errors[1]);
+    CoTaskMemFree(results);
+    CoTaskMemFree(errors);
+
     OPCHANDLE bad = 0xBAD;
     ASSERT_EQ(S_FALSE, g.items()->RemoveItems(1, &bad, &errors));
     EXPECT_EQ(OPC_E_INVALIDHANDLE, errors[0]);
