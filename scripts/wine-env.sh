@@ -44,9 +44,19 @@ qv_prefix_init() {
   fi
 }
 
+qv_prefix_fonts() {
+  # Debian's Wine does not find the fonts of fonts-wine by itself: without them in the
+  # prefix dialogs fall back to another face and caption buttons show letters.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/" 2>/dev/null || true
+  fi
+}
+
 qv_env_start() {
   qv_xvfb_start || return 1
   qv_prefix_init
+  qv_prefix_fonts
   # Persistent server, warmed up outside any pipe: otherwise the helper processes
   # inherit the first pipe and every piped wine run stalls for seconds.
   wineserver -p </dev/null >/dev/null 2>&1
