@@ -20,6 +20,7 @@ qv_env_start || { echo "could not start Wine"; exit 1; }
 
 # road_screens talks through a pipe each way: "shot <name> <x> <y> <w> <h>" out, one line back.
 coproc SCREENS { wine "$QV_BUILD/win/bin/road_screens.exe" 2>&1; }
+screens_pid=$SCREENS_PID  # bash forgets it once the coprocess has ended
 taken=0
 while IFS= read -r line <&"${SCREENS[0]}"; do
   line=${line%$'\r'}
@@ -33,5 +34,5 @@ while IFS= read -r line <&"${SCREENS[0]}"; do
     echo "road_screens: $line"
   fi
 done
-wait "$SCREENS_PID" 2>/dev/null
+wait "$screens_pid" 2>/dev/null
 [ "$taken" = 4 ] || { echo "only $taken of 4 pictures taken"; exit 1; }
