@@ -26,7 +26,7 @@ bool SimServerRunning() {
 bool Program::Launch(const std::vector<qvtest::ConfigConnection>& connections, std::string* why) {
     // A server still on its way out from the previous test would take this program's
     // connections with it: start once it is gone.
-    WaitUntil([] { return !SimServerRunning(); }, 15000);
+    WaitForNoSimServer(15000);
     if (!Start(connections.empty() ? std::string() : qvtest::ConfigText(connections), why)) return false;
     // The window shows up before the stored connections are all re-established.
     const int tabs = int(connections.size());
@@ -113,11 +113,8 @@ bool Program::WaitForValues(DWORD timeoutMs) {
         timeoutMs);
 }
 
-bool WriteSimTag(const std::string& tag, const std::string& value, const std::string& type, std::string* why) {
-    qvtest::ToolRun run = qvtest::RunTool("qvopc", {"write", kSim, tag, value, "--type", type}, 30000);
-    if (run.finished && run.exitCode == 0) return true;
-    *why = run.Describe();
-    return false;
+bool WaitForNoSimServer(DWORD timeoutMs) {
+    return WaitUntil([] { return !SimServerRunning(); }, timeoutMs);
 }
 
 qvtest::ConfigConnection Connection(const std::string& alias, const std::vector<std::string>& items,

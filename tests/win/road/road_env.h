@@ -1,7 +1,7 @@
 #pragma once
 // The program and the steps of the road that several tests share: quorvane.exe started
 // from a written configuration, a connection made through the connect dialogs, the
-// browser opened, the simulation server's control tags set with the qvopc tool.
+// browser opened.
 #include <string>
 #include <vector>
 
@@ -46,8 +46,8 @@ class Program : public qvtest::QuorvaneApp {
     bool WaitForValues(DWORD timeoutMs);
 };
 
-// Writes a value to a tag of the running simulation server with the qvopc tool.
-bool WriteSimTag(const std::string& tag, const std::string& value, const std::string& type, std::string* why);
+// Waits until no simulation server process runs (the last client gone, it ends by itself).
+bool WaitForNoSimServer(DWORD timeoutMs);
 
 // Connections for a configuration file.
 qvtest::ConfigConnection Connection(const std::string& alias, const std::vector<std::string>& items,
