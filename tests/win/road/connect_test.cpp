@@ -295,3 +295,27 @@ TEST(Connect, CancelledRemoteMachineKeepsTheChosenServer) {
     road::Press(params, IDOK);
     EXPECT_TRUE(road::WaitUntil([&] { return app.TabCount() == 1; }, 10000));
 }
+
+TEST(Connect, CloseBoxKeepsThePresetsAndASecondConnectionWithTheSameAliasIsAccepted) {
+    std::string why;
+    Program app;
+    ASSERT_TRUE(app.Launch({road::Connection(road::kSim, {"Static.R8"})}, &why)) << why;
+    EXPECT_EQ(app.Text(qvtest::kConnect), "Connect to OPC Server");  // items present: a further connection
+    HWND dlg = app.OpenConnectDialog(&why);
+    ASSERT_NE(dlg, nullptr) << why;
+    ASSERT_TRUE(road::ChooseComboItem(dlg, 1011, 0));
+    ASSERT_TRUE(road::Press(dlg, IDOK));
+    HWND params = road::WaitForDialog(app.pid(), road::kParamsCaption);
+    ASSERT_NE(params, nullptr) << app.AnswerMessageBox(100);
+    road::SetTextOf(GetDlgItem(params, 1014), "250");
+    PostMessageA(params, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(road::WaitGone(params));
+    ASSERT_TRUE(road::WaitUntil([&] { return app.TabCount() == 2; }, 10000));
+    EXPECT_EQ(app.SelectedTab(), 1);
+    EXPECT_EQ(app.TabLabel(0), road::kSim);
+    EXPECT_EQ(app.TabLabel(1), road::kSim);
+    EXPECT_TRUE(app.RowNames().empty());
+    EXPECT_EQ(app.Text(qvtest::kConnect), "Disconnect from Server");
+    EXPECT_EQ(SavedConfig(app), qvtest::ConfigText({road::Connection(road::kSim, {"Static.R8"}),
+                                                    road::Connection(road::kSim, {})}));
+}
