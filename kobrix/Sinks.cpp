@@ -32,13 +32,19 @@ HRESULT DataSink::Deliver(DWORD count, const OPCHANDLE* clientItems, const VARIA
                           const FILETIME* timeStamps) {
     if (count && (!clientItems || !values || !qualities || !timeStamps)) return E_INVALIDARG;
     // Keep ourselves alive: a callback may remove the group, which releases our owner reference.
+    // Nothing may unwind into COM's stub.
     AddRef();
-    for (DWORD i = 0; i < count; ++i) {
-        Library::Instance().DeliverDataChange(hServer_, hGroup_, static_cast<int>(clientItems[i]), &values[i],
-                                              timeStamps[i], qualities[i]);
+    HRESULT hr = S_OK;
+    try {
+        for (DWORD i = 0; i < count; ++i) {
+            Library::Instance().DeliverDataChange(hServer_, hGroup_, static_cast<int>(clientItems[i]), &values[i],
+                                                  timeStamps[i], qualities[i]);
+        }
+    } catch (...) {
+        hr = E_UNEXPECTED;
     }
     Release();
-    return S_OK;
+    return hr;
 }
 
 STDMETHODIMP DataSink::OnDataChange(DWORD, OPCHANDLE, HRESULT, HRESULT, DWORD count, OPCHANDLE* clientItems,
@@ -64,9 +70,14 @@ STDMETHODIMP_(ULONG) ShutdownSink::Release() {
 
 STDMETHODIMP ShutdownSink::ShutdownRequest(LPCWSTR) {
     AddRef();
-    Library::Instance().DeliverShutdown(hServer_);
+    HRESULT hr = S_OK;
+    try {
+        Library::Instance().DeliverShutdown(hServer_);
+    } catch (...) {
+        hr = E_UNEXPECTED;
+    }
     Release();
-    return S_OK;
+    return hr;
 }
 
 }  // namespace kobrix
