@@ -7,6 +7,7 @@
 #include "kobrix/Sinks.h"
 #include "kobrix/State.h"
 #include "kobrix/Text.h"
+#include "kobrix/Watchdog.h"
 
 #include <vector>
 
@@ -121,6 +122,7 @@ int ConnectServer(const char* machine, const char* progId) {
         Library::Instance().DropServer(server->handle);
         return -1;
     }
+    WatchServers();
     return server->handle;
 }
 
@@ -139,6 +141,7 @@ void DisconnectServer(int hServer) {
     server->browser.Reset();
     server->server.Reset();
     server->browse = BrowseResult();
+    StopWatchingIfIdle();
 }
 
 int AddGroup(int hServer, const char* name, DWORD* updateRate, float* deadband) {

@@ -43,9 +43,16 @@ bool Admit() {
     return owner == self && usable;
 }
 
+// Counts the operations under way, so that the server watch never cuts into one.
+struct InCall {
+    InCall() { ++kobrix::Library::Instance().callDepth; }
+    ~InCall() { --kobrix::Library::Instance().callDepth; }
+};
+
 template <class R, class F>
 R Guarded(R refused, F&& operation) {
     if (!Admit()) return refused;
+    InCall during;
     try {
         return operation();
     } catch (...) {
@@ -56,6 +63,7 @@ R Guarded(R refused, F&& operation) {
 template <class F>
 void GuardedVoid(F&& operation) {
     if (!Admit()) return;
+    InCall during;
     try {
         operation();
     } catch (...) {

@@ -27,6 +27,12 @@ std::shared_ptr<Server> Library::FindServer(int hServer) const {
     return it == servers_.end() ? nullptr : it->second;
 }
 
+std::vector<std::shared_ptr<Server>> Library::Servers() const {
+    std::vector<std::shared_ptr<Server>> all;
+    for (const auto& entry : servers_) all.push_back(entry.second);
+    return all;
+}
+
 std::shared_ptr<Server> Library::AddServer() {
     if (nextServer_ == 0x7fffffff) return nullptr;
     auto server = std::make_shared<Server>();

@@ -51,6 +51,7 @@ struct Server {
     std::map<int, std::shared_ptr<Group>> groups;
     BrowseResult browse;
     bool dead = false;          // the server process went away; no more calls to it
+    bool goneReported = false;  // its death was handed to the shutdown callback
     bool removed = false;
 };
 
@@ -63,6 +64,7 @@ public:
 
     // Server records.
     std::shared_ptr<Server> FindServer(int hServer) const;
+    std::vector<std::shared_ptr<Server>> Servers() const;
     std::shared_ptr<Server> AddServer();
     void DropServer(int hServer);
     // Group records of a live server record.
@@ -79,6 +81,9 @@ public:
     void DeliverDataChange(int hServer, int hGroup, int hItem, const VARIANT* value, const FILETIME& time,
                            WORD quality);
     void DeliverShutdown(int hServer);
+
+    // Operations under way on the owner thread (more than one when a callback re-enters).
+    int callDepth = 0;
 
     // Results of the last enumeration, for OpcGetServerName.
     std::vector<std::string> serverNames;

@@ -54,6 +54,9 @@ TEST(Failure, ServerKilledMidStream) {
     ASSERT_TRUE(PumpUntil([&] { return ChangesOf(counter).size() >= 2; }, 3000));
     if (OurServerProcesses() != ServerProcesses() || ServerProcesses().size() != 1)
         GTEST_SKIP() << "the simulation server in use was not started by this program; not ours to kill";
+    g_shutdowns.clear();
+    Pump(3500);  // the watch sees a live server and says nothing
+    EXPECT_TRUE(g_shutdowns.empty());
     ASSERT_TRUE(Kill(ServerProcesses()[0]));
 
     // The client keeps running; every call answers failure, none hangs.
@@ -75,6 +78,12 @@ TEST(Failure, ServerKilledMidStream) {
     g_changes.clear();
     Pump(300);
     EXPECT_TRUE(ChangesOf(counter).empty());
+    // The death is reported once, as a shutdown request, so that the program lets go.
+    auto reported = [&] { return std::count(g_shutdowns.begin(), g_shutdowns.end(), c.server); };
+    EXPECT_TRUE(PumpUntil([&] { return reported() > 0; }, 8000));
+    EXPECT_EQ(g_shutdownThread, GetCurrentThreadId());
+    Pump(3500);
+    EXPECT_EQ(reported(), 1);
     c.Forget();
     DropKeeper();
     EXPECT_LT(GetTickCount64() - start, 15000u);
