@@ -16,6 +16,9 @@
 // wineserver an advise start can end up with an empty item name when the item's global
 // atom came and went just before (request then advise start); the client therefore keeps
 // a global atom of every topic and item name it uses for the life of the process.
+// And a Wine client reports a poke (or other synchronous transaction) as refused when
+// advise data for a hot link of the same conversation arrives while it waits for the
+// answer: poke from a conversation that holds no busy links.
 #include <windows.h>
 #include <ddeml.h>
 
