@@ -68,7 +68,9 @@ TEST(Tool, ListsBrowsesWatchesAndWrites) {
     EXPECT_EQ(browse.code, 0) << browse.out;
     EXPECT_TRUE(Contains(browse.out, "DEV:boiler/pressure")) << browse.out;
 
-    Result write = Qvopc("write Quorvane.Simulation.1 Static.I2 -77");
+    // Up to 10 s for the echo (the tool returns as soon as it comes): one scan of a loaded
+    // machine can take longer than the tool's default wait.
+    Result write = Qvopc("write Quorvane.Simulation.1 Static.I2 -77 --seconds 10");
     EXPECT_EQ(write.code, 0) << write.out;
     EXPECT_TRUE(Contains(write.out, "-77")) << write.out;  // the value came back as a data change
     Result watch = Qvopc("watch Quorvane.Simulation.1 Static.I2 --seconds 1 --rate 200");
