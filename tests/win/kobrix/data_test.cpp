@@ -213,11 +213,13 @@ TEST(Data, ACallbackMayRemoveItsOwnConnection) {
     int group = Opc().OpcAddGroup(server, "Group 1", &rate, &band);
     ASSERT_GT(group, 0);
     g_reentrantCalls = 0;
-    Opc().OpcSetDataChangeCallback(server, DisconnectInsideCallback);
     // Several changing items: one server callback carries several of them, and the rest of
-    // that call must find nothing once the first has taken the connection down.
+    // that call must find nothing once the first has taken the connection down. The
+    // callback goes in only after the adds: a change of the first item may arrive while
+    // the next one is being added, and would take the connection down under the test.
     for (const char* id : {"Plant.Line1.Counter", "Plant.Line1.Random", "Plant.Line1.Level", "Plant.Line1.Temp"})
         ASSERT_NE(Opc().OpcAddItem(server, group, id), -1);
+    Opc().OpcSetDataChangeCallback(server, DisconnectInsideCallback);
     EXPECT_TRUE(PumpUntil([] { return g_reentrantCalls > 0; }, 3000));
     Pump(500);
     EXPECT_EQ(g_reentrantCalls, 1);
