@@ -28,16 +28,15 @@ IStream* RenderTextStream(const CString& text) {
     return stream;
 }
 
-// The data object: CF_TEXT as a cached global block and as a stream made on request.
-class CLinkDataObject final : public IDataObject {
+// Reference counting and QueryInterface of an object with one interface; the object
+// deletes itself when its last reference goes.
+template <class I, const IID* piid>
+class CSingleInterfaceObject : public I {
   public:
-    CLinkDataObject(const CString& text, HGLOBAL hCached) : m_text(text), m_hCached(hCached) {}
-
-    // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDataObject) {
-            *ppv = static_cast<IDataObject*>(this);
+        if (riid == IID_IUnknown || riid == *piid) {
+            *ppv = static_cast<I*>(this);
             AddRef();
             return S_OK;
         }
@@ -50,6 +49,19 @@ class CLinkDataObject final : public IDataObject {
         if (n == 0) delete this;
         return n;
     }
+
+  protected:
+    CSingleInterfaceObject() = default;
+    virtual ~CSingleInterfaceObject() = default;
+
+  private:
+    LONG m_cRef = 1;
+};
+
+// The data object: CF_TEXT as a cached global block and as a stream made on request.
+class CLinkDataObject final : public CSingleInterfaceObject<IDataObject, &IID_IDataObject> {
+  public:
+    CLinkDataObject(const CString& text, HGLOBAL hCached) : m_text(text), m_hCached(hCached) {}
 
     // IDataObject
     STDMETHODIMP GetData(FORMATETC* pFormat, STGMEDIUM* pMedium) override {
@@ -110,32 +122,15 @@ class CLinkDataObject final : public IDataObject {
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
   private:
-    ~CLinkDataObject() { ::GlobalFree(m_hCached); }
+    ~CLinkDataObject() override { ::GlobalFree(m_hCached); }
 
-    LONG m_cRef = 1;
     const CString m_text;
     HGLOBAL m_hCached;  // owned
 };
 
 // The drop source: the drag goes on while a mouse button is held, Esc cancels it.
-class CLinkDropSource final : public IDropSource {
+class CLinkDropSource final : public CSingleInterfaceObject<IDropSource, &IID_IDropSource> {
   public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDropSource) {
-            *ppv = static_cast<IDropSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&m_cRef); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&m_cRef);
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP QueryContinueDrag(BOOL escapePressed, DWORD keyState) override {
         if (escapePressed) return DRAGDROP_S_CANCEL;
         if (!(keyState & (MK_LBUTTON | MK_RBUTTON))) return DRAGDROP_S_DROP;
@@ -144,8 +139,7 @@ class CLinkDropSource final : public IDropSource {
     STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
   private:
-    ~CLinkDropSource() = default;
-    LONG m_cRef = 1;
+    ~CLinkDropSource() override = default;
 };
 
 // Holds a COM pointer for one scope.
