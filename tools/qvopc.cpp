@@ -32,6 +32,7 @@ struct Options {
     std::string command, machine, type;
     std::vector<std::string> args;
     double seconds = 10;
+    bool secondsGiven = false;  // write waits 3 s unless told otherwise
     DWORD rate = 1000;
     float deadband = 0;
 };
@@ -273,6 +274,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
         } else if (a == "--seconds") {
             if (!next(v)) return false;
             o.seconds = std::strtod(v.c_str(), &end);
+            o.secondsGiven = true;
             if (*end || !(o.seconds >= 0 && o.seconds <= 86400)) return false;
         } else if (a == "--rate") {
             if (!next(v)) return false;
@@ -297,7 +299,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
     Options o;
     if (!ParseOptions(argc, argv, o)) return Usage();
-    if (o.command == "write" && o.seconds == 10) o.seconds = 3;
+    if (o.command == "write" && !o.secondsGiven) o.seconds = 3;
     if (o.command == "list") {
         if (o.args.size() > 1) return Usage();
         if (!o.args.empty()) o.machine = o.args[0];
