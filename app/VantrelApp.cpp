@@ -5,12 +5,9 @@
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/VantrelDoc.h"
-#include "dde/DdeServer.h"
 #include "opc/OpcLibrary.h"
 #include "resource.h"
 #include "ui/VantrelView.h"
-
-HWND g_hMainViewWnd = nullptr;
 
 BEGIN_MESSAGE_MAP(CVantrelApp, CWinApp)
     ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
@@ -38,7 +35,6 @@ BOOL CVantrelApp::InitInstance() {
 
     OpcLoadLibrary();
     StartDdeService();
-    m_bDdeSuspended = FALSE;
 
     AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CVantrelDoc), RUNTIME_CLASS(CMainFrame),
                                           RUNTIME_CLASS(CVantrelView)));
@@ -58,36 +54,6 @@ int CVantrelApp::ExitInstance() {
         m_bComInitialized = FALSE;
     }
     return CWinApp::ExitInstance();
-}
-
-void CVantrelApp::StartDdeService() {
-    // APPCLASS_STANDARD with no CBF_ filter: every transaction reaches the callback, which
-    // answers the ones it does not serve with 0.
-    ::DdeInitializeA(&m_idInst, &DdeCallback, 0, 0);
-    m_hszService = ::DdeCreateStringHandleA(m_idInst, "Quorvane", 0);
-    ::DdeNameService(m_idInst, m_hszService, nullptr, DNS_REGISTER);
-}
-
-void CVantrelApp::StopDdeService() {
-    if (m_idInst == 0) return;
-    // Clients learn at once that the service is gone; the string handles of topics and
-    // items go with the instance.
-    ::DdeNameService(m_idInst, m_hszService, nullptr, DNS_UNREGISTER);
-    ::DdeUninitialize(m_idInst);
-    m_idInst = 0;
-    m_hszService = nullptr;
-}
-
-CServerConnection* CVantrelApp::FindTopic(HSZ hszTopic) {
-    return m_pMainView != nullptr ? m_pMainView->FindTopic(hszTopic) : nullptr;
-}
-
-BOOL CVantrelApp::GetItemValue(HSZ hszTopic, HSZ hszItem, VARIANT* pValue) {
-    return m_pMainView != nullptr ? m_pMainView->GetItemValue(hszTopic, hszItem, pValue) : FALSE;
-}
-
-int CVantrelApp::WriteItemValue(HSZ hszTopic, HSZ hszItem, const VARIANT* pValue) {
-    return m_pMainView != nullptr ? m_pMainView->WriteItemValue(hszTopic, hszItem, pValue) : 0;
 }
 
 void CVantrelApp::OnAppAbout() {

@@ -1,16 +1,114 @@
 #include "dde/DdeServer.h"
 
-#include "app/VantrelApp.h"
 #include "dde/XlTable.h"
+#include "opc/ConnectionList.h"
 
 namespace {
 
+CDdeServer* g_pServer = nullptr;  // the started server, for the callback
+
 HDDEDATA AnswerBool(BOOL b) { return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(b ? TRUE : FALSE)); }
 
-HDDEDATA OnAdviseRequest(CVantrelApp* app, UINT uFmt, HSZ hszTopic, HSZ hszItem) {
+HDDEDATA AnswerPoke(UINT flag) { return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(flag)); }
+
+}  // namespace
+
+BOOL CDdeServer::Start() {
+    // APPCLASS_STANDARD with no CBF_ filter: every transaction reaches the callback, which
+    // answers the ones it does not serve with 0.
+    if (::DdeInitializeA(&m_idInst, &CDdeServer::Callback, 0, 0) != DMLERR_NO_ERROR) {
+        m_idInst = 0;
+        return FALSE;
+    }
+    g_pServer = this;
+    m_gate.SetInstance(m_idInst);
+    m_hszService = ::DdeCreateStringHandleA(m_idInst, "Quorvane", 0);
+    return ::DdeNameService(m_idInst, m_hszService, nullptr, DNS_REGISTER) != nullptr;
+}
+
+void CDdeServer::Stop() {
+    if (m_idInst == 0) return;
+    // Clients learn at once that the service is gone.
+    ::DdeNameService(m_idInst, m_hszService, nullptr, DNS_UNREGISTER);
+    ::DdeUninitialize(m_idInst);
+    m_idInst = 0;
+    m_hszService = nullptr;
+    m_gate.SetInstance(0);
+    if (g_pServer == this) g_pServer = nullptr;
+}
+
+HDDEDATA CALLBACK CDdeServer::Callback(UINT uType, UINT uFmt, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA hData, ULONG_PTR,
+                                       ULONG_PTR) {
+    CDdeServer* self = g_pServer;
+    if (self == nullptr) return nullptr;
+    CDdeCallbackScope scope(self->m_gate);
+    switch (uType) {
+        case XTYP_CONNECT:
+            return self->OnConnect(hsz1, hsz2);
+        case XTYP_ADVSTART:
+            return self->OnAdviseStart(hsz1, hsz2);
+        case XTYP_ADVREQ:
+            return self->OnAdviseRequest(uFmt, hsz1, hsz2);
+        case XTYP_POKE:
+            return self->OnPoke(hsz1, hsz2, hData);
+        default:  // requests, executes, wildcard connects and the rest are not served
+            return nullptr;
+    }
+}
+
+/***********************************************************************
+ *              OnConnect                               (XTYP_CONNECT)
+ *
+ * A client asks for a conversation on a topic of our service.
+ *
+ * PARAMS
+ *  hszTopic   [I] the topic: a connection's alias
+ *  hszService [I] the service the client named
+ *
+ * RETURNS
+ *  TRUE when the service is ours and a connection has that alias, FALSE otherwise.
+ */
+HDDEDATA CDdeServer::OnConnect(HSZ hszTopic, HSZ hszService) {
+    if (::DdeCmpStringHandles(hszService, m_hszService) != 0) return AnswerBool(FALSE);
+    return AnswerBool(m_pList != nullptr && m_pList->FindTopic(hszTopic) != nullptr);
+}
+
+/***********************************************************************
+ *              OnAdviseStart                           (XTYP_ADVSTART)
+ *
+ * A client starts a hot or warm link. The item is marked; the next flush posts its
+ * advise, so the link gets its first value within a second.
+ *
+ * PARAMS
+ *  hszTopic [I] the conversation's topic
+ *  hszItem  [I] the item id
+ *
+ * RETURNS
+ *  TRUE when the topic has the item, FALSE otherwise.
+ */
+HDDEDATA CDdeServer::OnAdviseStart(HSZ hszTopic, HSZ hszItem) {
+    return AnswerBool(m_pList != nullptr && m_pList->GetItemValue(hszTopic, hszItem, nullptr));
+}
+
+/***********************************************************************
+ *              OnAdviseRequest                         (XTYP_ADVREQ)
+ *
+ * DDEML asks, from inside DdePostAdvise, for the data of a link to send.
+ *
+ * PARAMS
+ *  uFmt     [I] the format the client asked for, as it came (Wine passes registered
+ *               formats sign-extended); the bytes are always XlTable
+ *  hszTopic [I] the conversation's topic
+ *  hszItem  [I] the item id
+ *
+ * RETURNS
+ *  Success: a data handle with the value as one XlTable cell, labelled uFmt.
+ *  Failure: NULL, for an unknown item or a value XlTable cannot carry.
+ */
+HDDEDATA CDdeServer::OnAdviseRequest(UINT uFmt, HSZ hszTopic, HSZ hszItem) {
     VARIANT value;
     ::VariantInit(&value);
-    if (!app->GetItemValue(hszTopic, hszItem, &value)) {
+    if (m_pList == nullptr || !m_pList->GetItemValue(hszTopic, hszItem, &value)) {
         ::VariantClear(&value);
         return nullptr;
     }
@@ -18,47 +116,37 @@ HDDEDATA OnAdviseRequest(CVantrelApp* app, UINT uFmt, HSZ hszTopic, HSZ hszItem)
     BOOL encoded = EncodeXlTableValue(value, &block);
     ::VariantClear(&value);
     if (!encoded) return nullptr;
-    // Labelled with the format the client asked for, exactly as it came (Wine passes
-    // registered formats sign-extended); the bytes are always XlTable.
-    return ::DdeCreateDataHandle(app->m_idInst, block.bytes, block.size, 0, hszItem, uFmt, 0);
+    return ::DdeCreateDataHandle(m_idInst, block.bytes, block.size, 0, hszItem, uFmt, 0);
 }
 
-HDDEDATA OnPoke(CVantrelApp* app, HSZ hszTopic, HSZ hszItem, HDDEDATA hData) {
-    const HDDEDATA kNotProcessed = reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(DDE_FNOTPROCESSED));
+/***********************************************************************
+ *              OnPoke                                  (XTYP_POKE)
+ *
+ * A client writes a value: it is decoded to the item's current type and written to the
+ * OPC server synchronously.
+ *
+ * PARAMS
+ *  hszTopic [I] the conversation's topic
+ *  hszItem  [I] the item id
+ *  hData    [I] the poked block, XlTable
+ *
+ * RETURNS
+ *  DDE_FACK when the server took the write; DDE_FNOTPROCESSED for an unknown item, a
+ *  block that does not decode to the item's type, or a refused write.
+ */
+HDDEDATA CDdeServer::OnPoke(HSZ hszTopic, HSZ hszItem, HDDEDATA hData) {
     VARIANT current;
     ::VariantInit(&current);
-    if (!app->GetItemValue(hszTopic, hszItem, &current)) return kNotProcessed;  // the item's type is needed
-    VARTYPE target = current.vt;
+    if (m_pList == nullptr || !m_pList->GetItemValue(hszTopic, hszItem, &current)) return AnswerPoke(DDE_FNOTPROCESSED);
+    VARTYPE target = current.vt;  // the item's type decides the decoding
     ::VariantClear(&current);
 
     BYTE buffer[kXlTablePokeLimit];
     DWORD copied = hData != nullptr ? ::DdeGetData(hData, buffer, sizeof buffer, 0) : 0;
     VARIANT decoded;
-    if (!DecodeXlTablePoke(buffer, copied, target, &decoded)) return kNotProcessed;
+    if (!DecodeXlTablePoke(buffer, copied, target, &decoded)) return AnswerPoke(DDE_FNOTPROCESSED);
 
-    int written = app->WriteItemValue(hszTopic, hszItem, &decoded);
+    int written = m_pList->WriteItemValue(hszTopic, hszItem, &decoded);
     ::VariantClear(&decoded);
-    return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(written != 0 ? DDE_FACK : DDE_FNOTPROCESSED));
-}
-
-}  // namespace
-
-HDDEDATA CALLBACK DdeCallback(UINT uType, UINT uFmt, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA hData, ULONG_PTR,
-                              ULONG_PTR) {
-    CVantrelApp* app = GetVantrelApp();
-    if (app == nullptr) return nullptr;
-    CDdeCallbackScope scope(app);
-    switch (uType) {
-        case XTYP_CONNECT:  // hsz1 = topic, hsz2 = service
-            if (::DdeCmpStringHandles(hsz2, app->m_hszService) != 0) return AnswerBool(FALSE);
-            return AnswerBool(app->FindTopic(hsz1) != nullptr);
-        case XTYP_ADVSTART:  // marks the item; the next flush sends the link its first value
-            return AnswerBool(app->GetItemValue(hsz1, hsz2, nullptr));
-        case XTYP_ADVREQ:
-            return OnAdviseRequest(app, uFmt, hsz1, hsz2);
-        case XTYP_POKE:
-            return OnPoke(app, hsz1, hsz2, hData);
-        default:  // requests, executes, wildcard connects and the rest are not served
-            return nullptr;
-    }
+    return AnswerPoke(written != 0 ? DDE_FACK : DDE_FNOTPROCESSED);
 }

@@ -1,11 +1,47 @@
 #pragma once
-// The DDEML transaction callback of the service "Quorvane": topic = connection alias,
-// item = OPC item id. Serves connect, advise start, advise request and poke; answers
-// every other transaction with 0. Reaches the connections only through the application
-// object (FindTopic, GetItemValue, WriteItemValue). Runs on the user-interface thread.
+// The DDE service "Quorvane": topic = connection alias, item = OPC item id. Serves
+// connect, advise start, advise request and poke; answers every other transaction with 0.
+// Reaches the connections only through the connection list it is given.
+//
+// Ownership: owns the DDEML instance, the service name handle and the advise gate; holds
+// the connection list without owning it. One server per process (DDEML's callback has no
+// context). Threading: the user-interface thread, which DDEML calls back on.
 #include <windows.h>
 #include <ole2.h>
 #include <ddeml.h>
 
-HDDEDATA CALLBACK DdeCallback(UINT uType, UINT uFmt, HCONV hConv, HSZ hsz1, HSZ hsz2, HDDEDATA hData,
-                              ULONG_PTR dwData1, ULONG_PTR dwData2);
+#include "dde/AdviseGate.h"
+
+class CConnectionList;
+
+class CDdeServer {
+  public:
+    CDdeServer() = default;
+    ~CDdeServer() { Stop(); }
+    CDdeServer(const CDdeServer&) = delete;
+    CDdeServer& operator=(const CDdeServer&) = delete;
+
+    // The DDEML instance and the registered service name; FALSE when DDEML refused.
+    BOOL Start();
+    // Unregisters the name and ends the instance (the topics' and items' handles go with it).
+    void Stop();
+
+    // The connections transactions are served from (nullptr: every topic is unknown).
+    void SetConnections(CConnectionList* list) { m_pList = list; }
+    CAdviseGate& Gate() { return m_gate; }
+    DWORD Instance() const { return m_idInst; }
+    HSZ ServiceName() const { return m_hszService; }
+
+  private:
+    static HDDEDATA CALLBACK Callback(UINT uType, UINT uFmt, HCONV hConv, HSZ hsz1, HSZ hsz2, HDDEDATA hData,
+                                      ULONG_PTR dwData1, ULONG_PTR dwData2);
+    HDDEDATA OnConnect(HSZ hszTopic, HSZ hszService);
+    HDDEDATA OnAdviseStart(HSZ hszTopic, HSZ hszItem);
+    HDDEDATA OnAdviseRequest(UINT uFmt, HSZ hszTopic, HSZ hszItem);
+    HDDEDATA OnPoke(HSZ hszTopic, HSZ hszItem, HDDEDATA hData);
+
+    DWORD m_idInst = 0;
+    HSZ m_hszService = nullptr;
+    CAdviseGate m_gate;
+    CConnectionList* m_pList = nullptr;
+};

@@ -33,6 +33,7 @@ void CALLBACK OnWatchTimer(HWND, UINT, UINT_PTR, DWORD) {
             }
             if (server->dead && !server->goneReported && !server->removed) {
                 server->goneReported = true;
+                if (library.libraryCallback) library.libraryCallback(KOBRIX_NOTE_SERVER_LOST, server->handle);
                 library.DeliverShutdown(server->handle);
             }
         }

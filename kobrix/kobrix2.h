@@ -15,7 +15,8 @@ typedef void(__stdcall* OPCDATACHANGEPROC)(int hServer, int hGroup, int hItem, c
                                            DWORD timeLow, DWORD timeHigh, DWORD quality);
 // Shutdown request of the server behind hServer. The program answers the result of PostMessageA.
 typedef BOOL(__stdcall* OPCSHUTDOWNPROC)(int hServer);
-// Library-wide notification; neither argument is defined.
+// Library-wide notification: a = KOBRIX_NOTE_SERVER_LOST with b = server handle, sent
+// just before the shutdown callback of a server found dead (no shutdown request).
 typedef void(__stdcall* OPCLIBRARYPROC)(int a, int b);
 
 typedef int(__stdcall* PFN_OpcEnumerateServers)(int selector, const char* machine);
@@ -65,3 +66,4 @@ enum { KOBRIX_BROWSE_BRANCHES = 1, KOBRIX_BROWSE_LEAVES = 2, KOBRIX_BROWSE_FLAT 
 enum { KOBRIX_NS_HIERARCHICAL = 1, KOBRIX_NS_FLAT = 2 };
 // OpcRefreshGroup modes.
 enum { KOBRIX_REFRESH_GROUP = 0, KOBRIX_REFRESH_LAST_ADDED = 1 };
+enum { KOBRIX_NOTE_SERVER_LOST = 1 };

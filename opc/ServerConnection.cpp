@@ -1,11 +1,26 @@
 #include "opc/ServerConnection.h"
 
-#include "app/VantrelApp.h"
+#include "opc/Notifications.h"
 #include "opc/OpcLibrary.h"
+
+namespace {
+
+const char kGroupName[] = "Group 1";
+
+}  // namespace
 
 CString FormatConnectedStatus(const CTime& connected) {
     return connected.Format("Connected: %H:%M:%S %d-%B-%Y");
 }
+
+CServerConnection::CServerConnection(DWORD idInst, const char* machine, const char* server, const char* alias,
+                                     DWORD updateRate, float deadband)
+    : m_dwUpdateRate(updateRate),
+      m_fDeadband(deadband),
+      m_strMachineName(machine),
+      m_strServerName(server),
+      m_strAlias(alias),
+      m_hszTopic(idInst != 0 ? ::DdeCreateStringHandleA(idInst, alias, 0) : nullptr) {}
 
 CServerConnection::~CServerConnection() {
     // Items first, then the group, then the server: the library's own order of teardown.
@@ -21,40 +36,74 @@ CServerConnection::~CServerConnection() {
     if (m_hServer != -1) OpcDisconnectServer(m_hServer);
 }
 
+int CServerConnection::AddItem(CTagItem* item) {
+    int row = m_items.Add(item);
+    if (item->m_hItem != -1) m_rowByHandle.emplace(item->m_hItem, row);  // the first row keeps a key
+    if (item->m_hszItem != nullptr) m_rowByName.emplace(item->m_hszItem, row);
+    return row;
+}
+
+void CServerConnection::RemoveItem(int row) {
+    CTagItem* item = GetItem(row);
+    if (item == nullptr) return;
+    OpcRemoveItem(m_hServer, m_hGroup, item->m_hItem);
+    m_items.RemoveAt(row);
+    delete item;
+    IndexHandles();  // the rows behind it moved up
+}
+
+void CServerConnection::IndexHandles() {
+    m_rowByHandle.clear();
+    m_rowByName.clear();
+    m_rowByHandle.reserve(static_cast<size_t>(m_items.GetSize()));
+    m_rowByName.reserve(static_cast<size_t>(m_items.GetSize()));
+    for (int row = 0; row < m_items.GetSize(); ++row) {
+        CTagItem* item = GetItem(row);
+        if (item == nullptr) continue;
+        if (item->m_hItem != -1) m_rowByHandle.emplace(item->m_hItem, row);
+        if (item->m_hszItem != nullptr) m_rowByName.emplace(item->m_hszItem, row);
+    }
+}
+
 CTagItem* CServerConnection::FindItem(HSZ hszItem) const {
-    CVantrelApp* app = GetVantrelApp();
-    if (hszItem == nullptr || app == nullptr) return nullptr;
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CTagItem* item = GetItem(i);
-        if (item != nullptr && item->m_hszItem != nullptr && ::DdeCmpStringHandles(item->m_hszItem, hszItem) == 0)
-            return item;
-    }
-    return nullptr;
+    auto it = hszItem != nullptr ? m_rowByName.find(hszItem) : m_rowByName.end();
+    return it != m_rowByName.end() ? GetItem(it->second) : nullptr;
 }
 
-int CServerConnection::StoreDataChange(int hItem, const VARIANT* value, FILETIME timeStamp, DWORD quality) {
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        CTagItem* item = GetItem(i);
-        if (item == nullptr || item->m_hItem != hItem) continue;
-        // Value, quality and time first: DDEML asks for the data from inside DdePostAdvise.
-        if (value != nullptr) ::VariantCopy(&item->m_vValue, const_cast<VARIANT*>(value));
-        else ::VariantClear(&item->m_vValue);
-        item->m_dwQuality = quality;
-        item->m_ftTimeStamp = timeStamp;
-        if (CVantrelApp* app = GetVantrelApp()) app->PostAdvise(m_hszTopic, item->m_hszItem);
-        m_tmLastUpdate = CTime::GetCurrentTime();
-        return i;
-    }
-    return -1;
+int CServerConnection::FindRow(int hItem) const {
+    auto it = m_rowByHandle.find(hItem);
+    return it != m_rowByHandle.end() ? it->second : -1;
 }
 
-void CServerConnection::HandleServerShutdown() {
+BOOL CServerConnection::Open(int hServer) {
+    int hGroup = OpcAddGroup(hServer, kGroupName, &m_dwUpdateRate, &m_fDeadband);
+    if (hGroup == -1) {
+        OpcDisconnectServer(hServer);
+        return FALSE;
+    }
+    m_hServer = hServer;
+    m_hGroup = hGroup;
+    m_tmConnected = CTime::GetCurrentTime();
+    m_tmLastUpdate = CTime();
+    OpcSetDataChangeCallback(hServer, &OpcDataChangeProc);
+    OpcSetShutdownCallback(hServer, &OpcShutdownProc);
+    OpcSetLibraryCallback(&OpcLibraryProc);
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        if (CTagItem* item = GetItem(i)) item->m_hItem = OpcAddItem(hServer, hGroup, item->m_strTagName);
+    }
+    IndexHandles();
+    OpcRefreshGroup(hServer, hGroup, KOBRIX_REFRESH_GROUP);
+    return TRUE;
+}
+
+void CServerConnection::Close(BOOL lost) {
     for (int i = 0; i < m_items.GetSize(); ++i) {
         CTagItem* item = GetItem(i);
         if (item == nullptr) continue;
         OpcRemoveItem(m_hServer, m_hGroup, item->m_hItem);
         item->m_dwQuality = 0;
     }
+    m_rowByHandle.clear();  // the handles are the library's no more
     if (m_hGroup != -1) {
         OpcRemoveGroup(m_hServer, m_hGroup);
         m_hGroup = -1;
@@ -63,5 +112,12 @@ void CServerConnection::HandleServerShutdown() {
         OpcDisconnectServer(m_hServer);
         m_hServer = -1;
     }
-    m_strStatus = "<<<<<<< Server Requested Disconnect >>>>>>>>>";
+    m_strStatus = lost ? "<<<<<<< Connection to Server Lost >>>>>>>>>" : "<<<<<<< Server Requested Disconnect >>>>>>>>>";
+}
+
+CString CServerConnection::StatusText() const {
+    if (m_hServer == -1) return m_strStatus;
+    CString text = FormatConnectedStatus(m_tmConnected);
+    if (m_tmLastUpdate != CTime()) text += m_tmLastUpdate.Format("    Last Updated: %H:%M:%S %d-%b-%Y");
+    return text;
 }

@@ -2,12 +2,18 @@
 // One connection to an OPC server with its one group "Group 1"; its alias is the DDE
 // topic and its items are the topic's DDE items. Connected exactly when m_hServer != -1.
 //
-// Ownership: owned by the main view (m_connections); owns its items (m_items, row order).
-// Destroying a connection removes its items and group from the library and disconnects.
-// DDE string handles are never freed. Threading: the user-interface thread only.
+// Beside the item array it keeps two hash indexes, by library item handle and by DDE
+// string handle, each naming the first row that holds the key; they change only through
+// AddItem, RemoveItem, Open and Close, so they always agree with the array.
+//
+// Ownership: owned by the connection list; owns its items (row order). Destroying a
+// connection removes its items and group from the library and disconnects. DDE string
+// handles are never freed. Threading: the user-interface thread only.
 #include <windows.h>
 #include <ole2.h>
 #include <ddeml.h>
+
+#include <unordered_map>
 
 #include "opc/TagItem.h"
 #include "win/ObArray.h"
@@ -15,42 +21,60 @@
 
 class CServerConnection : public CObject {
   public:
-    CServerConnection() = default;
+    // A disconnected connection; its topic's string handle is made in instance idInst.
+    CServerConnection(DWORD idInst, const char* machine, const char* server, const char* alias,
+                      DWORD updateRate = 1000, float deadband = 0.0f);
     ~CServerConnection() override;
     CServerConnection(const CServerConnection&) = delete;
     CServerConnection& operator=(const CServerConnection&) = delete;
 
     int GetItemCount() const { return m_items.GetSize(); }
     CTagItem* GetItem(int index) const { return static_cast<CTagItem*>(m_items.GetAt(index)); }
+    // Appends an item (its library handle as it is) and answers its row.
+    int AddItem(CTagItem* item);
+    // Removes row's item from the library and deletes it.
+    void RemoveItem(int row);
 
-    // The first item whose DDE name equals hszItem (case-insensitive, as DDEML compares).
+    // The first item whose DDE name equals hszItem (DDEML's names compare without case,
+    // and so do its handles: one handle per name).
     CTagItem* FindItem(HSZ hszItem) const;
-    // Stores a data change in the first item with that handle and posts its advise;
-    // answers the item's index, or -1 (then nothing changes).
-    int StoreDataChange(int hItem, const VARIANT* value, FILETIME timeStamp, DWORD quality);
-    // The server asked to disconnect: drop items and group from the library, disconnect,
-    // keep the items with bad quality.
-    void HandleServerShutdown();
-    // Posts the advises that DDE clients' new links are waiting for.
-    void FlushPendingAdvises();
+    // The first row holding library handle hItem, or -1.
+    int FindRow(int hItem) const;
 
-    // The connection's block of the configuration file (persist/ConfigRecords.cpp). Load
-    // answers FALSE when not one of the block's entries was there to read.
-    BOOL Load(CFile& file);
+    // The group on a server the library just connected (hServer): added with the stored
+    // parameters (as the server revises them), then the items and a refresh of them all.
+    // FALSE, with the server disconnected again, when the group could not be made.
+    BOOL Open(int hServer);
+    // Drops items and group from the library and disconnects; the items stay with bad
+    // quality and the status line says why (lost: the server was found dead).
+    void Close(BOOL lost);
+
+    // The status line's text, formatted when it is asked for.
+    CString StatusText() const;
+
+    // The connection's block of the configuration file (opc/ConnectionRecords.cpp). Load
+    // answers nullptr when not one of the block's entries was there to read.
+    static CServerConnection* Load(CFile& file, DWORD idInst);
     void Save(CFile& file) const;
 
     int m_hServer = -1;
     int m_hGroup = -1;
-    DWORD m_dwUpdateRate = 1000;
-    float m_fDeadband = 0.0f;
-    CString m_strMachineName;  // empty: this computer
-    CString m_strServerName;
-    CString m_strAlias;        // the DDE topic and the tab's caption; never changes
-    HSZ m_hszTopic = nullptr;
-    CString m_strStatus;
+    DWORD m_dwUpdateRate;
+    float m_fDeadband;
+    const CString m_strMachineName;  // empty: this computer
+    const CString m_strServerName;
+    const CString m_strAlias;        // the DDE topic and the tab's caption
+    const HSZ m_hszTopic;
+    CString m_strStatus;             // when not connected: why not
     CTime m_tmConnected;
-    CTime m_tmLastUpdate;
-    CObArray m_items;          // owned CTagItem pointers, in row order
+    CTime m_tmLastUpdate;            // 0 until the first data change after a connect
+
+  private:
+    void IndexHandles();
+
+    CObArray m_items;  // owned CTagItem pointers, in row order
+    std::unordered_map<int, int> m_rowByHandle;
+    std::unordered_map<HSZ, int> m_rowByName;
 };
 
 // "Connected: ..." for a connect time; the status line's first part.

@@ -3,8 +3,8 @@
 // connection's topic. Holds the last value, quality and timestamp the server reported.
 //
 // Ownership: owned by its CServerConnection (deleted through CObject's virtual
-// destructor); owns its value and its drag source. The DDE string handle is never freed.
-// Threading: the user-interface thread only.
+// destructor); owns its value and its drag source. The DDE string handle, made with the
+// item, is never freed. Threading: the user-interface thread only.
 #include <windows.h>
 #include <ole2.h>
 #include <ddeml.h>
@@ -17,23 +17,24 @@ class CFile;
 
 class CTagItem : public CObject {
   public:
-    CTagItem();
+    // The item named tagName, with its DDE string handle in instance idInst (none for 0).
+    CTagItem(DWORD idInst, const char* tagName, const char* extra = "");
     ~CTagItem() override;
     CTagItem(const CTagItem&) = delete;
     CTagItem& operator=(const CTagItem&) = delete;
 
-    // Reads / writes the item's "TagName" entry (persist/ConfigRecords.cpp). Load answers
-    // FALSE, with nothing changed, when the file holds no such entry at its position.
-    BOOL Load(CFile& file);
+    // The item's "TagName" entry (opc/ConnectionRecords.cpp). Load answers nullptr, with
+    // nothing read, when the file holds no such entry at its position.
+    static CTagItem* Load(CFile& file, DWORD idInst);
     void Save(CFile& file) const;
 
     int m_bAdvisePending = 0;  // a DDE client started a link; the next flush posts the advise
-    CString m_strTagName;      // the OPC item id and the DDE item name; never changes
-    CString m_strExtra;        // kept but never shown, stored or passed on
+    const CString m_strTagName;  // the OPC item id and the DDE item name
+    const CString m_strExtra;    // kept but never shown, stored or passed on
     int m_hItem = -1;          // the library's item handle, as it returned it
     FILETIME m_ftTimeStamp;    // UTC timestamp of the last value (creation time at first)
     DWORD m_dwQuality = 0;     // OPC quality word as delivered; 0 = bad
     VARIANT m_vValue;          // current value; VT_EMPTY until the first data change
-    HSZ m_hszItem = nullptr;   // DDE string handle of m_strTagName
+    const HSZ m_hszItem;       // DDE string handle of m_strTagName
     CObject* m_pDragItem = nullptr;  // the row's drag source, made on its first drag; owned
 };

@@ -17,16 +17,10 @@
 // beside it, flushed to the disk, then renamed over it), so a crash or power loss during
 // a save leaves either the old or the new file, never a part of one.
 //
-// Threading: the user-interface thread only (the records make DDE string handles).
+// The records read and write their own blocks (opc/ConnectionRecords.cpp); this file
+// holds the atomic replacement. Threading: the user-interface thread only.
 #include "persist/File.h"
 #include "win/CString.h"
-#include "win/ObArray.h"
-
-// Reads FileRev into *fileRev (kept when absent) and appends the loaded connections
-// (CServerConnection, disconnected) to *connections.
-void ReadConfiguration(CFile& file, CString* fileRev, CObArray* connections);
-// Writes the whole layout at the file's position.
-void WriteConfiguration(CFile& file, const CString& fileRev, const CObArray& connections);
 
 // Replaces the file at path with size bytes of data, atomically. FALSE (the old file
 // untouched, no new file left behind) when the new one could not be written in full.

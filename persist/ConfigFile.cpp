@@ -1,6 +1,5 @@
-// The configuration file on disk: the main view's load at start-up and its atomic save.
+// The configuration file's atomic replacement on disk.
 #include "persist/Config.h"
-#include "ui/VantrelView.h"
 
 BOOL ReplaceFileContents(const char* path, const void* data, DWORD size) {
     // The new content goes to a file beside the old one, in the same directory so that
@@ -15,19 +14,4 @@ BOOL ReplaceFileContents(const char* path, const void* data, DWORD size) {
     if (ok) ok = ::MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) ::DeleteFileA(temp);
     return ok;
-}
-
-void CVantrelView::LoadConfiguration() {
-    CDiskFile file;
-    if (!file.Open(m_strConfigPath, CFile::modeRead)) return;  // no file: no connections
-    ReadConfiguration(file, &m_strFileRev, &m_connections);
-    file.Close();
-}
-
-BOOL CVantrelView::SaveConfiguration() {
-    if (m_strConfigPath.IsEmpty()) return FALSE;  // never loaded: nothing to stand for
-    CMemFile memory;
-    WriteConfiguration(memory, m_strFileRev, m_connections);
-    if (!memory.Close()) return FALSE;
-    return ReplaceFileContents(m_strConfigPath, memory.GetData(), static_cast<DWORD>(memory.GetLength()));
 }

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "opc/OpcLibrary.h"
 #include "ui/VantrelView.h"
 #include "win/WinApp.h"
 
@@ -25,11 +24,14 @@ void CVantrelView::OnEditCut() {
     CServerConnection* conn = GetSelectedConnection();
     if (conn == nullptr || m_nSelectedItem >= conn->GetItemCount()) return;
 
-    CTagItem* item = conn->GetItem(m_nSelectedItem);
-    if (item != nullptr) OpcRemoveItem(conn->m_hServer, conn->m_hGroup, item->m_hItem);
-    conn->m_items.RemoveAt(m_nSelectedItem);
+    conn->RemoveItem(m_nSelectedItem);  // it leaves the library
     ListView_DeleteItem(ItemList(), m_nSelectedItem);
-    delete item;
+    // Rows waiting for a redraw moved up with their items.
+    std::set<int> moved;
+    for (int row : m_changedRows) {
+        if (row != m_nSelectedItem) moved.insert(row > m_nSelectedItem ? row - 1 : row);
+    }
+    m_changedRows.swap(moved);
     m_nSelectedItem = -1;
     if (conn->GetItemCount() == 0) UpdateConnectButton();
 }

@@ -6,7 +6,7 @@
 #include "app/MainFrame.h"
 #include "app/VantrelApp.h"
 #include "app/VantrelDoc.h"
-#include "opc/OpcLibrary.h"
+#include "opc/Notifications.h"
 #include "resource.h"
 #include "ui/ValueText.h"
 #include "win/FrameWnd.h"
@@ -17,8 +17,25 @@ namespace {
 
 const UINT kFlushTimer = 1;
 const UINT kFlushPeriodMs = 1000;
-const int kTabLabelSize = 200;   // tab captions: at most 199 characters
-const int kListLabelSize = 400;  // row labels: at most 399 characters
+const UINT kRedrawTimer = 2;
+const UINT kRedrawPeriodMs = 100;  // at most ten redraws a second, whatever the burst
+const int kTabLabelSize = 200;     // tab captions: at most 199 characters
+const int kListLabelSize = 400;    // row labels: at most 399 characters
+
+// Stops a window from redrawing for one scope, then has it drawn once, whole.
+class CRedrawOff {
+  public:
+    explicit CRedrawOff(HWND hWnd) : m_hWnd(hWnd) { ::SendMessageA(m_hWnd, WM_SETREDRAW, FALSE, 0); }
+    ~CRedrawOff() {
+        ::SendMessageA(m_hWnd, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    }
+    CRedrawOff(const CRedrawOff&) = delete;
+    CRedrawOff& operator=(const CRedrawOff&) = delete;
+
+  private:
+    HWND m_hWnd;
+};
 
 }  // namespace
 
@@ -40,14 +57,22 @@ BEGIN_MESSAGE_MAP(CVantrelView, CFormView)
 END_MESSAGE_MAP()
 
 CVantrelView::CVantrelView() : CFormView(IDD_QUORVANE_FORM) {
-    if (CVantrelApp* app = GetVantrelApp()) app->m_pMainView = this;
+    if (CVantrelApp* app = GetVantrelApp()) {
+        app->m_pMainView = this;
+        m_connections.SetAdviseGate(&app->m_ddeServer.Gate());
+        app->m_ddeServer.SetConnections(&m_connections);
+    }
 }
 
 CVantrelView::~CVantrelView() {
-    // Leave the application first: from now on DDE and OPC callbacks find no view.
+    // Leave the application first: from now on DDE and OPC callbacks find no connections.
     CVantrelApp* app = GetVantrelApp();
-    if (app != nullptr && app->m_pMainView == this) app->m_pMainView = nullptr;
-    for (int i = 0; i < m_connections.GetSize(); ++i) delete GetConnection(i);
+    if (app != nullptr && app->m_pMainView == this) {
+        app->m_pMainView = nullptr;
+        app->m_ddeServer.SetConnections(nullptr);
+        app->m_ddeServer.Gate().SetFlushWindow(nullptr);
+    }
+    m_connections.Detach();
     m_connections.RemoveAll();
     m_menuContext.DestroyMenu();
 }
@@ -55,6 +80,18 @@ CVantrelView::~CVantrelView() {
 CVantrelDoc* CVantrelView::GetDocument() const { return dynamic_cast<CVantrelDoc*>(m_pDocument); }
 
 BOOL CVantrelView::PreCreateWindow(CREATESTRUCTA& cs) { return CFormView::PreCreateWindow(cs); }
+
+BOOL CVantrelView::PreTranslateMessage(MSG* pMsg) {
+    // A row label being edited takes its keys itself, before any frame sees them as
+    // accelerators: Ctrl+X and Shift+Delete cut its text instead of deleting the item.
+    HWND hEdit = m_hWnd != nullptr ? ListView_GetEditControl(ItemList()) : nullptr;
+    if (hEdit != nullptr && pMsg->hwnd == hEdit && pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST) {
+        ::TranslateMessage(pMsg);
+        ::DispatchMessageA(pMsg);
+        return TRUE;
+    }
+    return CFormView::PreTranslateMessage(pMsg);
+}
 
 CString CVantrelView::ConfigFilePath() const { return AfxGetModuleDirectory() + "quorvane.cfg"; }
 
@@ -68,24 +105,33 @@ void CVantrelView::OnInitialUpdate() {
     ResizeParentToFit(FALSE);
 
     m_menuContext.LoadMenu(IDR_CONTEXT_MENU);
-    g_hMainViewWnd = m_hWnd;
+    m_connections.Attach(this, m_hWnd);
+    if (CVantrelApp* app = GetVantrelApp()) app->m_ddeServer.Gate().SetFlushWindow(m_hWnd);
     SetFocus();
     InsertListColumns();
 
     HWND hTab = TabCtrl();
     for (int i = 0; i < m_connections.GetSize(); ++i) {
         ReconnectServer(i);
-        char label[kTabLabelSize];
-        ::lstrcpynA(label, GetConnection(i)->m_strAlias, kTabLabelSize);
-        TCITEMA tci = {};
-        tci.mask = TCIF_TEXT;
-        tci.pszText = label;
-        ::SendMessageA(hTab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&tci));
-        TabCtrl_SetCurSel(hTab, i);
+        InsertTab(i, GetConnection(i)->m_strAlias);
+    }
+    // The last tab is selected; its rows are listed once, and the status line is its own.
+    if (m_connections.GetSize() > 0) {
+        TabCtrl_SetCurSel(hTab, m_connections.GetSize() - 1);
         RefreshItemList();
+        UpdateStatusLine();
     }
     UpdateConnectButton();
     SetTimer(kFlushTimer, kFlushPeriodMs);
+}
+
+void CVantrelView::InsertTab(int index, const char* label) {
+    char text[kTabLabelSize];
+    ::lstrcpynA(text, label, kTabLabelSize);
+    TCITEMA tci = {};
+    tci.mask = TCIF_TEXT;
+    tci.pszText = text;
+    ::SendMessageA(TabCtrl(), TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&tci));
 }
 
 void CVantrelView::InsertListColumns() {
@@ -115,11 +161,18 @@ CServerConnection* CVantrelView::GetSelectedConnection(int* pIndex) const {
 
 void CVantrelView::RefreshItemList() {
     HWND hList = ItemList();
+    CRedrawOff redrawOff(hList);
     ListView_DeleteAllItems(hList);
     m_nSelectedItem = -1;
+    m_changedRows.clear();  // every row is written anew
     CServerConnection* conn = GetSelectedConnection();
-    if (conn == nullptr) return;
-    for (int r = 0; r < conn->GetItemCount(); ++r) {
+    if (conn != nullptr) InsertRows(conn, 0);
+}
+
+void CVantrelView::InsertRows(CServerConnection* conn, int first) {
+    HWND hList = ItemList();
+    ListView_SetItemCountEx(hList, conn->GetItemCount(), LVSICF_NOINVALIDATEALL);
+    for (int r = first; r < conn->GetItemCount(); ++r) {
         CTagItem* item = conn->GetItem(r);
         char label[kListLabelSize];
         ::lstrcpynA(label, item != nullptr ? static_cast<const char*>(item->m_strTagName) : "", kListLabelSize);
@@ -149,8 +202,66 @@ void CVantrelView::UpdateItemRow(int row, CTagItem* item) {
 
 void CVantrelView::UpdateStatusLine() {
     CServerConnection* conn = GetSelectedConnection();
-    SetDlgItemText(IDC_STATUS, conn != nullptr ? static_cast<const char*>(conn->m_strStatus)
-                                               : "<<<<<< No Servers Connected >>>>>>");
+    SetDlgItemText(IDC_STATUS, conn != nullptr ? conn->StatusText() : CString("<<<<<< No Servers Connected >>>>>>"));
+}
+
+void CVantrelView::OnRowChanged(CServerConnection* conn, int row) {
+    if (conn == GetSelectedConnection()) m_changedRows.insert(row);
+    ScheduleRedraw();  // the status line says when the last change came
+}
+
+void CVantrelView::ScheduleRedraw() {
+    if (m_bRedrawPending || m_hWnd == nullptr) return;
+    m_bRedrawPending = TRUE;
+    SetTimer(kRedrawTimer, kRedrawPeriodMs);
+}
+
+void CVantrelView::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent == kFlushTimer) {
+        m_connections.FlushPendingAdvises();
+    } else if (nIDEvent == kRedrawTimer) {
+        KillTimer(kRedrawTimer);
+        m_bRedrawPending = FALSE;
+        CServerConnection* conn = GetSelectedConnection();
+        for (int row : m_changedRows) {
+            if (conn != nullptr && row < conn->GetItemCount()) UpdateItemRow(row, conn->GetItem(row));
+        }
+        m_changedRows.clear();
+        UpdateStatusLine();
+    }
+    CFormView::OnTimer(nIDEvent);
+}
+
+LRESULT CVantrelView::OnFlushAdvises(WPARAM, LPARAM) {
+    m_connections.FlushPendingAdvises();
+    return 0;
+}
+
+LRESULT CVantrelView::OnServerShutdown(WPARAM wParam, LPARAM lParam) {
+    // WM_USER + 1 is also DM_SETDEFID (a control id in wParam, lParam 0): the dialog
+    // manager's own message goes on to its default handling.
+    if (wParam != 0 || lParam == 0) return Default();
+    int hServer = static_cast<int>(lParam);
+    BOOL lost = TakeServerLost(hServer);
+    CServerConnection* conn = m_connections.FindServer(hServer);
+    if (conn == nullptr) return 0;
+    m_connections.Close(conn, lost);
+    UpdateStatusLine();
+    UpdateConnectButton();
+    RefreshItemList();
+    return 0;
+}
+
+void CVantrelView::OnSuspendUpdates() {
+    if (CVantrelApp* app = GetVantrelApp()) app->m_ddeServer.Gate().Suspend(TRUE);
+    EnableDlgItem(IDC_SUSPEND, FALSE);
+    EnableDlgItem(IDC_RESUME, TRUE);
+}
+
+void CVantrelView::OnResumeUpdates() {
+    if (CVantrelApp* app = GetVantrelApp()) app->m_ddeServer.Gate().Suspend(FALSE);
+    EnableDlgItem(IDC_RESUME, FALSE);
+    EnableDlgItem(IDC_SUSPEND, TRUE);
 }
 
 void CVantrelView::OnSelchangeTab(NMHDR*, LRESULT* pResult) {
@@ -168,31 +279,4 @@ void CVantrelView::OnHelpIcon() {
 void CVantrelView::OnDestroy() {
     SaveConfiguration();
     CFormView::OnDestroy();
-}
-
-CServerConnection* CVantrelView::FindTopic(HSZ hszTopic) const {
-    if (hszTopic == nullptr) return nullptr;
-    for (int i = 0; i < m_connections.GetSize(); ++i) {
-        CServerConnection* conn = GetConnection(i);
-        if (conn != nullptr && conn->m_hszTopic != nullptr && ::DdeCmpStringHandles(conn->m_hszTopic, hszTopic) == 0)
-            return conn;
-    }
-    return nullptr;
-}
-
-BOOL CVantrelView::GetItemValue(HSZ hszTopic, HSZ hszItem, VARIANT* pValue) {
-    CServerConnection* conn = FindTopic(hszTopic);
-    CTagItem* item = conn != nullptr ? conn->FindItem(hszItem) : nullptr;
-    if (item == nullptr) return FALSE;
-    if (pValue != nullptr) ::VariantCopy(pValue, &item->m_vValue);
-    else item->m_bAdvisePending = 1;
-    return TRUE;
-}
-
-int CVantrelView::WriteItemValue(HSZ hszTopic, HSZ hszItem, const VARIANT* pValue) {
-    CServerConnection* conn = FindTopic(hszTopic);
-    CTagItem* item = conn != nullptr ? conn->FindItem(hszItem) : nullptr;
-    if (item == nullptr) return 0;
-    // Also when disconnected: the library answers for its -1 handles.
-    return OpcWriteItem(conn->m_hServer, conn->m_hGroup, item->m_hItem, pValue, 0);
 }

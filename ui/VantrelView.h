@@ -1,30 +1,32 @@
 #pragma once
 // The main view: the form (dialog 101) with one tab per OPC server connection, the list of
-// the selected connection's items, the status line and the buttons. It owns the
-// connections, loads them from the configuration file at its first display and saves
-// them when its window goes; it is the DDE side's road to connections and items.
+// the selected connection's items, the status line and the buttons. It holds the
+// connection list, loads it from the configuration file at its first display and saves
+// it when its window goes.
 //
-// The selected connection is element k of m_connections, where k is the tab control's
-// current selection, and exists only when 0 <= k < number of connections; every handler
+// The selected connection is element k of the list, where k is the tab control's current
+// selection, and exists only when 0 <= k < number of connections; every handler
 // determines it afresh. While one is selected, list row r shows its item r.
 //
-// The members are implemented where their subject lives: the form, list and status line
-// here (ui/), the connection workflow and the OPC notifications in opc/, the advise
-// posting in dde/, the configuration file in persist/.
+// Data changes reach the view one row at a time (OnRowChanged). It redraws at most every
+// 100 ms: the changed rows of the selected tab and the status line, with the last values.
 //
-// Ownership: owns m_connections (CServerConnection pointers); deletes itself when its
-// window is destroyed. Threading: the user-interface thread only.
+// Ownership: owns the connection list; deletes itself when its window is destroyed.
+// Threading: the user-interface thread only.
 #include <windows.h>
 #include <ole2.h>
 #include <ddeml.h>
 
-#include "opc/ServerConnection.h"
+#include <set>
+#include <vector>
+
+#include "opc/ConnectionList.h"
 #include "win/Menu.h"
 #include "win/View.h"
 
 class CVantrelDoc;
 
-class CVantrelView : public CFormView {
+class CVantrelView : public CFormView, public IConnectionListener {
     DECLARE_DYNCREATE(CVantrelView)
 
   public:
@@ -33,33 +35,38 @@ class CVantrelView : public CFormView {
 
     CVantrelDoc* GetDocument() const;
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
     void OnInitialUpdate() override;
 
-    // DDE lookups (first match in array order, names compared as DDEML does).
-    CServerConnection* FindTopic(HSZ hszTopic) const;
-    BOOL GetItemValue(HSZ hszTopic, HSZ hszItem, VARIANT* pValue);
-    int WriteItemValue(HSZ hszTopic, HSZ hszItem, const VARIANT* pValue);
+    // The DDE side's lookups, kept here by name; the list does them.
+    CServerConnection* FindTopic(HSZ hszTopic) const { return m_connections.FindTopic(hszTopic); }
+    BOOL GetItemValue(HSZ hszTopic, HSZ hszItem, VARIANT* pValue) {
+        return m_connections.GetItemValue(hszTopic, hszItem, pValue);
+    }
+    int WriteItemValue(HSZ hszTopic, HSZ hszItem, const VARIANT* pValue) {
+        return m_connections.WriteItemValue(hszTopic, hszItem, pValue);
+    }
 
     // The connection on the selected tab, or nullptr; its index goes to *pIndex.
     CServerConnection* GetSelectedConnection(int* pIndex = nullptr) const;
     int GetConnectionCount() const { return m_connections.GetSize(); }
-    CServerConnection* GetConnection(int index) const {
-        return static_cast<CServerConnection*>(m_connections.GetAt(index));
-    }
+    CServerConnection* GetConnection(int index) const { return m_connections.GetAt(index); }
+    CConnectionList& Connections() { return m_connections; }
 
     void RefreshItemList();
     void UpdateStatusLine();
     void UpdateItemRow(int row, CTagItem* item);
 
-    // Connection workflow (opc/ConnectionWorkflow.cpp; the new connection in opc/ConnectWorkflow.cpp).
+    // Connection workflow (ui/ConnectionWorkflow.cpp).
     void ConnectNewServer();
     void ReconnectServer(int index);
     void RemoveConnection(int index);
     void UpdateConnectButton();
 
-    // Adding items (opc/AddItem.cpp): one item to the selected connection, at once in the
-    // library, the DDE side and the list.
+    // Adding items to the selected connection (ui/AddItem.cpp), at once in the library,
+    // the DDE side and the list; a batch as one, drawn once.
     void AddItem(const char* extra, const char* itemId);
+    void AddItems(const std::vector<CString>& itemIds);
 
     // The DDE link of a row (ui/LinkCopy.cpp): "=Quorvane|alias!tag", or with the tag
     // between apostrophes when quoted; and the row whose band holds the list's client y
@@ -67,11 +74,10 @@ class CVantrelView : public CFormView {
     static CString BuildLinkText(const CServerConnection* conn, const CTagItem* item, BOOL quoted);
     static int HitTestRow(HWND hList, int y);
 
-    // An OPC data change, from OpcDataChangeProc (opc/Notifications.cpp).
-    void OnOpcDataChange(int hServer, int hGroup, int hItem, const VARIANT* value, DWORD timeLow, DWORD timeHigh,
-                         DWORD quality);
+    // A data change stored in a row (from the connection list).
+    void OnRowChanged(CServerConnection* conn, int row) override;
 
-    // Writes the configuration file (persist/ConfigFile.cpp): at WM_DESTROY and when the
+    // Writes the configuration file (ui/ViewConfig.cpp): at WM_DESTROY and when the
     // session ends. FALSE when the old file was kept because the new one could not be written.
     BOOL SaveConfiguration();
     const CString& GetConfigPath() const { return m_strConfigPath; }
@@ -80,6 +86,12 @@ class CVantrelView : public CFormView {
     // Where the configuration lives: quorvane.cfg beside the executable (tests put it elsewhere).
     virtual CString ConfigFilePath() const;
     void LoadConfiguration();
+    // The one connect sequence of new and stored connections: the group on the connected
+    // hServer (-1: the connect failed), told in a message box when it fails.
+    BOOL OpenConnection(CServerConnection* conn, int hServer);
+    void InsertTab(int index, const char* label);
+    void InsertRows(CServerConnection* conn, int first);
+    void ScheduleRedraw();
 
     // Message handlers, in the order of the message table.
     void OnSelchangeTab(NMHDR* pNMHDR, LRESULT* pResult);
@@ -101,11 +113,13 @@ class CVantrelView : public CFormView {
     HWND ItemList() const { return GetDlgItem(1001); }
     void InsertListColumns();
 
-    CObArray m_connections;   // owned CServerConnection pointers, in tab order
-    int m_nSelectedItem = -1; // the row a click last hit, for the delete command
-    CMenu m_menuContext;      // the list's context menu (menu 137)
+    CConnectionList m_connections;  // in tab order
+    int m_nSelectedItem = -1;       // the row a click last hit, for the delete command
+    CMenu m_menuContext;            // the list's context menu (menu 137)
     CString m_strConfigPath;
     CString m_strFileRev;
+    std::set<int> m_changedRows;    // rows of the selected tab waiting for the next redraw
+    BOOL m_bRedrawPending = FALSE;  // the redraw timer runs
 
     DECLARE_MESSAGE_MAP()
 };

@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
-
 #include "app/VantrelDoc.h"
 #include "resource.h"
 
@@ -35,59 +33,19 @@ CTestApp& App() {
     return *app;
 }
 
+CAdviseGate& Gate() { return App().m_ddeServer.Gate(); }
+
+HSZ Hsz(const char* text) { return ::DdeCreateStringHandleA(App().m_ddeServer.Instance(), text, 0); }
+
 std::vector<std::string> TakeMessageBoxes() {
     std::vector<std::string> out;
     out.swap(g_boxes);
     return out;
 }
 
-TempDir::TempDir() {
-    char base[MAX_PATH];
-    ::GetTempPathA(sizeof base, base);
-    static int counter = 0;
-    char name[MAX_PATH + 64];
-    std::snprintf(name, sizeof name, "%sqv_app_%lu_%d", base, ::GetCurrentProcessId(), ++counter);
-    ::CreateDirectoryA(name, nullptr);
-    dir_ = name;
-}
-
-TempDir::~TempDir() {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((dir_ + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string n = fd.cFileName;
-            if (n == "." || n == "..") continue;
-            std::string p = dir_ + "\\" + n;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ::RemoveDirectoryA(p.c_str());
-            else ::DeleteFileA(p.c_str());
-        } while (::FindNextFileA(h, &fd));
-        ::FindClose(h);
-    }
-    ::RemoveDirectoryA(dir_.c_str());
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::string out;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-    return out;
-}
-
-void Pump(DWORD ms) {
+bool Pump(DWORD ms, const std::function<bool()>& done) {
     DWORD start = ::GetTickCount();
-    do {
+    for (;;) {
         MSG msg;
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (!App().PreTranslateMessage(&msg)) {
@@ -95,8 +53,10 @@ void Pump(DWORD ms) {
                 ::DispatchMessageA(&msg);
             }
         }
-        if (ms > 0) ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    } while (::GetTickCount() - start < ms);
+        if (done && done()) return true;
+        if (::GetTickCount() - start >= ms) return done ? done() : true;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
 }
 
 std::string Cfg(const std::vector<std::string>& lines) {
@@ -130,8 +90,6 @@ MainWindow::MainWindow(const std::string& configPath) {
     frame->InitialUpdateFrame(doc, TRUE);
 }
 
-MainWindow::~MainWindow() { Destroy(); }
-
 void MainWindow::Destroy() {
     if (frame != nullptr && frame->IsWindow()) frame->DestroyWindow();
     frame = nullptr;
@@ -139,7 +97,6 @@ void MainWindow::Destroy() {
 }
 
 int MainWindow::TabCount() const { return TabCtrl_GetItemCount(view->GetDlgItem(IDC_SERVER_TAB)); }
-int MainWindow::SelectedTab() const { return TabCtrl_GetCurSel(view->GetDlgItem(IDC_SERVER_TAB)); }
 int MainWindow::RowCount() const { return ListView_GetItemCount(view->GetDlgItem(IDC_ITEM_LIST)); }
 
 std::string MainWindow::Cell(int row, int column) const {
@@ -152,17 +109,9 @@ std::string MainWindow::Cell(int row, int column) const {
     return buffer;
 }
 
-std::string MainWindow::ControlText(int id) const { return static_cast<const char*>(view->GetDlgItemText(id)); }
-
-bool MainWindow::ControlEnabled(int id) const { return ::IsWindowEnabled(view->GetDlgItem(id)) != FALSE; }
-
 void MainWindow::Click(int id) {
     ::SendMessageA(view->m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(view->GetDlgItem(id)));
-}
-
-CServerConnection* MainWindow::Connection(int index) const {
-    return static_cast<CServerConnection*>(view->Connections().GetAt(index));
 }
 
 }  // namespace apptest

@@ -2,13 +2,15 @@
 // The test process's application: one CVantrelApp with a real DDEML instance and the
 // service "Quorvane" registered, OLE initialised on the test thread, message boxes
 // recorded instead of shown, the help recorded instead of opened. Plus a main window
-// built as the program builds it (frame, document, view) over a configuration file in a
-// temporary folder, and helpers to pump messages and read the form's controls.
+// built as the program builds it (frame, document, view) over a configuration file the
+// test names, and helpers to pump messages and read the form's controls.
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/MainFrame.h"
 #include "app/VantrelApp.h"
+#include "tests/win/support/folder.h"
 #include "ui/VantrelView.h"
 
 namespace apptest {
@@ -20,6 +22,8 @@ class CTestApp : public CVantrelApp {
 };
 
 CTestApp& App();
+CAdviseGate& Gate();
+HSZ Hsz(const char* text);  // a string handle of the application's DDE instance
 // Message boxes shown since the last call (their texts), cleared by the call.
 std::vector<std::string> TakeMessageBoxes();
 
@@ -29,49 +33,34 @@ class CTestView : public CVantrelView {
 
   public:
     static std::string s_configPath;
-    CObArray& Connections() { return m_connections; }
-    int SelectedItemRow() const { return m_nSelectedItem; }
+    void Arm(int row) { m_nSelectedItem = row; }  // the row a click hit
 
   protected:
     CString ConfigFilePath() const override { return s_configPath.c_str(); }
 };
 
-// A fresh temporary folder, removed with its files when the object goes.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    std::string Path(const std::string& name) const { return dir_ + "\\" + name; }
-
-  private:
-    std::string dir_;
-};
-
-bool WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
-
 // The main window over configPath: frame, document and view, set up as at start-up.
 class MainWindow {
   public:
     explicit MainWindow(const std::string& configPath);
-    ~MainWindow();  // destroys the window (which saves the configuration) if still there
+    ~MainWindow() { Destroy(); }  // destroying the window saves the configuration
     void Destroy();
 
     CMainFrame* frame = nullptr;
     CTestView* view = nullptr;
 
     int TabCount() const;
-    int SelectedTab() const;
     int RowCount() const;
     std::string Cell(int row, int column) const;
-    std::string ControlText(int id) const;
-    bool ControlEnabled(int id) const;
+    std::string ControlText(int id) const { return static_cast<const char*>(view->GetDlgItemText(id)); }
+    bool ControlEnabled(int id) const { return ::IsWindowEnabled(view->GetDlgItem(id)) != FALSE; }
     void Click(int id);  // BN_CLICKED from the control, as the control sends it
-    CServerConnection* Connection(int index) const;
+    CServerConnection* Connection(int index) const { return view->GetConnection(index); }
 };
 
-// Pumps the thread's messages for ms milliseconds (through the application's translation).
-void Pump(DWORD ms);
+// Pumps the thread's messages (through the application's translation) until done answers
+// true or ms milliseconds pass; answers done's last answer (none given: pumps ms).
+bool Pump(DWORD ms, const std::function<bool()>& done = nullptr);
 
 // A configuration file text from entry lines ("Key = value"), each ended with CR LF.
 std::string Cfg(const std::vector<std::string>& lines);

@@ -1,6 +1,6 @@
-// The configuration file: its exact layout, round trips, files that the program did not
-// write (missing entries, lines out of order, counts the file cannot back), and the save
-// that replaces the old file only once the new one is complete.
+// The configuration file: its exact layout and round trip, files the program did not write
+// (missing entries, lines out of order, counts the file cannot back), and the save that
+// replaces the old file only once the new one is complete.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <string>
 
-#include "opc/ServerConnection.h"
 #include "persist/Config.h"
 #include "tests/win/app/app_env.h"
 #include "tests/win/app/fake_opc.h"
@@ -17,217 +16,113 @@ using namespace apptest;
 
 namespace {
 
+// A list read from text; its connections are disconnected and never reach a library.
 struct Loaded {
+    explicit Loaded(const std::string& text) {
+        fakeopc::Install();
+        list.SetAdviseGate(&Gate());
+        CMemFile file(text.data(), static_cast<UINT>(text.size()));
+        list.Read(file, &fileRev);
+    }
+    CServerConnection* operator[](int i) const { return list.GetAt(i); }
+    int Size() const { return list.GetSize(); }
+    std::string Text() const {
+        CMemFile file;
+        list.Write(file, fileRev);
+        return std::string(reinterpret_cast<const char*>(file.GetData()), static_cast<size_t>(file.GetLength()));
+    }
     CString fileRev = "1.00";
-    CObArray connections;
-    ~Loaded() {
-        for (int i = 0; i < connections.GetSize(); ++i) delete connections.GetAt(i);
-    }
-    CServerConnection* Conn(int i) const { return static_cast<CServerConnection*>(connections.GetAt(i)); }
-};
-
-void Load(const std::string& text, Loaded* out) {
-    CMemFile file(text.data(), static_cast<UINT>(text.size()));
-    ReadConfiguration(file, &out->fileRev, &out->connections);
-}
-
-std::string Save(const CString& fileRev, const CObArray& connections) {
-    CMemFile file;
-    WriteConfiguration(file, fileRev, connections);
-    return std::string(reinterpret_cast<const char*>(file.GetData()), static_cast<size_t>(file.GetLength()));
-}
-
-CServerConnection* MakeConnection(const char* alias, const char* server, std::initializer_list<const char*> tags) {
-    CServerConnection* conn = new CServerConnection;
-    conn->m_strAlias = alias;
-    conn->m_strServerName = server;
-    for (const char* t : tags) {
-        CTagItem* item = new CTagItem;
-        item->m_strTagName = t;
-        conn->m_items.Add(item);
-    }
-    return conn;
-}
-
-class ConfigTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        App();
-        fakeopc::Install();  // loaded connections are deleted here; they must not reach a real library
-    }
-    void TearDown() override { OpcSetLibraryTable(nullptr); }
+    CConnectionList list;
 };
 
 }  // namespace
 
-TEST_F(ConfigTest, OneConnectionIsWrittenInTheFixedLayout) {
-    Loaded data;
-    CServerConnection* conn = MakeConnection("Line1", "Quorvane.Simulation.1", {"Plant.A", "Plant.B"});
-    conn->m_dwUpdateRate = 1000;
-    conn->m_fDeadband = 0.0f;
-    conn->m_hServer = 5;  // connected or not: written the same
-    data.connections.Add(conn);
-    EXPECT_EQ(Save("1.00", data.connections),
-              "FileRev = 1.00\r\nNumber Of Connections = 1\r\nUpdateRate = 1000\r\nDeadband = 0.000000\r\n"
-              "MachineName = \r\nServerName = Quorvane.Simulation.1\r\nAlias = Line1\r\nNumber Of Items = 2\r\n"
-              "TagName = Plant.A\r\nTagName = Plant.B\r\n");
-    conn->m_hServer = -1;
-}
-
-TEST_F(ConfigTest, SaveAndLoadKeepOrderBlanksAndGroupParameters) {
-    Loaded original;
-    CServerConnection* a = MakeConnection("  Line 1 ", "Sim.A", {" lead", "trail  ", "a=b"});
-    a->m_dwUpdateRate = 250;
-    a->m_fDeadband = 12.5f;
-    a->m_strMachineName = "plant-pc";
-    original.connections.Add(a);
-    original.connections.Add(MakeConnection("Second", "Sim.B", {}));
-    original.connections.Add(MakeConnection("Third", "Sim.C", {"z", "y"}));
-    std::string text = Save("2.07", original.connections);
-
-    Loaded back;
-    Load(text, &back);
-    EXPECT_STREQ(back.fileRev, "2.07");
-    ASSERT_EQ(back.connections.GetSize(), 3);
-    EXPECT_STREQ(back.Conn(0)->m_strAlias, "  Line 1 ");
-    EXPECT_STREQ(back.Conn(0)->m_strMachineName, "plant-pc");
-    EXPECT_EQ(back.Conn(0)->m_dwUpdateRate, 250u);
-    EXPECT_FLOAT_EQ(back.Conn(0)->m_fDeadband, 12.5f);
-    ASSERT_EQ(back.Conn(0)->GetItemCount(), 3);
-    EXPECT_STREQ(back.Conn(0)->GetItem(0)->m_strTagName, " lead");
-    EXPECT_STREQ(back.Conn(0)->GetItem(1)->m_strTagName, "trail  ");
-    EXPECT_STREQ(back.Conn(0)->GetItem(2)->m_strTagName, "a=b");
-    EXPECT_EQ(back.Conn(1)->GetItemCount(), 0);
-    EXPECT_STREQ(back.Conn(2)->m_strServerName, "Sim.C");
-    EXPECT_STREQ(back.Conn(2)->GetItem(1)->m_strTagName, "y");
+TEST(ConfigTest, TheLayoutIsFixedAndSurvivesARoundTripWithBlanksAndParameters) {
+    std::string text = Cfg({"FileRev = 2.07", "Number Of Connections = 2", "UpdateRate = 250",
+                            "Deadband = 12.500000", "MachineName = plant-pc", "ServerName = Sim.A",
+                            "Alias =   Line 1 ", "Number Of Items = 3", "TagName =  lead", "TagName = trail  ",
+                            "TagName = a=b", "UpdateRate = 1000", "Deadband = 0.000000", "MachineName = ",
+                            "ServerName = Sim.B", "Alias = Second", "Number Of Items = 0"});
+    Loaded d(text);
+    ASSERT_EQ(d.Size(), 2);
+    EXPECT_STREQ(d.fileRev, "2.07");
+    EXPECT_STREQ(d[0]->m_strAlias, "  Line 1 ");
+    EXPECT_EQ(d[0]->m_dwUpdateRate, 250u);
+    EXPECT_FLOAT_EQ(d[0]->m_fDeadband, 12.5f);
+    ASSERT_EQ(d[0]->GetItemCount(), 3);
+    EXPECT_STREQ(d[0]->GetItem(0)->m_strTagName, " lead");
+    EXPECT_STREQ(d[0]->GetItem(2)->m_strTagName, "a=b");
     // Loaded connections are disconnected, with DDE names made for alias and tags.
-    EXPECT_EQ(back.Conn(0)->m_hServer, -1);
-    EXPECT_NE(back.Conn(0)->m_hszTopic, nullptr);
-    EXPECT_NE(back.Conn(0)->GetItem(0)->m_hszItem, nullptr);
-    EXPECT_EQ(Save("2.07", back.connections), text);
+    EXPECT_EQ(d[0]->m_hServer, -1);
+    EXPECT_NE(d[0]->m_hszTopic, nullptr);
+    EXPECT_NE(d[0]->GetItem(0)->m_hszItem, nullptr);
+    EXPECT_EQ(d.Text(), text);
 }
 
-TEST_F(ConfigTest, FilesFromElsewhereLoadWhatTheyHold) {
-    {   // No FileRev line: loads normally, the revision stays 1.00.
-        Loaded d;
-        Load(Cfg({"Number Of Connections = 1", "Alias = X", "Number Of Items = 1", "TagName = T"}), &d);
-        EXPECT_STREQ(d.fileRev, "1.00");
-        ASSERT_EQ(d.connections.GetSize(), 1);
-        EXPECT_STREQ(d.Conn(0)->m_strAlias, "X");
-        EXPECT_EQ(d.Conn(0)->m_dwUpdateRate, 1000u);  // missing: the new-connection defaults
-        EXPECT_FLOAT_EQ(d.Conn(0)->m_fDeadband, 0.0f);
-        EXPECT_EQ(d.Conn(0)->GetItemCount(), 1);
-    }
-    {   // A foreign first line stops everything: no count, no connection.
-        Loaded d;
-        Load(Cfg({"Something = 1", "Number Of Connections = 1", "Alias = X"}), &d);
-        EXPECT_EQ(d.connections.GetSize(), 0);
-    }
-    {   // Missing count of items: none; LF-only lines read like CR LF ones.
-        Loaded d;
-        Load("FileRev = 3\nNumber Of Connections = 1\nUpdateRate = 20\nAlias = Y\n", &d);
-        EXPECT_STREQ(d.fileRev, "3");
-        ASSERT_EQ(d.connections.GetSize(), 1);
-        EXPECT_EQ(d.Conn(0)->m_dwUpdateRate, 20u);
-        EXPECT_EQ(d.Conn(0)->GetItemCount(), 0);
-    }
-    {   // An empty file and a file of garbage load nothing.
-        Loaded d;
-        Load("", &d);
-        Load(std::string("\x00\xff\r\n=\r\n", 6), &d);
-        EXPECT_EQ(d.connections.GetSize(), 0);
-    }
-}
-
-TEST_F(ConfigTest, CountsTheFileCannotBackStopAtItsEnd) {
+TEST(ConfigTest, FilesFromElsewhereLoadWhatTheyHoldAndCountsStopAtTheirEnd) {
     DWORD start = ::GetTickCount();
+    {   // No FileRev: loads; missing rate and deadband take the new-connection defaults.
+        Loaded d(Cfg({"Number Of Connections = 1", "Alias = X", "Number Of Items = 1", "TagName = T"}));
+        EXPECT_STREQ(d.fileRev, "1.00");
+        ASSERT_EQ(d.Size(), 1);
+        EXPECT_EQ(d[0]->m_dwUpdateRate, 1000u);
+        EXPECT_EQ(d[0]->GetItemCount(), 1);
+    }
+    EXPECT_EQ(Loaded(Cfg({"Something = 1", "Number Of Connections = 1", "Alias = X"})).Size(), 0);
+    {   // LF-only lines read like CR LF ones; a missing item count means none.
+        Loaded d("FileRev = 3\nNumber Of Connections = 1\nUpdateRate = 20\nAlias = Y\n");
+        ASSERT_EQ(d.Size(), 1);
+        EXPECT_EQ(d[0]->m_dwUpdateRate, 20u);
+        EXPECT_EQ(d[0]->GetItemCount(), 0);
+    }
+    EXPECT_EQ(Loaded(std::string("\x00\xff\r\n=\r\n", 6)).Size(), 0);
+    EXPECT_EQ(Loaded(Cfg({"Number Of Connections = 2000000000"})).Size(), 0);
+    EXPECT_EQ(Loaded(Cfg({"Number Of Connections = -4", "Alias = A"})).Size(), 0);
     {
-        Loaded d;
-        Load(Cfg({"FileRev = 1.00", "Number Of Connections = 2000000000"}), &d);
-        EXPECT_EQ(d.connections.GetSize(), 0);
+        Loaded d(Cfg({"Number Of Connections = 1", "Alias = Big", "Number Of Items = 2000000000", "TagName = only"}));
+        ASSERT_EQ(d.Size(), 1);
+        EXPECT_EQ(d[0]->GetItemCount(), 1);
     }
-    {
-        Loaded d;
-        Load(Cfg({"Number Of Connections = 1", "Alias = Big", "Number Of Items = 2000000000", "TagName = only"}),
-             &d);
-        ASSERT_EQ(d.connections.GetSize(), 1);
-        ASSERT_EQ(d.Conn(0)->GetItemCount(), 1);
-        EXPECT_STREQ(d.Conn(0)->GetItem(0)->m_strTagName, "only");
-    }
-    {   // Two connections announced, three present: two loaded. Three announced, two present: two.
-        Loaded d;
-        Load(Cfg({"Number Of Connections = 3", "Alias = A", "Number Of Items = 0", "Alias = B",
-                  "Number Of Items = 0"}), &d);
-        ASSERT_EQ(d.connections.GetSize(), 2);
-        EXPECT_STREQ(d.Conn(1)->m_strAlias, "B");
-    }
-    {   // More items announced than follow: the list ends where the TagName lines end,
-        // and the next connection still loads from its own lines.
-        Loaded d;
-        Load(Cfg({"Number Of Connections = 2", "Alias = A", "Number Of Items = 5", "TagName = a1", "TagName = a2",
-                  "UpdateRate = 300", "Alias = B", "Number Of Items = 1", "TagName = b1"}), &d);
-        ASSERT_EQ(d.connections.GetSize(), 2);
-        EXPECT_EQ(d.Conn(0)->GetItemCount(), 2);
-        EXPECT_EQ(d.Conn(1)->m_dwUpdateRate, 300u);
-        EXPECT_EQ(d.Conn(1)->GetItemCount(), 1);
-    }
-    {   // Negative counts load nothing.
-        Loaded d;
-        Load(Cfg({"Number Of Connections = -4"}), &d);
-        EXPECT_EQ(d.connections.GetSize(), 0);
+    {   // Fewer items than announced: the next connection still loads from its own lines.
+        Loaded d(Cfg({"Number Of Connections = 3", "Alias = A", "Number Of Items = 5", "TagName = a1",
+                      "UpdateRate = 300", "Alias = B", "Number Of Items = 1", "TagName = b1"}));
+        ASSERT_EQ(d.Size(), 2);
+        EXPECT_EQ(d[0]->GetItemCount(), 1);
+        EXPECT_EQ(d[1]->m_dwUpdateRate, 300u);
+        EXPECT_STREQ(d[1]->GetItem(0)->m_strTagName, "b1");
     }
     EXPECT_LT(::GetTickCount() - start, 2000u);
 }
 
-TEST_F(ConfigTest, ReplacingAFileLeavesNoTraceWhenTheNewOneCannotBeWritten) {
-    TempDir dir;
-    std::string path = dir.Path("quorvane.cfg");
-    ASSERT_TRUE(WriteFile(path, "old content\r\n"));
+TEST(ConfigTest, ReplacingAFileLeavesNoTraceWhenTheNewOneCannotBeWritten) {
+    qvtest::TempFolder dir;
+    std::string path = dir.File("quorvane.cfg"), text;
     ASSERT_TRUE(ReplaceFileContents(path.c_str(), "new\r\n", 5));
-    EXPECT_EQ(ReadFile(path), "new\r\n");
     EXPECT_EQ(::GetFileAttributesA((path + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
-
     // The new file cannot be made (its name is taken by a folder): the old one stays.
     ASSERT_TRUE(::CreateDirectoryA((path + ".new").c_str(), nullptr));
     EXPECT_FALSE(ReplaceFileContents(path.c_str(), "lost\r\n", 6));
-    EXPECT_EQ(ReadFile(path), "new\r\n");
+    ASSERT_TRUE(qvtest::ReadFileBytes(path, &text));
+    EXPECT_EQ(text, "new\r\n");
     ::RemoveDirectoryA((path + ".new").c_str());
-
-    // A folder that does not exist: refused, nothing written.
-    EXPECT_FALSE(ReplaceFileContents(dir.Path("no\\such\\quorvane.cfg").c_str(), "x", 1));
+    EXPECT_FALSE(ReplaceFileContents(dir.File("no\\such\\quorvane.cfg").c_str(), "x", 1));
 }
 
 // The child of the next test: saves two different configurations over path in turns.
 int RunSaveLoop(const char* path) {
-    App();
-    fakeopc::Install();
-    Loaded a, b;
-    CServerConnection* ca = MakeConnection("A", "Sim.A", {});
-    CServerConnection* cb = MakeConnection("B", "Sim.B", {});
-    for (int i = 0; i < 3000; ++i) {
-        char tag[64];
-        std::snprintf(tag, sizeof tag, "Plant.Line%d.Tag%04d", i % 7, i);
-        CTagItem* item = new CTagItem;
-        item->m_strTagName = tag;
-        ca->m_items.Add(item);
-        if (i < 1500) {
-            CTagItem* other = new CTagItem;
-            other->m_strTagName = tag;
-            cb->m_items.Add(other);
-        }
+    std::vector<std::string> lines[2];
+    for (int n = 0; n < 2; ++n) {
+        lines[n] = {"FileRev = 1.00", "Number Of Connections = 1", n ? "Alias = B" : "Alias = A",
+                    n ? "Number Of Items = 1500" : "Number Of Items = 3000"};
+        for (int i = 0; i < (n ? 1500 : 3000); ++i) lines[n].push_back("TagName = Plant.Line.Tag" + std::to_string(i));
     }
-    a.connections.Add(ca);
-    b.connections.Add(cb);
-    std::string ta = Save("1.00", a.connections), tb = Save("1.00", b.connections);
-    for (unsigned n = 0;; ++n) {
-        const std::string& t = (n % 2) ? tb : ta;
-        ReplaceFileContents(path, t.data(), static_cast<DWORD>(t.size()));
-    }
+    std::string texts[2] = {Cfg(lines[0]), Cfg(lines[1])};
+    for (unsigned n = 0;; ++n) ReplaceFileContents(path, texts[n % 2].data(), static_cast<DWORD>(texts[n % 2].size()));
 }
 
-TEST_F(ConfigTest, AProcessKilledWhileSavingLeavesAWholeConfiguration) {
-    TempDir dir;
-    std::string path = dir.Path("quorvane.cfg");
+TEST(ConfigTest, AProcessKilledWhileSavingLeavesAWholeConfiguration) {
+    qvtest::TempFolder dir;
+    std::string path = dir.File("quorvane.cfg");
     char exe[MAX_PATH];
     ::GetModuleFileNameA(nullptr, exe, sizeof exe);
     for (int round = 0; round < 3; ++round) {
@@ -245,15 +140,12 @@ TEST_F(ConfigTest, AProcessKilledWhileSavingLeavesAWholeConfiguration) {
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);
 
-        std::string text = ReadFile(path);
-        ASSERT_FALSE(text.empty()) << "round " << round;
-        Loaded d;
-        Load(text, &d);
-        ASSERT_EQ(d.connections.GetSize(), 1) << "round " << round;
-        int items = d.Conn(0)->GetItemCount();
-        EXPECT_TRUE((d.Conn(0)->m_strAlias == "A" && items == 3000) || (d.Conn(0)->m_strAlias == "B" && items == 1500))
-            << "round " << round << ": alias " << static_cast<const char*>(d.Conn(0)->m_strAlias) << ", " << items
-            << " items";
-        EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+        std::string text;
+        ASSERT_TRUE(qvtest::ReadFileBytes(path, &text)) << "round " << round;
+        Loaded d(text);
+        ASSERT_EQ(d.Size(), 1) << "round " << round;
+        int items = d[0]->GetItemCount();
+        EXPECT_TRUE((d[0]->m_strAlias == "A" && items == 3000) || (d[0]->m_strAlias == "B" && items == 1500))
+            << "round " << round << ": " << items << " items";
     }
 }

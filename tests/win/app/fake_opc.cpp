@@ -43,7 +43,6 @@ void __stdcall DisconnectServer(int hServer) { Log("DisconnectServer %d", hServe
 int __stdcall AddGroup(int hServer, const char* name, DWORD* rate, float* deadband) {
     Log("AddGroup %d %s %lu %.1f", hServer, name, static_cast<unsigned long>(*rate), static_cast<double>(*deadband));
     if (g_state.refuseGroups.count(hServer)) return -1;
-    if (g_state.revisedRate != 0) *rate = g_state.revisedRate;
     return g_state.nextGroup++;
 }
 void __stdcall RemoveGroup(int hServer, int hGroup) { Log("RemoveGroup %d %d", hServer, hGroup); }
@@ -62,10 +61,7 @@ void __stdcall SetDataChangeCallback(int hServer, OPCDATACHANGEPROC proc) {
     Log("SetDataChangeCallback %d", hServer);
     g_state.dataChangeProcs.emplace_back(hServer, proc);
 }
-void __stdcall SetShutdownCallback(int hServer, OPCSHUTDOWNPROC proc) {
-    Log("SetShutdownCallback %d", hServer);
-    g_state.shutdownProcs.emplace_back(hServer, proc);
-}
+void __stdcall SetShutdownCallback(int hServer, OPCSHUTDOWNPROC) { Log("SetShutdownCallback %d", hServer); }
 void __stdcall SetLibraryCallback(OPCLIBRARYPROC) { Log("SetLibraryCallback"); }
 int __stdcall SetBrowsePosition(int hServer, const char* path) {
     Log("SetBrowsePosition %d %s", hServer, path);

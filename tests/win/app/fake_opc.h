@@ -18,12 +18,10 @@ struct State {
     int nextItem = 301;
     std::set<std::string> refuseServers;  // server names whose connect answers -1
     std::set<int> refuseGroups;           // server handles whose group answers -1
-    DWORD revisedRate = 0;                // when not 0, AddGroup revises the rate to it
     int writeResult = 1;
     // Runs inside OpcWriteItem, as a server's data change arriving during the write would.
     std::function<void(int hServer, int hGroup, int hItem, const VARIANT* value)> onWrite;
     std::vector<std::pair<int, OPCDATACHANGEPROC>> dataChangeProcs;
-    std::vector<std::pair<int, OPCSHUTDOWNPROC>> shutdownProcs;
 };
 
 State& S();

@@ -1,8 +1,6 @@
-// app_tests: gtest's main, plus one child mode used by the save-crash test:
+// app_tests: gtest's main, plus two child modes:
 //   app_tests.exe --save-loop <path>   saves two configurations over <path> in turns, forever
-//   app_tests.exe --opc-load           binds KOBRIX2.dll beside itself; exit code 1 bound,
-//                                      0 not bound (and every operation answered failure), 2 not bound but
-//                                      some operation did not answer failure
+//   app_tests.exe --opc-load           binds KOBRIX2.dll beside itself (see opc_library_test)
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "opc/BrowseItemsDlg.h"
+#include "ui/BrowseItemsDlg.h"
 #include "opc/OpcLibrary.h"
 #include "tests/win/road/driver.h"
 

@@ -2,9 +2,11 @@
 // The address-space browser (dialog 131): the OPC server's branches and leaves as a tree
 // filled lazily, one level ahead of what is open, from which the user adds single items,
 // every leaf below a branch, or an item id typed by hand. Every add goes at once to the
-// main view (CVantrelView::AddItem); the dialog itself returns nothing.
+// main view (CVantrelView::AddItem, a branch as one batch through AddItems); the dialog
+// itself returns nothing. A leaf's id is asked of the server only when it is selected, so
+// opening a branch of many leaves costs one enumeration.
 //
-// Tree node data: a leaf carries 1 + the index of its item id in m_itemIds; branches and
+// Tree node data: a leaf carries 1 + the index of its browse name in m_itemIds; branches and
 // the root carry 0. A branch that turned out to have no children therefore still tells
 // itself apart from a leaf and never offers another leaf's id.
 //
@@ -37,6 +39,8 @@ class CBrowseItemsDlg : public CDialog {
     // The part of a browse name after its last '.' (the whole name when it has none).
     static CString ShortName(const char* name);
 
+    // The item id of a leaf: the server's id for it, or its browse name when none.
+    CString LeafItemId(HTREEITEM hLeaf);
     HTREEITEM InsertNode(HTREEITEM hParent, const char* text, LPARAM data);
     LPARAM NodeData(HTREEITEM hNode) const;
     BOOL IsLeaf(HTREEITEM hNode) const { return NodeData(hNode) > 0; }
@@ -51,7 +55,7 @@ class CBrowseItemsDlg : public CDialog {
     HTREEITEM m_hCurrent = nullptr;  // last selected or expanded node: "Add Branch" works on it
     HWND m_hTree = nullptr;
     HWND m_hIdEdit = nullptr;
-    std::vector<CString> m_itemIds;  // one per leaf ever inserted, in insertion order
+    std::vector<CString> m_itemIds;  // the browse name of each leaf ever inserted, in order
 
     DECLARE_MESSAGE_MAP()
 };

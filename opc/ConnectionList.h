@@ -1,0 +1,102 @@
+#pragma once
+// The connections of the program, without any window: it owns them in tab order, finds
+// them for the DDE side and the OPC callbacks, stores data changes and flushes the
+// advises DDE clients' new links wait for.
+//
+// Lookups take constant time: connections by server handle and by topic string handle
+// here, items by handle and by name in each connection. The indexes live beside the array
+// and change with it (Add, RemoveAt, Open, Close); a key held twice names its first holder.
+//
+// The DDE side is reached only through the advise gate handed in (SetAdviseGate); the
+// window that shows the list hears of every changed row through its listener. The OPC
+// library's callbacks carry no context: they reach the list made current by Attach.
+//
+// Ownership: owns its CServerConnection objects; holds the gate and the listener without
+// owning them. Threading: the user-interface thread only.
+#include <windows.h>
+#include <ole2.h>
+#include <ddeml.h>
+
+#include <unordered_map>
+
+#include "opc/AdviseGate.h"
+#include "opc/ServerConnection.h"
+#include "persist/File.h"
+
+// Posted by the OPC shutdown callback to the attached window: wParam 0, lParam = server
+// handle (never 0). The same number is DM_SETDEFID for a dialog-based window, which
+// carries a control id in wParam and 0 in lParam; the window tells the two apart by that.
+#define WM_SERVER_SHUTDOWN (WM_USER + 1)
+
+class IConnectionListener {
+  public:
+    // A data change was stored in row of conn.
+    virtual void OnRowChanged(CServerConnection* conn, int row) = 0;
+
+  protected:
+    ~IConnectionListener() = default;
+};
+
+class CConnectionList {
+  public:
+    CConnectionList() = default;
+    ~CConnectionList();  // detaches, then deletes the connections (they leave the library)
+    CConnectionList(const CConnectionList&) = delete;
+    CConnectionList& operator=(const CConnectionList&) = delete;
+
+    // The list the OPC callbacks reach (nullptr when none is attached).
+    static CConnectionList* Current();
+    // Makes this the current list, telling changes to listener and shutdowns to hNotify.
+    void Attach(IConnectionListener* listener, HWND hNotify);
+    void Detach();
+    HWND NotifyWindow() const { return m_hNotify; }
+
+    void SetAdviseGate(IAdviseGate* gate) { m_pGate = gate; }
+    // The instance the records make their string handles in (0 without a gate).
+    DWORD DdeInstance() const { return m_pGate != nullptr ? m_pGate->DdeInstance() : 0; }
+
+    int GetSize() const { return m_connections.GetSize(); }
+    CServerConnection* GetAt(int index) const { return static_cast<CServerConnection*>(m_connections.GetAt(index)); }
+    int Add(CServerConnection* conn);
+    // Deletes the connection at index (it leaves the library).
+    void RemoveAt(int index);
+    void RemoveAll();
+
+    // Connects conn (in the list) to a server the library connected: see
+    // CServerConnection::Open. Close takes it down; lost: the server was found dead.
+    BOOL Open(CServerConnection* conn, int hServer);
+    void Close(CServerConnection* conn, BOOL lost);
+
+    CServerConnection* FindServer(int hServer) const;
+    CServerConnection* FindTopic(HSZ hszTopic) const;
+
+    // The DDE side's reads and writes. GetItemValue copies the value, or with pValue null
+    // marks the item for the next flush; FALSE for an unknown topic or item.
+    BOOL GetItemValue(HSZ hszTopic, HSZ hszItem, VARIANT* pValue);
+    // The library's answer to the write (also when disconnected: it refuses -1 handles);
+    // 0 for an unknown topic or item.
+    int WriteItemValue(HSZ hszTopic, HSZ hszItem, const VARIANT* pValue);
+
+    // Stores a data change in the first item with handle hItem of the connection to
+    // hServer, has its advise posted and tells the listener; FALSE (nothing changed) when
+    // there is no such item.
+    BOOL StoreDataChange(int hServer, int hItem, const VARIANT* value, FILETIME timeStamp, DWORD quality);
+    // Posts the advises that DDE clients' new links are waiting for.
+    void FlushPendingAdvises();
+
+    // The whole configuration (opc/ConnectionRecords.cpp): FileRev, then the connections.
+    // Read appends them, disconnected.
+    void Read(CFile& file, CString* fileRev);
+    void Write(CFile& file, const CString& fileRev) const;
+
+  private:
+    void Advise(CServerConnection* conn, CTagItem* item);
+    void IndexTopics();
+
+    CObArray m_connections;  // owned CServerConnection pointers, in tab order
+    std::unordered_map<int, CServerConnection*> m_byServer;
+    std::unordered_map<HSZ, CServerConnection*> m_byTopic;
+    IAdviseGate* m_pGate = nullptr;
+    IConnectionListener* m_pListener = nullptr;
+    HWND m_hNotify = nullptr;
+};

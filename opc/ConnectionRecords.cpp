@@ -1,0 +1,70 @@
+// The records' part of the configuration file: one block per connection, one line per item.
+#include "opc/ConnectionList.h"
+#include "opc/ServerConnection.h"
+#include "opc/TagItem.h"
+#include "persist/KeyValue.h"
+
+CTagItem* CTagItem::Load(CFile& file, DWORD idInst) {
+    CString tagName;
+    if (!ReadStringEntry(&file, "TagName", &tagName)) return nullptr;
+    return new CTagItem(idInst, tagName);
+}
+
+void CTagItem::Save(CFile& file) const { WriteStringEntry(&file, "TagName", m_strTagName); }
+
+CServerConnection* CServerConnection::Load(CFile& file, DWORD idInst) {
+    ULONGLONG start = file.GetPosition();
+    int updateRate = 1000;
+    float deadband = 0.0f;
+    CString machine, server, alias;
+    ReadIntEntry(&file, "UpdateRate", &updateRate);
+    ReadFloatEntry(&file, "Deadband", &deadband);
+    ReadStringEntry(&file, "MachineName", &machine);
+    ReadStringEntry(&file, "ServerName", &server);
+    ReadStringEntry(&file, "Alias", &alias);
+    int count = 0;
+    ReadIntEntry(&file, "Number Of Items", &count);
+    auto* conn = new CServerConnection(idInst, machine, server, alias, static_cast<DWORD>(updateRate), deadband);
+    for (int i = 0; i < count; ++i) {
+        CTagItem* item = CTagItem::Load(file, idInst);
+        if (item == nullptr) break;  // nothing behind the count any more
+        conn->AddItem(item);
+    }
+    if (file.GetPosition() == start) {
+        delete conn;  // disconnected and empty: no library call is made
+        return nullptr;
+    }
+    return conn;
+}
+
+void CServerConnection::Save(CFile& file) const {
+    WriteIntEntry(&file, "UpdateRate", static_cast<int>(m_dwUpdateRate));
+    WriteFloatEntry(&file, "Deadband", m_fDeadband);
+    WriteStringEntry(&file, "MachineName", m_strMachineName);
+    WriteStringEntry(&file, "ServerName", m_strServerName);
+    WriteStringEntry(&file, "Alias", m_strAlias);
+    WriteIntEntry(&file, "Number Of Items", m_items.GetSize());
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        if (CTagItem* item = GetItem(i)) item->Save(file);
+    }
+}
+
+void CConnectionList::Read(CFile& file, CString* fileRev) {
+    ReadStringEntry(&file, "FileRev", fileRev);
+    int count = 0;
+    ReadIntEntry(&file, "Number Of Connections", &count);
+    DWORD idInst = DdeInstance();
+    for (int i = 0; i < count; ++i) {
+        CServerConnection* conn = CServerConnection::Load(file, idInst);
+        if (conn == nullptr) break;
+        Add(conn);
+    }
+}
+
+void CConnectionList::Write(CFile& file, const CString& fileRev) const {
+    WriteStringEntry(&file, "FileRev", fileRev);
+    WriteIntEntry(&file, "Number Of Connections", m_connections.GetSize());
+    for (int i = 0; i < m_connections.GetSize(); ++i) {
+        if (const CServerConnection* conn = GetAt(i)) conn->Save(file);
+    }
+}

@@ -1,0 +1,53 @@
+// Adding items to the selected connection: the browser dialog behind button 1005, and the
+// adds it makes, which register each item with the OPC library and the DDE side and show
+// it as a new last row of the list. A batch (a whole branch) makes its items and string
+// handles in one pass and has the list drawn once, when all rows are in.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "opc/OpcLibrary.h"
+#include "ui/BrowseItemsDlg.h"
+#include "ui/VantrelView.h"
+
+void CVantrelView::OnAddItemButton() {
+    CServerConnection* conn = GetSelectedConnection();
+    if (conn == nullptr) return;
+    CBrowseItemsDlg dlg(this);
+    dlg.m_pParentView = this;
+    dlg.m_hServer = conn->m_hServer;
+    dlg.DoModal();
+    UpdateConnectButton();
+}
+
+void CVantrelView::AddItem(const char* extra, const char* itemId) {
+    CServerConnection* conn = GetSelectedConnection();
+    if (conn == nullptr) return;
+    auto* item = new CTagItem(m_connections.DdeInstance(), itemId, extra);
+    item->m_hItem = OpcAddItem(conn->m_hServer, conn->m_hGroup, itemId);
+    int row = conn->AddItem(item);
+    InsertRows(conn, row);
+    // The new item's first value, now rather than at the server's next change.
+    OpcRefreshGroup(conn->m_hServer, conn->m_hGroup, KOBRIX_REFRESH_LAST_ADDED);
+}
+
+void CVantrelView::AddItems(const std::vector<CString>& itemIds) {
+    CServerConnection* conn = GetSelectedConnection();
+    if (conn == nullptr || itemIds.empty()) return;
+    std::vector<CTagItem*> items;
+    items.reserve(itemIds.size());
+    DWORD idInst = m_connections.DdeInstance();
+    for (const CString& id : itemIds) items.push_back(new CTagItem(idInst, id));
+
+    int first = conn->GetItemCount();
+    for (CTagItem* item : items) {
+        item->m_hItem = OpcAddItem(conn->m_hServer, conn->m_hGroup, item->m_strTagName);
+        conn->AddItem(item);
+        // Each item's first value at once, as for a single add; the row shows it below.
+        OpcRefreshGroup(conn->m_hServer, conn->m_hGroup, KOBRIX_REFRESH_LAST_ADDED);
+    }
+    HWND hList = ItemList();
+    ::SendMessageA(hList, WM_SETREDRAW, FALSE, 0);
+    InsertRows(conn, first);
+    ::SendMessageA(hList, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(hList, nullptr, TRUE);
+}
