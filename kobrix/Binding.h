@@ -1,13 +1,23 @@
 #pragma once
-// Run-time binding to KOBRIX2.dll by export name, the way the program binds to it: the
-// tool, the tests and the benchmark use the library only through this.
+// Run-time binding to KOBRIX2.dll by export name: the program (opc/OpcLibrary), the
+// tool, the tests and the benchmarks all bind the library only through this.
 #include "kobrix/kobrix2.h"
 
 #include <string>
 
+#include "win/ProgramFolder.h"
+
 namespace kobrix {
 
-class Binding {
+// One pointer per export, named after the operation.
+struct Table {
+#define KOBRIX_MEMBER(op, name) PFN_##op op = nullptr;
+    KOBRIX2_EXPORTS(KOBRIX_MEMBER)
+#undef KOBRIX_MEMBER
+};
+
+// The library once bound; the DLL is freed with the object.
+class Binding : public Table {
 public:
     Binding() = default;
     Binding(const Binding&) = delete;
@@ -20,7 +30,8 @@ public:
     // export. False, with a reason in Error(), if the DLL or any export is missing.
     bool Load(const std::string& path = std::string()) {
         std::string file = path.empty() ? BesideProgram("KOBRIX2.dll") : path;
-        module_ = LoadLibraryA(file.c_str());
+        // Only that copy: never one found along the search path.
+        module_ = LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (!module_) {
             error_ = "cannot load " + file + " (error " + std::to_string(GetLastError()) + ")";
             return false;
@@ -38,18 +49,7 @@ public:
 
     const std::string& Error() const { return error_; }
 
-    static std::string BesideProgram(const char* file) {
-        char self[MAX_PATH] = {};
-        DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
-        std::string dir(self, n);
-        size_t slash = dir.find_last_of("\\/");
-        dir = slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
-        return dir + file;
-    }
-
-#define KOBRIX_MEMBER(op, name) PFN_##op op = nullptr;
-    KOBRIX2_EXPORTS(KOBRIX_MEMBER)
-#undef KOBRIX_MEMBER
+    static std::string BesideProgram(const char* file) { return ProgramFolder() + file; }
 
 private:
     HMODULE module_ = nullptr;

@@ -1,6 +1,5 @@
 #include "opc/OpcLibrary.h"
 
-#include "win/WinApp.h"
 
 namespace {
 
@@ -49,24 +48,13 @@ BOOL OpcIsLibraryLoaded() { return g_bLoaded; }
 
 BOOL OpcLoadLibrary() {
     if (g_bLoaded) return TRUE;
-    // Only the copy beside the executable: never one found along the search path.
-    CString path = AfxGetModuleDirectory() + "KOBRIX2.dll";
-    HMODULE hLib = ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (hLib == nullptr) return FALSE;
-    OpcLibraryTable table = kFailingTable;
-    bool complete = true;
-#define QV_OPC_BIND(name, exportName)                                                        \
-    if (FARPROC p = ::GetProcAddress(hLib, exportName)) table.name = reinterpret_cast<PFN_##name>( \
-        reinterpret_cast<void*>(p));                                                         \
-    else complete = false;
-    KOBRIX2_EXPORTS(QV_OPC_BIND)
-#undef QV_OPC_BIND
-    if (!complete) {
-        ::FreeLibrary(hLib);
+    auto* binding = new kobrix::Binding;
+    if (!binding->Load(kobrix::Binding::BesideProgram("KOBRIX2.dll"))) {
+        delete binding;  // frees the DLL: not the one we know, none of it is used
         return FALSE;
     }
     // The library stays loaded until the process ends: its callbacks may come at any time.
-    g_bound = table;
+    g_bound = *binding;
     g_bLoaded = TRUE;
     if (g_pTable == &kFailingTable) g_pTable = &g_bound;
     return TRUE;

@@ -9,13 +9,9 @@
 // failure (-1 for handles, 0 for counts and results) and does nothing.
 //
 // Threading: the user-interface thread only; the library calls back on the same thread.
-#include "kobrix/kobrix2.h"
+#include "kobrix/Binding.h"
 
-struct OpcLibraryTable {
-#define QV_OPC_TABLE_FIELD(name, exportName) PFN_##name name;
-    KOBRIX2_EXPORTS(QV_OPC_TABLE_FIELD)
-#undef QV_OPC_TABLE_FIELD
-};
+using OpcLibraryTable = kobrix::Table;
 
 // Loads KOBRIX2.dll from the executable's directory and binds every export. TRUE when all
 // 18 were found; on FALSE the failing table stays in place. Loading twice is harmless.

@@ -1,5 +1,7 @@
 #include "win/WinApp.h"
 
+#include "win/ProgramFolder.h"
+
 #include <commctrl.h>
 #include <objbase.h>
 #include <ole2.h>
@@ -46,13 +48,7 @@ HINSTANCE AfxGetInstanceHandle() {
 
 CWnd* AfxGetMainWnd() { return g_pApp != nullptr ? g_pApp->m_pMainWnd : nullptr; }
 
-CString AfxGetModuleDirectory() {
-    char path[MAX_PATH * 2] = {};
-    DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path - 1);
-    CString full(path, static_cast<int>(n));
-    int slash = full.ReverseFind('\\');
-    return slash >= 0 ? full.Left(slash + 1) : CString();
-}
+CString AfxGetModuleDirectory() { return CString(ProgramFolder().c_str()); }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
 
