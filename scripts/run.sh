@@ -3,9 +3,10 @@
 # simulation OPC server in a private Wine prefix, starts Quorvane (with a demo
 # configuration beside it if it has none), then a DDE client with hot links on a few of
 # its items, and prints their values as they arrive. Saves a screenshot of the main window
-# to docs/screenshots/main-window.png, closes the window (so that the configuration is
-# saved) and stops what it started.
+# (to the build folder, so that a run leaves the checkout as it was), closes the window (so
+# that the configuration is saved) and stops what it started.
 #   QV_DEMO_SECONDS=<s>  how long the values are shown (default 20; Ctrl+C ends earlier)
+#   QV_SCREENSHOT=<file> where the screenshot goes (default <build>/main-window.png)
 #   QV_USE_DISPLAY=1     use $DISPLAY instead of a private Xvfb (to watch the window)
 #   QV_BUILD=<folder>    build folder (default ./build)
 set -euo pipefail
@@ -80,9 +81,10 @@ client_pid=$!
 wait "$client_pid" || true
 client_pid=""
 
-mkdir -p "$root/docs/screenshots"
-if import -window "$window" "$root/docs/screenshots/main-window.png" 2>/dev/null; then
-  echo "Screenshot of the main window: docs/screenshots/main-window.png"
+shot=${QV_SCREENSHOT:-$QV_BUILD/main-window.png}
+mkdir -p "$(dirname "$shot")"
+if import -window "$window" "$shot" 2>/dev/null; then
+  echo "Screenshot of the main window: $shot"
 fi
 
 echo "Closing Quorvane (it saves its configuration)..."
