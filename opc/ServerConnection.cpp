@@ -101,9 +101,10 @@ void CServerConnection::Close(BOOL lost) {
         CTagItem* item = GetItem(i);
         if (item == nullptr) continue;
         OpcRemoveItem(m_hServer, m_hGroup, item->m_hItem);
+        item->m_hItem = -1;  // the handle is the library's no more
         item->m_dwQuality = 0;
     }
-    m_rowByHandle.clear();  // the handles are the library's no more
+    m_rowByHandle.clear();
     if (m_hGroup != -1) {
         OpcRemoveGroup(m_hServer, m_hGroup);
         m_hGroup = -1;

@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 namespace fakeopc {
 namespace {
@@ -18,32 +17,18 @@ void Log(const char* format, ...) {
     g_state.calls.push_back(line);
 }
 
-void Text(char* buffer, int size, const char* text) {
-    if (buffer != nullptr && size > 0) {
-        std::strncpy(buffer, text, size - 1);
-        buffer[size - 1] = '\0';
-    }
-}
-
 int __stdcall EnumerateServers(int selector, const char* machine) {
     Log("EnumerateServers %d %s", selector, machine);
     return 1;
 }
-int __stdcall GetServerName(int index, char* buffer, int size) {
-    Log("GetServerName %d", index);
-    Text(buffer, size, "Quorvane.Simulation.1");
-    return 1;
-}
 int __stdcall ConnectServer(const char* machine, const char* server, int) {
     Log("ConnectServer %s|%s", machine, server);
-    if (g_state.refuseServers.count(server)) return -1;
-    return g_state.nextServer++;
+    return g_state.refuseServers.count(server) ? -1 : g_state.nextServer++;
 }
 void __stdcall DisconnectServer(int hServer) { Log("DisconnectServer %d", hServer); }
 int __stdcall AddGroup(int hServer, const char* name, DWORD* rate, float* deadband) {
     Log("AddGroup %d %s %lu %.1f", hServer, name, static_cast<unsigned long>(*rate), static_cast<double>(*deadband));
-    if (g_state.refuseGroups.count(hServer)) return -1;
-    return g_state.nextGroup++;
+    return g_state.refuseGroups.count(hServer) ? -1 : g_state.nextGroup++;
 }
 void __stdcall RemoveGroup(int hServer, int hGroup) { Log("RemoveGroup %d %d", hServer, hGroup); }
 int __stdcall AddItem(int hServer, int hGroup, const char* id) {
@@ -63,41 +48,33 @@ void __stdcall SetDataChangeCallback(int hServer, OPCDATACHANGEPROC proc) {
 }
 void __stdcall SetShutdownCallback(int hServer, OPCSHUTDOWNPROC) { Log("SetShutdownCallback %d", hServer); }
 void __stdcall SetLibraryCallback(OPCLIBRARYPROC) { Log("SetLibraryCallback"); }
-int __stdcall SetBrowsePosition(int hServer, const char* path) {
-    Log("SetBrowsePosition %d %s", hServer, path);
-    return 1;
-}
-int __stdcall BrowseNames(int hServer, int type) {
-    Log("BrowseNames %d %d", hServer, type);
-    return 0;
-}
-int __stdcall GetBrowseName(int, int, char* buffer, int size) {
-    Text(buffer, size, "");
-    return 0;
-}
-int __stdcall GetItemId(int, const char*, char* buffer, int size) {
-    Text(buffer, size, "");
-    return 0;
-}
-int __stdcall GetNamespaceType(int, WORD* type) {
-    *type = KOBRIX_NS_HIERARCHICAL;
-    return 1;
-}
 
-const OpcLibraryTable kTable = {
-    EnumerateServers, GetServerName, ConnectServer,         DisconnectServer,    AddGroup,
-    RemoveGroup,      AddItem,       RemoveItem,            RefreshGroup,        WriteItem,
-    SetDataChangeCallback, SetShutdownCallback, SetLibraryCallback, SetBrowsePosition, BrowseNames,
-    GetBrowseName,    GetItemId,     GetNamespaceType,
-};
+// The browse operations keep the failing answers: no test here browses.
+OpcLibraryTable MakeTable() {
+    OpcLibraryTable t = OpcFailingTable();
+    t.OpcEnumerateServers = EnumerateServers;
+    t.OpcConnectServer = ConnectServer;
+    t.OpcDisconnectServer = DisconnectServer;
+    t.OpcAddGroup = AddGroup;
+    t.OpcRemoveGroup = RemoveGroup;
+    t.OpcAddItem = AddItem;
+    t.OpcRemoveItem = RemoveItem;
+    t.OpcRefreshGroup = RefreshGroup;
+    t.OpcWriteItem = WriteItem;
+    t.OpcSetDataChangeCallback = SetDataChangeCallback;
+    t.OpcSetShutdownCallback = SetShutdownCallback;
+    t.OpcSetLibraryCallback = SetLibraryCallback;
+    return t;
+}
 
 }  // namespace
 
 State& S() { return g_state; }
 
 void Install() {
+    static const OpcLibraryTable table = MakeTable();
     g_state = State();
-    OpcSetLibraryTable(&kTable);
+    OpcSetLibraryTable(&table);
 }
 
 std::vector<std::string> CallsStartingWith(const std::string& prefix) {
