@@ -45,9 +45,5 @@ void CVantrelView::AddItems(const std::vector<CString>& itemIds) {
         // Each item's first value at once, as for a single add; the row shows it below.
         OpcRefreshGroup(conn->m_hServer, conn->m_hGroup, KOBRIX_REFRESH_LAST_ADDED);
     }
-    HWND hList = ItemList();
-    ::SendMessageA(hList, WM_SETREDRAW, FALSE, 0);
     InsertRows(conn, first);
-    ::SendMessageA(hList, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(hList, nullptr, TRUE);
 }

@@ -171,6 +171,7 @@ void CVantrelView::RefreshItemList() {
 
 void CVantrelView::InsertRows(CServerConnection* conn, int first) {
     HWND hList = ItemList();
+    CRedrawOff redrawOff(hList);  // a batch of rows is drawn once
     ListView_SetItemCountEx(hList, conn->GetItemCount(), LVSICF_NOINVALIDATEALL);
     for (int r = first; r < conn->GetItemCount(); ++r) {
         CTagItem* item = conn->GetItem(r);

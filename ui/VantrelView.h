@@ -90,6 +90,7 @@ class CVantrelView : public CFormView, public IConnectionListener {
     // hServer (-1: the connect failed), told in a message box when it fails.
     BOOL OpenConnection(CServerConnection* conn, int hServer);
     void InsertTab(int index, const char* label);
+    // Lists conn's items from row first on, drawn once when all are in.
     void InsertRows(CServerConnection* conn, int first);
     void ScheduleRedraw();
 
