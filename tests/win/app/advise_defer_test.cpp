@@ -93,7 +93,7 @@ TEST(AdviseDeferTest, AnAdviseRaisedInsideAPokeReachesTheClientRightAfterIt) {
     fakeopc::S().onWrite = nullptr;
 }
 
-TEST(AdviseDeferTest, ConnectsAreRefusedForUnknownTopicsAndRequestsGetNoData) {
+TEST(AdviseDeferTest, ConnectsAreRefusedForUnknownTopicsAndRequestsForUnknownItemsGetNoData) {
     App();
     fakeopc::Install();
     TempDir dir;
@@ -111,7 +111,7 @@ TEST(AdviseDeferTest, ConnectsAreRefusedForUnknownTopicsAndRequestsGetNoData) {
         caseAccepted = conv != nullptr;
         if (conv) {
             std::vector<uint8_t> data;
-            requestEmpty = !conv->Request("Static.R8", kFormat, &data, 2000).ok;
+            requestEmpty = !conv->Request("Static.R9", kFormat, &data, 2000).ok;
         }
         done = true;
     });
