@@ -1,9 +1,9 @@
 #include "dde/DdeServer.h"
 
-#include "app/VantrelApp.h"
 #include <string>
 #include <vector>
 
+#include "app/VantrelApp.h"
 #include "dde/TextValue.h"
 #include "dde/XlTable.h"
 
@@ -41,7 +41,9 @@ HDDEDATA OnPoke(CVantrelApp* app, UINT uFmt, HSZ hszTopic, HSZ hszItem, HDDEDATA
     VARIANT current;
     ::VariantInit(&current);
     if (!app->GetItemValue(hszTopic, hszItem, &current)) return kNotProcessed;  // the item's type is needed
-    VARTYPE target = current.vt;
+    // An item without a value yet takes the poked value in its own kind; empty or null
+    // is never written.
+    VARTYPE target = current.vt == VT_NULL ? VT_EMPTY : current.vt;
     ::VariantClear(&current);
 
     VARIANT decoded;

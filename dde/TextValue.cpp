@@ -82,13 +82,16 @@ std::string FormatSingle(float f) {
   return std::string(text, r.ptr);
 }
 
-// The text of a poke without its zero byte and trailing line ends.
-std::string PokedText(const BYTE* data, UINT size) {
+// The text of a poke without its zero byte and trailing line ends; false when it has no
+// zero byte within the limit, so that it may have been cut.
+bool PokedText(const BYTE* data, UINT size, std::string* text) {
   const UINT n = size < kTextPokeLimit ? size : kTextPokeLimit;
   const void* nul = std::memchr(data, 0, n);
+  if (!nul && n == kTextPokeLimit) return false;
   size_t length = nul ? static_cast<const BYTE*>(nul) - data : n;
   while (length > 0 && (data[length - 1] == '\r' || data[length - 1] == '\n')) --length;
-  return std::string(reinterpret_cast<const char*>(data), length);
+  text->assign(reinterpret_cast<const char*>(data), length);
+  return true;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -239,7 +242,8 @@ BOOL DecodeTextPoke(const BYTE* data, UINT size, VARTYPE target, VARIANT* result
   if (!result) return FALSE;
   VariantInit(result);
   if (!data) return FALSE;
-  const std::string text = PokedText(data, size);
+  std::string text;
+  if (!PokedText(data, size, &text)) return FALSE;
   if (target == VT_EMPTY) return DecodeOwnType(text, result);
 
   VARIANT value;

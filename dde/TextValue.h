@@ -5,6 +5,7 @@
 // Texts never depend on the user's locale: numbers use '.' and no digit grouping, dates
 // are ISO-like. Shown as
 //   numbers   up to 15 significant digits, as printf's %.15g ("1234.5678", "1e+300");
+//             a VT_R4 with the fewest digits that give back the same single (0.1);
 //             -0 shows as 0; NaN and infinities have no text
 //   VT_BOOL   TRUE or FALSE
 //   VT_BSTR   the text itself, up to an embedded NUL
@@ -26,7 +27,8 @@ BOOL FormatTextValue(const VARIANT& value, std::string* text);
 std::string FormatTextNumber(double d);
 
 // Reads a poked CF_TEXT block: the text up to its first zero byte (or its end), with
-// trailing CRs and LFs left out, and converts it to target:
+// trailing CRs and LFs left out, and converts it to target. A block whose first
+// kTextPokeLimit bytes hold no zero byte is refused rather than cut. Targets:
 //   numbers, VT_CY   a decimal number ("-12.5", "1e-3", surrounding blanks allowed),
 //                    read the same whatever the locale; refused if it is anything else
 //                    or out of the type's range

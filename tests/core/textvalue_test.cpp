@@ -131,6 +131,13 @@ TEST(TextValuePoke, ConvertsToTheItemsTypeAndRefusesGarbage) {
   EXPECT_EQ("<refused>", Poked("yes", VT_BOOL));
   const char* badDates[] = {"2024-02-30", "2024-13-01", "2024-01-15 24:00", "99-01-01", "2024-01-15 x", "45306.5"};
   for (const char* d : badDates) EXPECT_EQ("<refused>", Poked(d, VT_DATE)) << d;
+  // A text is taken whole up to the limit, never cut.
+  std::string longText(kTextPokeLimit - 1, 'x');
+  CVariant whole, cut;
+  ASSERT_TRUE(DecodeTextPoke(reinterpret_cast<const BYTE*>(longText.c_str()), kTextPokeLimit, VT_BSTR, whole.Get()));
+  EXPECT_EQ(kTextPokeLimit - 1, SysStringLen(whole->bstrVal));
+  longText += 'x';
+  EXPECT_FALSE(DecodeTextPoke(reinterpret_cast<const BYTE*>(longText.data()), kTextPokeLimit, VT_BSTR, cut.Get()));
 }
 
 TEST(TextValuePoke, NumbersIgnoreTheLocale) {
