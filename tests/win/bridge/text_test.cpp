@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "tests/win/bridge/bridge_env.h"
-#include "tests/win/support/tools.h"
 
 namespace {
 
@@ -104,17 +103,6 @@ TEST_F(BridgeText, TextLinksAndRequestsShowEveryType) {
     EXPECT_EQ(std::vector<uint8_t>({0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 3, 0, 2, 'a', 'b'}), data);
     ASSERT_TRUE(calls_->Request("Static.ReadOnly", qvtest::kTestFormat, &data).ok);
     EXPECT_EQ(qvdde::EncodeXlTable(Cell::Number(42)), data);
-
-    // The tool as a text client; this thread pumps, as its windows must answer the
-    // tool's connect broadcast.
-    std::string why;
-    auto tool = qvtest::StartTool("qvdde", {"--topic", kTopic, "--text", "--request", "Static.DATE"}, &why);
-    ASSERT_TRUE(tool) << why;
-    std::optional<std::string> line;
-    for (const ULONGLONG end = GetTickCount64() + 20000; !line && GetTickCount64() < end; callClient_.Pump(20))
-        line = tool->WaitLine("request ", 30);
-    EXPECT_EQ("request Static.DATE text 2024-01-15 12:00:00", line.value_or("<nothing>"));
-    EXPECT_EQ(0u, tool->Wait(10000).value_or(99));
 }
 
 TEST_F(BridgeText, TextPokesReachEveryTypeAndGarbageIsRefused) {
