@@ -133,7 +133,7 @@ bool ParseBool(const std::string& text, bool* out) {
   return true;
 }
 
-// "YYYY-MM-DD", optionally followed by " HH:MM" or " HH:MM:SS".
+// "YYYY-MM-DD", optionally followed by a blank or "T" and "HH:MM" or "HH:MM:SS".
 bool ParseDate(const std::string& text, double* out) {
   unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
   int used = 0;

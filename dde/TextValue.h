@@ -33,7 +33,7 @@ std::string FormatTextNumber(double d);
 //                    read the same whatever the locale; refused if it is anything else
 //                    or out of the type's range
 //   VT_BOOL          TRUE/FALSE (any case) or a number (non-zero is TRUE)
-//   VT_DATE          YYYY-MM-DD, optionally followed by HH:MM or HH:MM:SS
+//   VT_DATE          YYYY-MM-DD, optionally followed by a blank or T and HH:MM[:SS]
 //   VT_BSTR          the text as it is
 //   VT_EMPTY         the item has no value yet: TRUE/FALSE give VT_BOOL, a number VT_R8,
 //                    anything else VT_BSTR, for the OPC server to convert
