@@ -1,5 +1,9 @@
 #include "dde/DdeServer.h"
 
+#include <string>
+#include <vector>
+
+#include "dde/TextValue.h"
 #include "dde/XlTable.h"
 #include "opc/ConnectionList.h"
 
@@ -48,10 +52,11 @@ HDDEDATA CALLBACK CDdeServer::Callback(UINT uType, UINT uFmt, HCONV, HSZ hsz1, H
         case XTYP_ADVSTART:
             return self->OnAdviseStart(hsz1, hsz2);
         case XTYP_ADVREQ:
+        case XTYP_REQUEST:  // answered from the record, without asking the OPC server
             return self->OnAdviseRequest(uFmt, hsz1, hsz2);
         case XTYP_POKE:
-            return self->OnPoke(hsz1, hsz2, hData);
-        default:  // requests, executes, wildcard connects and the rest are not served
+            return self->OnPoke(uFmt, hsz1, hsz2, hData);
+        default:  // executes, wildcard connects and the rest are not served
             return nullptr;
     }
 }
@@ -91,19 +96,21 @@ HDDEDATA CDdeServer::OnAdviseStart(HSZ hszTopic, HSZ hszItem) {
 }
 
 /***********************************************************************
- *              OnAdviseRequest                         (XTYP_ADVREQ)
+ *              OnAdviseRequest               (XTYP_ADVREQ, XTYP_REQUEST)
  *
- * DDEML asks, from inside DdePostAdvise, for the data of a link to send.
+ * DDEML asks, from inside DdePostAdvise, for the data of a link to send; or a client
+ * reads a value once. Both are answered from the record, with no OPC call.
  *
  * PARAMS
  *  uFmt     [I] the format the client asked for, as it came (Wine passes registered
- *               formats sign-extended); the bytes are always XlTable
+ *               formats sign-extended): CF_TEXT gets the value as text, every other
+ *               format the XlTable bytes
  *  hszTopic [I] the conversation's topic
  *  hszItem  [I] the item id
  *
  * RETURNS
- *  Success: a data handle with the value as one XlTable cell, labelled uFmt.
- *  Failure: NULL, for an unknown item or a value XlTable cannot carry.
+ *  Success: a data handle with the value as text or as one XlTable cell, labelled uFmt.
+ *  Failure: NULL, for an unknown item or a value the format cannot carry.
  */
 HDDEDATA CDdeServer::OnAdviseRequest(UINT uFmt, HSZ hszTopic, HSZ hszItem) {
     VARIANT value;
@@ -111,6 +118,14 @@ HDDEDATA CDdeServer::OnAdviseRequest(UINT uFmt, HSZ hszTopic, HSZ hszItem) {
     if (m_pList == nullptr || !m_pList->GetItemValue(hszTopic, hszItem, &value)) {
         ::VariantClear(&value);
         return nullptr;
+    }
+    if (uFmt == CF_TEXT) {
+        std::string text;
+        BOOL shown = FormatTextValue(value, &text);
+        ::VariantClear(&value);
+        if (!shown) return nullptr;
+        return ::DdeCreateDataHandle(m_idInst, reinterpret_cast<BYTE*>(&text[0]), static_cast<DWORD>(text.size()), 0,
+                                     hszItem, uFmt, 0);
     }
     XlTableBlock block;
     BOOL encoded = EncodeXlTableValue(value, &block);
@@ -128,23 +143,32 @@ HDDEDATA CDdeServer::OnAdviseRequest(UINT uFmt, HSZ hszTopic, HSZ hszItem) {
  * PARAMS
  *  hszTopic [I] the conversation's topic
  *  hszItem  [I] the item id
- *  hData    [I] the poked block, XlTable
+ *  uFmt     [I] CF_TEXT: the block is text; any other format: XlTable
+ *  hData    [I] the poked block
  *
  * RETURNS
  *  DDE_FACK when the server took the write; DDE_FNOTPROCESSED for an unknown item, a
  *  block that does not decode to the item's type, or a refused write.
  */
-HDDEDATA CDdeServer::OnPoke(HSZ hszTopic, HSZ hszItem, HDDEDATA hData) {
+HDDEDATA CDdeServer::OnPoke(UINT uFmt, HSZ hszTopic, HSZ hszItem, HDDEDATA hData) {
     VARIANT current;
     ::VariantInit(&current);
     if (m_pList == nullptr || !m_pList->GetItemValue(hszTopic, hszItem, &current)) return AnswerPoke(DDE_FNOTPROCESSED);
-    VARTYPE target = current.vt;  // the item's type decides the decoding
+    // The item's type decides the decoding; an item without a value yet takes the poked
+    // value in its own kind (empty or null is never written).
+    VARTYPE target = current.vt == VT_NULL ? VT_EMPTY : current.vt;
     ::VariantClear(&current);
 
-    BYTE buffer[kXlTablePokeLimit];
-    DWORD copied = hData != nullptr ? ::DdeGetData(hData, buffer, sizeof buffer, 0) : 0;
     VARIANT decoded;
-    if (!DecodeXlTablePoke(buffer, copied, target, &decoded)) return AnswerPoke(DDE_FNOTPROCESSED);
+    if (uFmt == CF_TEXT) {
+        std::vector<BYTE> text(kTextPokeLimit);
+        DWORD copied = hData != nullptr ? ::DdeGetData(hData, text.data(), kTextPokeLimit, 0) : 0;
+        if (!DecodeTextPoke(text.data(), copied, target, &decoded)) return AnswerPoke(DDE_FNOTPROCESSED);
+    } else {
+        BYTE buffer[kXlTablePokeLimit];
+        DWORD copied = hData != nullptr ? ::DdeGetData(hData, buffer, sizeof buffer, 0) : 0;
+        if (!DecodeXlTablePoke(buffer, copied, target, &decoded)) return AnswerPoke(DDE_FNOTPROCESSED);
+    }
 
     int written = m_pList->WriteItemValue(hszTopic, hszItem, &decoded);
     ::VariantClear(&decoded);

@@ -1,6 +1,8 @@
 #pragma once
 // The DDE service "Quorvane": topic = connection alias, item = OPC item id. Serves
-// connect, advise start, advise request and poke; answers every other transaction with 0.
+// connect, advise start, advise request, request and poke; answers every other transaction
+// with 0. Data goes out and pokes come in as text for a client that asks for CF_TEXT, as
+// XlTable in every other format.
 // Reaches the connections only through the connection list it is given.
 //
 // Ownership: owns the DDEML instance, the service name handle and the advise gate; holds
@@ -38,7 +40,7 @@ class CDdeServer {
     HDDEDATA OnConnect(HSZ hszTopic, HSZ hszService);
     HDDEDATA OnAdviseStart(HSZ hszTopic, HSZ hszItem);
     HDDEDATA OnAdviseRequest(UINT uFmt, HSZ hszTopic, HSZ hszItem);
-    HDDEDATA OnPoke(HSZ hszTopic, HSZ hszItem, HDDEDATA hData);
+    HDDEDATA OnPoke(UINT uFmt, HSZ hszTopic, HSZ hszItem, HDDEDATA hData);
 
     DWORD m_idInst = 0;
     HSZ m_hszService = nullptr;

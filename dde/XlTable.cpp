@@ -99,6 +99,13 @@ BOOL DecodeXlTablePoke(const BYTE* data, UINT size, VARTYPE target, VARIANT* res
     default:
       return FALSE;
   }
+  if (target == VT_EMPTY) {
+    // The item has no value yet: the server gets the cell in its own kind to convert.
+    if (value.vt == VT_I2) value.dblVal = value.iVal, value.vt = VT_R8;
+    if (value.vt == VT_BOOL && value.boolVal) value.boolVal = VARIANT_TRUE;
+    *result = value;
+    return TRUE;
+  }
   VARIANT converted;
   VariantInit(&converted);
   HRESULT hr = VariantChangeType(&converted, &value, 0, target);

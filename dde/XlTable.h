@@ -34,6 +34,8 @@ BOOL EncodeXlTableValue(const VARIANT& value, XlTableBlock* block);
 // VariantChangeType. Only the first kXlTablePokeLimit bytes are looked at. Refused
 // (FALSE): a block that does not begin with a table record, a cell type other than
 // number, text, boolean or integer, a block too short for the cell's data or for its
-// text, or a value that cannot be converted to target. *result is set to VT_EMPTY on
+// text, or a value that cannot be converted to target. A target of VT_EMPTY (an item
+// without a value yet) takes the cell as it is: a number or integer as VT_R8, a text as
+// VT_BSTR, a boolean as VT_BOOL. *result is set to VT_EMPTY on
 // entry (its old content is not released); on success the caller owns the value.
 BOOL DecodeXlTablePoke(const BYTE* data, UINT size, VARTYPE target, VARIANT* result);

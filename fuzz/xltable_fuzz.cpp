@@ -1,10 +1,14 @@
-// Pokes arbitrary blocks at the XlTable decoder for every value type an item can have,
-// then encodes and displays whatever it accepted. Checks that an encoded block is one
-// of the three forms with consistent sizes and that the display text fits its buffer.
+// Pokes arbitrary blocks at the XlTable and CF_TEXT decoders for every value type an item
+// can have, then encodes and displays whatever they accepted. Checks that an encoded block
+// is one of the three forms with consistent sizes, that a CF_TEXT block is one text with
+// its zero byte at the end, and that the display text fits its buffer.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include <string>
+
+#include "dde/TextValue.h"
 #include "dde/XlTable.h"
 #include "ui/ValueText.h"
 #include "variant/holder.h"
@@ -27,6 +31,18 @@ void CheckBlock(const XlTableBlock& block) {
   }
 }
 
+// An accepted value has the item's type (its own kind for an item without a value) and
+// encodes into well-formed blocks.
+void CheckValue(const VARIANT& value, VARTYPE target) {
+  if (target == VT_EMPTY ? value.vt != VT_R8 && value.vt != VT_BOOL && value.vt != VT_BSTR : value.vt != target)
+    __builtin_trap();
+  XlTableBlock block;
+  if (EncodeXlTableValue(value, &block)) CheckBlock(block);
+  std::string text;
+  if (FormatTextValue(value, &text) && (text.empty() || text.find('\0') != text.size() - 1)) __builtin_trap();
+  if (FormatVariant(value).GetLength() >= kValueTextSize) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -37,10 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (value->vt != VT_EMPTY) __builtin_trap();  // a refusal leaves nothing behind
       continue;
     }
-    if (value->vt != target) __builtin_trap();
-    XlTableBlock block;
-    if (EncodeXlTableValue(*value, &block)) CheckBlock(block);
-    if (FormatVariant(*value).GetLength() >= kValueTextSize) __builtin_trap();
+    CheckValue(*value, target);
+  }
+  for (VARTYPE target : kTargets) {
+    CVariant value;
+    if (!DecodeTextPoke(data, length, target, value.Get())) {
+      if (value->vt != VT_EMPTY) __builtin_trap();
+      continue;
+    }
+    CheckValue(*value, target);
   }
   return 0;
 }

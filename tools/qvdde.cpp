@@ -5,7 +5,7 @@
 // Output lines (stdout):
 //   connected <service> <topic>
 //   poke <item> ok
-//   request <item> <kind> <value>
+//   request <item> <kind> <value>                        (a one-shot request)
 //   advise <item> started format <name>
 //   value <seq> <hh:mm:ss.mmm> <item> <kind> <value>      (kind: number, text, bool, int, raw)
 //   done <n> values
@@ -69,11 +69,12 @@ int Fail(int code, const char* fmt, ...) {
 
 void Usage() {
     std::fputs(
-        "usage: qvdde [--service NAME] --topic TOPIC [--format XlTable|CF_TEXT|N]\n"
+        "usage: qvdde [--service NAME] --topic TOPIC [--format XlTable|CF_TEXT|N] [--text]\n"
         "             [--poke ITEM VALUE --as number|text|bool|int]... [--request ITEM]...\n"
         "             [--advise ITEM]... [--count N] [--seconds S] [--ackreq] [--no-wine-fix]\n"
         "Pokes run first, then requests, then hot links, printed until --count values\n"
-        "or --seconds have passed (or Ctrl+C). --format defaults to XlTable.\n",
+        "or --seconds have passed (or Ctrl+C). --format defaults to XlTable; --text is\n"
+        "--format CF_TEXT, as text clients ask (values and pokes are then plain text).\n",
         stderr);
 }
 
@@ -90,6 +91,7 @@ bool Parse(int argc, char** argv, Options* o) {
         if (a == "--service" && next(&o->service)) continue;
         if (a == "--topic" && next(&o->topic)) continue;
         if (a == "--format" && next(&o->format)) continue;
+        if (a == "--text") { o->format = "CF_TEXT"; continue; }
         if (a == "--advise" && next(&v)) { o->advise.push_back(v); continue; }
         if (a == "--request" && next(&v)) { o->request.push_back(v); continue; }
         if (a == "--poke" && i + 2 < argc) {

@@ -1,19 +1,30 @@
-// 8-bit <-> UTF-16 text conversion. Windows: the ANSI code page, without best-fit
-// substitutes, so an unknown character shows as '?' rather than a look-alike.
-// Host: Latin-1, the code page whose characters are the first 256 code points.
+// 8-bit <-> UTF-16 text conversion. Windows: the ANSI code page, with the flags that
+// code page accepts. Host: Latin-1, the code page whose characters are the first 256
+// code points.
 #include "variant/text.h"
 
 #include <climits>
+
+WideToAnsiRules WideToAnsiRulesFor(unsigned codePage) {
+  const bool plain = codePage == 42 || (codePage >= 50220 && codePage <= 50229) || codePage == 52936 ||
+                     codePage == 54936 || (codePage >= 57002 && codePage <= 57011) || codePage == 65000 ||
+                     codePage == 65001;
+  return plain ? WideToAnsiRules{false, false} : WideToAnsiRules{true, true};
+}
 
 #ifdef _WIN32
 
 std::string AnsiFromWide(const OLECHAR* s, size_t length) {
   if (!s || length == 0 || length > INT_MAX) return std::string();
   const int count = static_cast<int>(length);
-  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s, count, nullptr, 0, "?", nullptr);
+  const UINT codePage = GetACP();
+  const WideToAnsiRules rules = WideToAnsiRulesFor(codePage);
+  const DWORD flags = rules.noBestFit ? WC_NO_BEST_FIT_CHARS : 0;
+  const char* defaultChar = rules.defaultChar ? "?" : nullptr;
+  const int size = WideCharToMultiByte(codePage, flags, s, count, nullptr, 0, defaultChar, nullptr);
   if (size <= 0) return std::string();
   std::string text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s, count, &text[0], size, "?", nullptr);
+  WideCharToMultiByte(codePage, flags, s, count, &text[0], size, defaultChar, nullptr);
   return text;
 }
 

@@ -187,9 +187,17 @@ TEST(XlTableDecode, TakesEachCellTypeAndConvertsToTheTarget) {
   ASSERT_TRUE(Decode(Cell(kTdtInt, {42, 0}), VT_BSTR, &asText));
   EXPECT_EQ(Narrow(asText->bstrVal), "42");
 
-  CVariant stillEmpty;  // an item that has no value yet stays empty
-  ASSERT_TRUE(Decode(EncodedR8(7), VT_EMPTY, &stillEmpty));
-  EXPECT_EQ(stillEmpty->vt, VT_EMPTY);
+  // An item that has no value yet gets the cell in its own kind, never VT_EMPTY.
+  CVariant own;
+  ASSERT_TRUE(Decode(Cell(kTdtInt, {42, 0}), VT_EMPTY, &own));
+  EXPECT_EQ(own->vt, VT_R8);
+  EXPECT_EQ(own->dblVal, 42.0);
+  CVariant ownBool, ownText;
+  ASSERT_TRUE(Decode(Cell(kTdtBool, {1, 0}), VT_EMPTY, &ownBool));
+  EXPECT_EQ(ownBool->vt, VT_BOOL);
+  EXPECT_EQ(ownBool->boolVal, VARIANT_TRUE);
+  ASSERT_TRUE(Decode(Cell(kTdtString, {2, 'o', 'k'}), VT_EMPTY, &ownText));
+  EXPECT_EQ(Narrow(ownText->bstrVal), "ok");
 }
 
 TEST(XlTableDecode, UsesOnlyTheFirstCellWhateverTheTable) {

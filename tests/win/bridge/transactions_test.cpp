@@ -326,12 +326,12 @@ TEST_F(BridgeTransactions, PokeToUnknownItemIsRefused) {
     EXPECT_FALSE(r.ok);
 }
 
-TEST_F(BridgeTransactions, RequestsAndExecutesAreNotServed) {
+TEST_F(BridgeTransactions, RequestsForUnknownItemsAndExecutesAreNotServed) {
     std::vector<uint8_t> data;
-    qvdde::Result r = conv_->Request("Plant.Line1.Counter", kTestFormat, &data);
-    EXPECT_FALSE(r.ok) << "a one-shot request got " << data.size() << " bytes";
-    r = conv_->Request("Static.ReadOnly", CF_TEXT, &data);
-    EXPECT_FALSE(r.ok) << "a one-shot request got " << data.size() << " bytes";
+    qvdde::Result r = conv_->Request("Plant.Line9.Nothing", kTestFormat, &data);
+    EXPECT_FALSE(r.ok) << "a request for an unknown item got " << data.size() << " bytes";
+    r = conv_->Request("Plant.Line9.Nothing", CF_TEXT, &data);
+    EXPECT_FALSE(r.ok) << "a request for an unknown item got " << data.size() << " bytes";
     r = conv_->Execute("[Quit]");
     EXPECT_FALSE(r.ok) << "an execute was acknowledged";
     EXPECT_TRUE(bridge_->app().process().running());
