@@ -7,6 +7,7 @@
 #include "app/VantrelDoc.h"
 #include "dde/DdeServer.h"
 #include "opc/OpcLibrary.h"
+#include "persist/DiagEvents.h"
 #include "resource.h"
 #include "ui/VantrelView.h"
 
@@ -52,6 +53,7 @@ BOOL CVantrelApp::InitInstance() {
 }
 
 int CVantrelApp::ExitInstance() {
+    DiagLog::LogStop();
     StopDdeService();
     if (m_bComInitialized) {
         ::CoUninitialize();

@@ -36,6 +36,7 @@ void CVantrelView::AddItem(const char* extra, const char* itemId) {
     CVantrelApp* app = GetVantrelApp();
     item->m_hszItem = app != nullptr ? ::DdeCreateStringHandleA(app->m_idInst, itemId, 0) : nullptr;
     conn->m_items.Add(item);
+    RequestConfigurationSave();
 
     int row = conn->GetItemCount() - 1;
     char label[kListLabelSize];

@@ -9,6 +9,7 @@
 #include "opc/ConnectionParamsDlg.h"
 #include "opc/Notifications.h"
 #include "opc/OpcLibrary.h"
+#include "persist/DiagEvents.h"
 #include "ui/VantrelView.h"
 
 namespace {
@@ -30,6 +31,7 @@ void CVantrelView::ConnectNewServer() {
     ::lstrcpynA(server, connectDlg.m_strServerName, kNameSize);
 
     int hServer = OpcConnectServer(machine, server, 0);
+    DiagLog::LogConnect("(new)", machine, server, hServer != -1 ? S_OK : E_FAIL);
     if (hServer == -1) {
         AfxMessageBox("Connection Failure", MB_OK);
         return;
@@ -65,6 +67,7 @@ void CVantrelView::ConnectNewServer() {
     CVantrelApp* app = GetVantrelApp();
     conn->m_hszTopic = app != nullptr ? ::DdeCreateStringHandleA(app->m_idInst, conn->m_strAlias, 0) : nullptr;
     m_connections.Add(conn);
+    RequestConfigurationSave();
 
     OpcSetDataChangeCallback(hServer, OpcDataChangeProc);
     OpcSetShutdownCallback(hServer, OpcShutdownProc);

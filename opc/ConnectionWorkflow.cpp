@@ -6,6 +6,7 @@
 #include "app/VantrelApp.h"
 #include "opc/Notifications.h"
 #include "opc/OpcLibrary.h"
+#include "persist/DiagEvents.h"
 #include "resource.h"
 #include "ui/VantrelView.h"
 
@@ -34,6 +35,7 @@ void CVantrelView::ReconnectServer(int index) {
     // An enumeration always comes before the connect; its count is not needed.
     if (OpcEnumerateServers(1, machine) == 0) OpcEnumerateServers(0, machine);
     conn->m_hServer = OpcConnectServer(machine, server, 0);
+    DiagLog::LogConnect(static_cast<const char*>(conn->m_strAlias), machine, server, conn->m_hServer != -1 ? S_OK : E_FAIL);
     if (conn->m_hServer == -1) {
         AfxMessageBox("Connection Failure", MB_OK);
         return;
@@ -62,7 +64,9 @@ void CVantrelView::RemoveConnection(int index) {
     CServerConnection* conn = GetConnection(index);
     if (conn == nullptr) return;
     m_connections.RemoveAt(index);
+    DiagLog::LogDisconnect(static_cast<const char*>(conn->m_strAlias), "removed by the user");
     delete conn;  // items, group and server leave the library
+    RequestConfigurationSave();
     HWND hTab = TabCtrl();
     TabCtrl_DeleteItem(hTab, index);
     TabCtrl_SetCurSel(hTab, 0);

@@ -1,6 +1,7 @@
 #include "opc/Notifications.h"
 
 #include "app/VantrelApp.h"
+#include "persist/DiagEvents.h"
 #include "ui/VantrelView.h"
 
 void __stdcall OpcDataChangeProc(int hServer, int hGroup, int hItem, const VARIANT* value, DWORD timeLow,
@@ -53,6 +54,7 @@ LRESULT CVantrelView::OnServerShutdown(WPARAM wParam, LPARAM lParam) {
     for (int i = 0; i < m_connections.GetSize(); ++i) {
         CServerConnection* conn = GetConnection(i);
         if (conn == nullptr || conn->m_hServer != hServer) continue;
+        DiagLog::LogServerShutdown(static_cast<const char*>(conn->m_strAlias), "the server asked its clients to disconnect");
         conn->HandleServerShutdown();
         UpdateStatusLine();
         UpdateConnectButton();

@@ -19,12 +19,15 @@
 //
 // Threading: the user-interface thread only (the records make DDE string handles).
 #include "persist/File.h"
+#include "persist/KeyValue.h"
 #include "win/CString.h"
 #include "win/ObArray.h"
 
 // Reads FileRev into *fileRev (kept when absent) and appends the loaded connections
-// (CServerConnection, disconnected) to *connections.
-void ReadConfiguration(CFile& file, CString* fileRev, CObArray* connections);
+// (CServerConnection, disconnected) to *connections. With problems, records what did not
+// read cleanly and loads past it where the format allows (persist/KeyValue.h), including
+// connection blocks beyond their count; trailing lines that could not be read are named.
+void ReadConfiguration(CFile& file, CString* fileRev, CObArray* connections, CReadProblems* problems = nullptr);
 // Writes the whole layout at the file's position.
 void WriteConfiguration(CFile& file, const CString& fileRev, const CObArray& connections);
 

@@ -1,5 +1,6 @@
 // The configuration file on disk: the main view's load at start-up and its atomic save.
 #include "persist/Config.h"
+#include "persist/DiagEvents.h"
 #include "ui/VantrelView.h"
 
 BOOL ReplaceFileContents(const char* path, const void* data, DWORD size) {
@@ -18,16 +19,16 @@ BOOL ReplaceFileContents(const char* path, const void* data, DWORD size) {
 }
 
 void CVantrelView::LoadConfiguration() {
-    CDiskFile file;
-    if (!file.Open(m_strConfigPath, CFile::modeRead)) return;  // no file: no connections
-    ReadConfiguration(file, &m_strFileRev, &m_connections);
-    file.Close();
+    LoadConfigurationFile(m_strConfigPath, &m_strFileRev, &m_connections, &m_configLoad);
 }
 
 BOOL CVantrelView::SaveConfiguration() {
     if (m_strConfigPath.IsEmpty()) return FALSE;  // never loaded: nothing to stand for
+    if (!m_configLoad.MaySave()) return FALSE;    // a broken original that could not be kept
     CMemFile memory;
     WriteConfiguration(memory, m_strFileRev, m_connections);
-    if (!memory.Close()) return FALSE;
-    return ReplaceFileContents(m_strConfigPath, memory.GetData(), static_cast<DWORD>(memory.GetLength()));
+    BOOL ok = memory.Close() &&
+              ReplaceFileContents(m_strConfigPath, memory.GetData(), static_cast<DWORD>(memory.GetLength()));
+    if (!ok) DiagLog::LogSaveFailed(static_cast<const char*>(m_strConfigPath));
+    return ok;
 }

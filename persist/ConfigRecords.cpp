@@ -5,6 +5,8 @@
 #include "persist/Config.h"
 #include "persist/KeyValue.h"
 
+#include <string>
+
 namespace {
 
 DWORD DdeInstance() {
@@ -59,17 +61,44 @@ void CServerConnection::Save(CFile& file) const {
     }
 }
 
-void ReadConfiguration(CFile& file, CString* fileRev, CObArray* connections) {
+void ReadConfiguration(CFile& file, CString* fileRev, CObArray* connections, CReadProblems* problems) {
+    if (problems != nullptr) {
+        problems->IndexLines(file);
+        problems->SetKnownKeys({"FileRev", "Number Of Connections", "UpdateRate", "Deadband", "MachineName",
+                                "ServerName", "Alias", "Number Of Items", "TagName"});
+        file.SetReadProblems(problems);
+    }
     ReadStringEntry(&file, "FileRev", fileRev);
     int count = 0;
+    ULONGLONG countAt = file.GetPosition();
     ReadIntEntry(&file, "Number Of Connections", &count);
-    for (int i = 0; i < count; ++i) {
+    // With a problem list, connection blocks beyond the count are loaded too: a count
+    // edited too low must not drop them from the next save.
+    for (int i = 0;; ++i) {
+        if (problems == nullptr && i >= count) break;
+        if (problems != nullptr && SkipBlankLinesToEnd(&file)) {
+            if (i < count)
+                problems->Add(countAt, "the count says " + CString(std::to_string(count).c_str()) +
+                                           ", the file holds " + CString(std::to_string(i).c_str()));
+            break;
+        }
         CServerConnection* conn = new CServerConnection;
-        if (!conn->Load(file)) {
+        bool loaded = conn->Load(file) != FALSE;
+        // Read over as unknown lines, nothing of a connection: not one to keep.
+        if (loaded && problems != nullptr && conn->m_strServerName.IsEmpty() && conn->GetItemCount() == 0)
+            loaded = false;
+        if (!loaded) {
             delete conn;  // disconnected and empty: no library call is made
             break;
         }
+        if (problems != nullptr && i == count) problems->Add(countAt, "more connections than the count says");
         connections->Add(conn);
+    }
+    if (problems != nullptr) {
+        if (!SkipBlankLinesToEnd(&file))
+            problems->Add(file.GetPosition(), "not read: the lines from here to line " +
+                                                  CString(std::to_string(problems->LineCount()).c_str()));
+        file.SetReadProblems(nullptr);
     }
 }
 

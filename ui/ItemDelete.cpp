@@ -30,6 +30,7 @@ void CVantrelView::OnEditCut() {
     conn->m_items.RemoveAt(m_nSelectedItem);
     ListView_DeleteItem(ItemList(), m_nSelectedItem);
     delete item;
+    RequestConfigurationSave();
     m_nSelectedItem = -1;
     if (conn->GetItemCount() == 0) UpdateConnectButton();
 }

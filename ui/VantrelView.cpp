@@ -86,6 +86,11 @@ void CVantrelView::OnInitialUpdate() {
     }
     UpdateConnectButton();
     SetTimer(kFlushTimer, kFlushPeriodMs);
+    m_saver.Start([this] { return SaveConfiguration(); });
+    if (!m_configLoad.IsClean()) {  // told once, in the status line, without a box
+        SetDlgItemText(IDC_STATUS, m_configLoad.NoticeText());
+        m_configLoad.NoticeShown();
+    }
 }
 
 void CVantrelView::InsertListColumns() {
@@ -148,6 +153,7 @@ void CVantrelView::UpdateItemRow(int row, CTagItem* item) {
 }
 
 void CVantrelView::UpdateStatusLine() {
+    if (m_configLoad.HoldsStatusLine()) return;
     CServerConnection* conn = GetSelectedConnection();
     SetDlgItemText(IDC_STATUS, conn != nullptr ? static_cast<const char*>(conn->m_strStatus)
                                                : "<<<<<< No Servers Connected >>>>>>");
@@ -166,6 +172,7 @@ void CVantrelView::OnHelpIcon() {
 }
 
 void CVantrelView::OnDestroy() {
+    m_saver.Stop();
     SaveConfiguration();
     CFormView::OnDestroy();
 }

@@ -19,6 +19,8 @@
 #include <ddeml.h>
 
 #include "opc/ServerConnection.h"
+#include "persist/ConfigLoad.h"
+#include "persist/SaveCoalescer.h"
 #include "win/Menu.h"
 #include "win/View.h"
 
@@ -106,6 +108,8 @@ class CVantrelView : public CFormView {
     CMenu m_menuContext;      // the list's context menu (menu 137)
     CString m_strConfigPath;
     CString m_strFileRev;
+    CConfigLoadReport m_configLoad;  // what the start-up load found (persist/ConfigLoad.h)
+    CSaveCoalescer m_saver;          // saves after changes (persist/SaveCoalescer.h)
 
     DECLARE_MESSAGE_MAP()
 };
