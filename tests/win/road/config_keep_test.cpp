@@ -71,3 +71,31 @@ TEST(ConfigKeep, ATypoKeepsTheOriginalTellsTheLinesAndLosesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ConfigKeep, AnAddIsOnTheDiskWithinSecondsSoAKillRightAfterLosesNothing) {
+    std::string why, saved;
+    {
+        Program app;
+        ASSERT_TRUE(app.Launch({road::Connection("Plant", {})}, &why)) << why;
+        HWND dlg = app.OpenBrowser(&why);
+        ASSERT_NE(dlg, nullptr) << why;
+        road::RemoteTree tree(app.processHandle(), GetDlgItem(dlg, 1004));
+        ASSERT_TRUE(tree.Expand(tree.Root()));
+        ASSERT_TRUE(tree.Expand(tree.Find({"Plant"})));
+        ASSERT_TRUE(tree.Select(tree.Find({"Plant", "Line1", "Temp"})));
+        ASSERT_TRUE(road::Press(dlg, 1005));
+        // Saved while the browser is still open, well before any close.
+        EXPECT_TRUE(road::WaitUntil(
+            [&] { return app.folder().ReadConfig(&saved) && saved.find("TagName = Plant.Line1.Temp\r\n") != std::string::npos; },
+            10000))
+            << saved;
+        app.process().Terminate();  // as kill -9: no close, no exit save
+    }
+    Program again;
+    ASSERT_TRUE(again.Start(saved, &why)) << why;
+    EXPECT_TRUE(road::WaitUntil([&] { return again.RowNames() == std::vector<std::string>{"Plant.Line1.Temp"}; }, 30000));
+}
+
+}  // namespace
