@@ -2,6 +2,7 @@
 
 #include "app/VantrelApp.h"
 #include "dde/XlTable.h"
+#include "persist/DiagEvents.h"
 
 namespace {
 
@@ -23,22 +24,33 @@ HDDEDATA OnAdviseRequest(CVantrelApp* app, UINT uFmt, HSZ hszTopic, HSZ hszItem)
     return ::DdeCreateDataHandle(app->m_idInst, block.bytes, block.size, 0, hszItem, uFmt, 0);
 }
 
+// The refusal of a poke, logged with the names as the client gave them.
+HDDEDATA RefusePoke(CVantrelApp* app, HSZ hszTopic, HSZ hszItem, const char* reason) {
+    char topic[256] = {}, item[256] = {};
+    ::DdeQueryStringA(app->m_idInst, hszTopic, topic, sizeof topic, CP_WINANSI);
+    ::DdeQueryStringA(app->m_idInst, hszItem, item, sizeof item, CP_WINANSI);
+    DiagLog::LogPokeRefused(topic, item, reason);
+    return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(DDE_FNOTPROCESSED));
+}
+
 HDDEDATA OnPoke(CVantrelApp* app, HSZ hszTopic, HSZ hszItem, HDDEDATA hData) {
-    const HDDEDATA kNotProcessed = reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(DDE_FNOTPROCESSED));
     VARIANT current;
     ::VariantInit(&current);
-    if (!app->GetItemValue(hszTopic, hszItem, &current)) return kNotProcessed;  // the item's type is needed
+    if (!app->GetItemValue(hszTopic, hszItem, &current))  // the item's type is needed
+        return RefusePoke(app, hszTopic, hszItem, "unknown item");
     VARTYPE target = current.vt;
     ::VariantClear(&current);
 
     BYTE buffer[kXlTablePokeLimit];
     DWORD copied = hData != nullptr ? ::DdeGetData(hData, buffer, sizeof buffer, 0) : 0;
     VARIANT decoded;
-    if (!DecodeXlTablePoke(buffer, copied, target, &decoded)) return kNotProcessed;
+    if (!DecodeXlTablePoke(buffer, copied, target, &decoded))
+        return RefusePoke(app, hszTopic, hszItem, "bad block or a value not of the item's type");
 
     int written = app->WriteItemValue(hszTopic, hszItem, &decoded);
     ::VariantClear(&decoded);
-    return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(written != 0 ? DDE_FACK : DDE_FNOTPROCESSED));
+    if (written == 0) return RefusePoke(app, hszTopic, hszItem, "the OPC write failed");
+    return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(DDE_FACK));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/win/road/road_env.h"
+#include "tests/win/support/dde.h"
 
 namespace {
 
@@ -58,6 +59,12 @@ TEST(ConfigKeep, ATypoKeepsTheOriginalTellsTheLinesAndLosesNothing) {
     EXPECT_EQ(original, text);
     EXPECT_NE(status.find(kept[0]), std::string::npos) << status;
 
+    {  // a refused poke, for its log line
+        qvdde::DdeClient client;
+        std::unique_ptr<qvdde::Conversation> conv = client.Connect("Quorvane", "A");
+        ASSERT_TRUE(conv);
+        conv->Poke("No.Such.Item", CF_TEXT, {'1', 0});
+    }
     ASSERT_TRUE(app.Close(30000, &why)) << why;
     std::string saved, log;
     ASSERT_TRUE(app.folder().ReadConfig(&saved));
@@ -68,6 +75,8 @@ TEST(ConfigKeep, ATypoKeepsTheOriginalTellsTheLinesAndLosesNothing) {
     EXPECT_NE(log.find("[config] line 15: \"alias = B\" read as \"Alias\""), std::string::npos) << log;
     EXPECT_NE(log.find("[app] start"), std::string::npos);
     EXPECT_NE(log.find("[app] stop"), std::string::npos);
+    EXPECT_NE(log.find("[opc] connect: C (Quorvane.Simulation.1 on this computer): 0x00000000"), std::string::npos);
+    EXPECT_NE(log.find("[dde] poke refused: A!No.Such.Item: unknown item"), std::string::npos) << log;
 }
 
 }  // namespace
