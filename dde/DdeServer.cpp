@@ -3,6 +3,7 @@
 #include "app/VantrelApp.h"
 #include "dde/XlTable.h"
 #include "persist/DiagEvents.h"
+#include "win/ModalLoop.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ HDDEDATA CALLBACK DdeCallback(UINT uType, UINT uFmt, HCONV, HSZ hsz1, HSZ hsz2, 
     CVantrelApp* app = GetVantrelApp();
     if (app == nullptr) return nullptr;
     CDdeCallbackScope scope(app);
+    CModalLoopScope runsToItsEnd;  // a close arriving while an OPC call pumps waits for the return
     switch (uType) {
         case XTYP_CONNECT:  // hsz1 = topic, hsz2 = service
             if (::DdeCmpStringHandles(hsz2, app->m_hszService) != 0) return AnswerBool(FALSE);
