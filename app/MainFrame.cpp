@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include "app/VantrelApp.h"
+#include "persist/DiagLog.h"
 #include "resource.h"
 #include "ui/VantrelView.h"
 
@@ -13,6 +14,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_COMMAND(ID_HELP, OnHelp)
     ON_COMMAND(ID_CONTEXT_HELP, OnContextHelp)
     ON_COMMAND(ID_DEFAULT_HELP, OnHelpFinder)
+    ON_COMMAND(ID_OPEN_LOG, OnOpenLog)
 END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame() {
@@ -30,6 +32,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA lpcs) {
     if (CFrameWnd::OnCreate(lpcs) == -1) return -1;
     return 0;
 }
+
+void CMainFrame::OnOpenLog() { AfxOpenDocument(DiagLog::Path().c_str()); }
 
 void CMainFrame::OnEndSession(BOOL bEnding) {
     // Log-off and shutdown end the process without destroying the windows: save now.

@@ -20,6 +20,7 @@ class CMainFrame : public CFrameWnd {
   protected:
     int OnCreate(LPCREATESTRUCTA lpcs);
     void OnEndSession(BOOL bEnding);
+    void OnOpenLog();  // the diagnostic log in the viewer the system has for it
 
     DECLARE_MESSAGE_MAP()
 };

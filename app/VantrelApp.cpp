@@ -6,6 +6,7 @@
 #include "app/MainFrame.h"
 #include "app/VantrelDoc.h"
 #include "opc/OpcLibrary.h"
+#include "persist/DiagEvents.h"
 #include "resource.h"
 #include "ui/VantrelView.h"
 
@@ -48,6 +49,7 @@ BOOL CVantrelApp::InitInstance() {
 }
 
 int CVantrelApp::ExitInstance() {
+    DiagLog::LogStop();
     StopDdeService();
     if (m_bComInitialized) {
         ::CoUninitialize();

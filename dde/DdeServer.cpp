@@ -6,6 +6,8 @@
 #include "dde/TextValue.h"
 #include "dde/XlTable.h"
 #include "opc/ConnectionList.h"
+#include "persist/DiagEvents.h"
+#include "win/ModalLoop.h"
 
 namespace {
 
@@ -14,6 +16,15 @@ CDdeServer* g_pServer = nullptr;  // the started server, for the callback
 HDDEDATA AnswerBool(BOOL b) { return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(b ? TRUE : FALSE)); }
 
 HDDEDATA AnswerPoke(UINT flag) { return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(flag)); }
+
+// The refusal of a poke, logged with the names as the client gave them.
+HDDEDATA RefusePoke(DWORD idInst, HSZ hszTopic, HSZ hszItem, const char* reason) {
+    char topic[256] = {}, item[256] = {};
+    ::DdeQueryStringA(idInst, hszTopic, topic, sizeof topic, CP_WINANSI);
+    ::DdeQueryStringA(idInst, hszItem, item, sizeof item, CP_WINANSI);
+    DiagLog::LogPokeRefused(topic, item, reason);
+    return AnswerPoke(DDE_FNOTPROCESSED);
+}
 
 }  // namespace
 
@@ -46,6 +57,7 @@ HDDEDATA CALLBACK CDdeServer::Callback(UINT uType, UINT uFmt, HCONV, HSZ hsz1, H
     CDdeServer* self = g_pServer;
     if (self == nullptr) return nullptr;
     CDdeCallbackScope scope(self->m_gate);
+    CModalLoopScope runsToItsEnd;  // a close arriving while an OPC call pumps waits for the return
     switch (uType) {
         case XTYP_CONNECT:
             return self->OnConnect(hsz1, hsz2);
@@ -153,7 +165,8 @@ HDDEDATA CDdeServer::OnAdviseRequest(UINT uFmt, HSZ hszTopic, HSZ hszItem) {
 HDDEDATA CDdeServer::OnPoke(UINT uFmt, HSZ hszTopic, HSZ hszItem, HDDEDATA hData) {
     VARIANT current;
     ::VariantInit(&current);
-    if (m_pList == nullptr || !m_pList->GetItemValue(hszTopic, hszItem, &current)) return AnswerPoke(DDE_FNOTPROCESSED);
+    if (m_pList == nullptr || !m_pList->GetItemValue(hszTopic, hszItem, &current))
+        return RefusePoke(m_idInst, hszTopic, hszItem, "unknown item");
     // The item's type decides the decoding; an item without a value yet takes the poked
     // value in its own kind (empty or null is never written).
     VARTYPE target = current.vt == VT_NULL ? VT_EMPTY : current.vt;
@@ -163,14 +176,17 @@ HDDEDATA CDdeServer::OnPoke(UINT uFmt, HSZ hszTopic, HSZ hszItem, HDDEDATA hData
     if (uFmt == CF_TEXT) {
         std::vector<BYTE> text(kTextPokeLimit);
         DWORD copied = hData != nullptr ? ::DdeGetData(hData, text.data(), kTextPokeLimit, 0) : 0;
-        if (!DecodeTextPoke(text.data(), copied, target, &decoded)) return AnswerPoke(DDE_FNOTPROCESSED);
+        if (!DecodeTextPoke(text.data(), copied, target, &decoded))
+            return RefusePoke(m_idInst, hszTopic, hszItem, "bad text or a value not of the item's type");
     } else {
         BYTE buffer[kXlTablePokeLimit];
         DWORD copied = hData != nullptr ? ::DdeGetData(hData, buffer, sizeof buffer, 0) : 0;
-        if (!DecodeXlTablePoke(buffer, copied, target, &decoded)) return AnswerPoke(DDE_FNOTPROCESSED);
+        if (!DecodeXlTablePoke(buffer, copied, target, &decoded))
+            return RefusePoke(m_idInst, hszTopic, hszItem, "bad block or a value not of the item's type");
     }
 
     int written = m_pList->WriteItemValue(hszTopic, hszItem, &decoded);
     ::VariantClear(&decoded);
-    return AnswerPoke(written != 0 ? DDE_FACK : DDE_FNOTPROCESSED);
+    if (written == 0) return RefusePoke(m_idInst, hszTopic, hszItem, "the OPC write failed");
+    return AnswerPoke(DDE_FACK);
 }

@@ -65,6 +65,17 @@ std::string Save(const Config& c) {
   return std::string(reinterpret_cast<const char*>(f.GetData()), static_cast<size_t>(f.GetLength()));
 }
 
+// Reads with a problem list on the file, as the program's start-up does.
+Config LoadReportingProblems(CFile* f, CReadProblems* problems) {
+  problems->IndexLines(*f);
+  problems->SetKnownKeys({"FileRev", "Number Of Connections", "UpdateRate", "Deadband", "MachineName",
+                          "ServerName", "Alias", "Number Of Items", "TagName"});
+  f->SetReadProblems(problems);
+  Config c = Load(f);
+  f->SetReadProblems(nullptr);
+  return c;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -74,5 +85,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CMemFile saved(first.data(), static_cast<UINT>(first.size()));
   std::string second = Save(Load(&saved));
   if (first != second) __builtin_trap();
+
+  // Reading past faults ends and stays in bounds; a file the program wrote reads clean.
+  CMemFile tolerant(data, static_cast<UINT>(size));
+  CReadProblems problems;
+  LoadReportingProblems(&tolerant, &problems);
+  problems.NoticeText();
+  CMemFile written(first.data(), static_cast<UINT>(first.size()));
+  CReadProblems none;
+  std::string third = Save(LoadReportingProblems(&written, &none));
+  if (third != first || !none.IsClean()) __builtin_trap();
   return 0;
 }

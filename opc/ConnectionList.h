@@ -22,6 +22,7 @@
 #include "opc/AdviseGate.h"
 #include "opc/ServerConnection.h"
 #include "persist/File.h"
+#include "persist/KeyValue.h"
 
 // Posted by the OPC shutdown callback to the attached window: wParam 0, lParam = server
 // handle (never 0). The same number is DM_SETDEFID for a dialog-based window, which
@@ -85,8 +86,9 @@ class CConnectionList {
     void FlushPendingAdvises();
 
     // The whole configuration (opc/ConnectionRecords.cpp): FileRev, then the connections.
-    // Read appends them, disconnected.
-    void Read(CFile& file, CString* fileRev);
+    // Read appends them, disconnected; with problems, it records what did not read
+    // cleanly and loads past it where the format allows (persist/KeyValue.h).
+    void Read(CFile& file, CString* fileRev, CReadProblems* problems = nullptr);
     void Write(CFile& file, const CString& fileRev) const;
 
   private:

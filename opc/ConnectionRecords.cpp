@@ -4,6 +4,8 @@
 #include "opc/TagItem.h"
 #include "persist/KeyValue.h"
 
+#include <string>
+
 CTagItem* CTagItem::Load(CFile& file, DWORD idInst) {
     CString tagName;
     if (!ReadStringEntry(&file, "TagName", &tagName)) return nullptr;
@@ -49,15 +51,43 @@ void CServerConnection::Save(CFile& file) const {
     }
 }
 
-void CConnectionList::Read(CFile& file, CString* fileRev) {
+void CConnectionList::Read(CFile& file, CString* fileRev, CReadProblems* problems) {
+    if (problems != nullptr) {
+        problems->IndexLines(file);
+        problems->SetKnownKeys({"FileRev", "Number Of Connections", "UpdateRate", "Deadband", "MachineName",
+                                "ServerName", "Alias", "Number Of Items", "TagName"});
+        file.SetReadProblems(problems);
+    }
     ReadStringEntry(&file, "FileRev", fileRev);
     int count = 0;
+    ULONGLONG countAt = file.GetPosition();
     ReadIntEntry(&file, "Number Of Connections", &count);
     DWORD idInst = DdeInstance();
-    for (int i = 0; i < count; ++i) {
+    // With a problem list, connection blocks beyond the count are loaded too: a count
+    // edited too low must not drop them from the next save.
+    for (int i = 0;; ++i) {
+        if (problems == nullptr && i >= count) break;
+        if (problems != nullptr && SkipBlankLinesToEnd(&file)) {
+            if (i < count)
+                problems->Add(countAt, "the count says " + CString(std::to_string(count).c_str()) +
+                                           ", the file holds " + CString(std::to_string(i).c_str()));
+            break;
+        }
         CServerConnection* conn = CServerConnection::Load(file, idInst);
+        // Read over as unknown lines, nothing of a connection: not one to keep.
+        if (conn != nullptr && problems != nullptr && conn->m_strServerName.IsEmpty() && conn->GetItemCount() == 0) {
+            delete conn;
+            conn = nullptr;
+        }
         if (conn == nullptr) break;
+        if (problems != nullptr && i == count) problems->Add(countAt, "more connections than the count says");
         Add(conn);
+    }
+    if (problems != nullptr) {
+        if (!SkipBlankLinesToEnd(&file))
+            problems->Add(file.GetPosition(), "not read: the lines from here to line " +
+                                                  CString(std::to_string(problems->LineCount()).c_str()));
+        file.SetReadProblems(nullptr);
     }
 }
 

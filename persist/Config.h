@@ -20,6 +20,7 @@
 // The records read and write their own blocks (opc/ConnectionRecords.cpp); this file
 // holds the atomic replacement. Threading: the user-interface thread only.
 #include "persist/File.h"
+#include "persist/KeyValue.h"
 #include "win/CString.h"
 
 // Replaces the file at path with size bytes of data, atomically. FALSE (the old file

@@ -10,6 +10,8 @@
 
 #include "variant/variant.h"  // BYTE, UINT, BOOL, LONGLONG, ULONGLONG
 
+class CReadProblems;
+
 class CFile {
  public:
   enum SeekPosition { begin = 0, current = 1, end = 2 };
@@ -34,6 +36,14 @@ class CFile {
   virtual ULONGLONG GetLength() const = 0;
   // Ends the use of the file; FALSE when written data may not have reached it.
   virtual BOOL Close() = 0;
+
+  // While set, the key-value readers record here what they could not read as expected,
+  // and read past what they can (persist/KeyValue.h). Not owned.
+  void SetReadProblems(CReadProblems* problems) { m_pReadProblems = problems; }
+  CReadProblems* GetReadProblems() const { return m_pReadProblems; }
+
+ private:
+  CReadProblems* m_pReadProblems = nullptr;
 };
 
 // A file on disk, through the C runtime's buffered streams (so a reader that asks for

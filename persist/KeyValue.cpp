@@ -44,16 +44,84 @@ const char* EntryValue(const char* line, const CString& key) {
   return equals[1] ? equals + 2 : equals + 1;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The key of an entry line: the text before its "=" without blanks around it (empty
+// when the line holds no "=").
+std::string LineKey(const char* line) {
+  const char* equals = std::strchr(line, '=');
+  if (!equals) return std::string();
+  const char* b = line;
+  const char* e = equals;
+  while (b < e && IsBlank(*b)) ++b;
+  while (e > b && IsBlank(e[-1])) --e;
+  return std::string(b, e);
+}
+
+bool SameIgnoringCase(const std::string& a, const char* b) {
+  size_t n = std::strlen(b);
+  if (a.size() != n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool IsBlankLine(const char* line) {
+  while (IsBlank(*line)) ++line;
+  return *line == '\0';
+}
+
+// The line as quoted in a problem: cut to 40 characters.
+CString Quoted(const char* line) {
+  std::string text(line);
+  if (text.size() > 40) text = text.substr(0, 40) + "...";
+  return CString(("\"" + text + "\"").c_str());
+}
+
 // Reads the next line and answers its value text in line, or null after restoring the
-// position when the line is not the entry for key.
-const char* ReadEntry(CFile* file, const CString& key, char (&line)[kLineBufferSize]) {
+// position when the line is not the entry for key. *start is where the entry began.
+// With a problem list on the file, reads past what the format allows (see the header).
+const char* ReadEntry(CFile* file, const CString& key, char (&line)[kLineBufferSize], ULONGLONG* start) {
   if (!file) return nullptr;
-  std::memset(line, 0, sizeof line);
-  ULONGLONG start = file->GetPosition();
-  ReadLine(file, line, sizeof line);
-  const char* value = EntryValue(line, key);
-  if (!value) file->Seek(static_cast<LONGLONG>(start), CFile::begin);
-  return value;
+  CReadProblems* problems = file->GetReadProblems();
+  for (;;) {
+    std::memset(line, 0, sizeof line);
+    *start = file->GetPosition();
+    BOOL any = ReadLine(file, line, sizeof line);
+    const char* value = EntryValue(line, key);
+    if (value || !problems) {
+      if (!value) file->Seek(static_cast<LONGLONG>(*start), CFile::begin);
+      return value;
+    }
+    if (!any) {
+      problems->Add(*start, CString("expected \"") + key + "\", found the end of the file");
+      file->Seek(static_cast<LONGLONG>(*start), CFile::begin);
+      return nullptr;
+    }
+    std::string lineKey = LineKey(line);
+    if (!lineKey.empty() && SameIgnoringCase(lineKey, key)) {
+      problems->Add(*start, Quoted(line) + " read as \"" + key + "\"");
+      const char* equals = std::strchr(line, '=') + 1;
+      while (IsBlank(*equals)) ++equals;
+      return equals;
+    }
+    if (IsBlankLine(line)) continue;  // loses nothing: read over without a word
+    if (!problems->IsKnownKeyLine(line)) {
+      problems->Add(*start, Quoted(line) + " skipped");
+      continue;
+    }
+    problems->Add(*start, CString("expected \"") + key + "\", found " + Quoted(line));
+    file->Seek(static_cast<LONGLONG>(*start), CFile::begin);
+    return nullptr;
+  }
+}
+
+void NoteUnreadableNumber(CFile* file, ULONGLONG start, const char* value) {
+  if (CReadProblems* problems = file->GetReadProblems()) problems->Add(start, Quoted(value) + " is not a number");
 }
 
 // As sscanf "%d" reads, but refusing numbers outside the range of int.
@@ -95,7 +163,8 @@ BOOL WriteFloatEntry(CFile* file, const CString& key, float value) {
 
 BOOL ReadStringEntry(CFile* file, const CString& key, CString* target) {
   char line[kLineBufferSize];
-  const char* value = ReadEntry(file, key, line);
+  ULONGLONG start;
+  const char* value = ReadEntry(file, key, line, &start);
   if (!value) return FALSE;
   if (target) *target = value;
   return TRUE;
@@ -103,20 +172,77 @@ BOOL ReadStringEntry(CFile* file, const CString& key, CString* target) {
 
 BOOL ReadIntEntry(CFile* file, const CString& key, int* target) {
   char line[kLineBufferSize];
-  const char* value = ReadEntry(file, key, line);
+  ULONGLONG start;
+  const char* value = ReadEntry(file, key, line, &start);
   if (!value) return FALSE;
   int number;
-  if (target && ParseInt(value, &number)) *target = number;
+  if (!ParseInt(value, &number)) NoteUnreadableNumber(file, start, value);
+  else if (target) *target = number;
   return TRUE;
 }
 
 BOOL ReadFloatEntry(CFile* file, const CString& key, float* target) {
   char line[kLineBufferSize];
-  const char* value = ReadEntry(file, key, line);
+  ULONGLONG start;
+  const char* value = ReadEntry(file, key, line, &start);
   if (!value) return FALSE;
   float number;
-  if (target && ParseFloat(value, &number)) *target = number;
+  if (!ParseFloat(value, &number)) NoteUnreadableNumber(file, start, value);
+  else if (target) *target = number;
   return TRUE;
+}
+
+// ---- CReadProblems ------------------------------------------------------------------
+
+void CReadProblems::IndexLines(CFile& file) {
+  m_lineEnds.clear();
+  ULONGLONG at = file.GetPosition();
+  file.Seek(0, CFile::begin);
+  char buffer[4096];
+  ULONGLONG offset = 0;
+  bool open = false;  // bytes after the last LF
+  for (UINT n; (n = file.Read(buffer, sizeof buffer)) > 0; offset += n) {
+    for (UINT i = 0; i < n; ++i) {
+      if (buffer[i] == '\n') m_lineEnds.push_back(offset + i);
+      open = buffer[i] != '\n';
+    }
+  }
+  if (open) m_lineEnds.push_back(offset);
+  file.Seek(static_cast<LONGLONG>(at), CFile::begin);
+}
+
+BOOL CReadProblems::IsKnownKeyLine(const char* line) const {
+  if (m_knownKeys.empty()) return TRUE;  // no list: every line may be an entry
+  std::string lineKey = LineKey(line);
+  for (const CString& key : m_knownKeys) {
+    if (KeyMatches(line, key) || SameIgnoringCase(lineKey, key)) return TRUE;
+  }
+  return FALSE;
+}
+
+int CReadProblems::LineAt(ULONGLONG position) const {
+  size_t before = 0, n = m_lineEnds.size();
+  while (before < n) {  // lines whose end lies before the position (binary search)
+    size_t mid = before + (n - before) / 2;
+    if (m_lineEnds[mid] < position) before = mid + 1;
+    else n = mid;
+  }
+  return static_cast<int>(before) + 1;
+}
+
+void CReadProblems::Add(ULONGLONG position, const CString& text) {
+  m_problems.push_back(CReadProblem{LineAt(position), text});
+}
+
+CString CReadProblems::NoticeText(size_t maxItems) const {
+  if (m_problems.empty()) return CString();
+  std::string text = "Configuration: lines skipped or repaired: ";
+  for (size_t i = 0; i < m_problems.size() && i < maxItems; ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(m_problems[i].line) + " (" + static_cast<const char*>(m_problems[i].text) + ")";
+  }
+  if (m_problems.size() > maxItems) text += " and " + std::to_string(m_problems.size() - maxItems) + " more";
+  return CString(text.c_str());
 }
 
 BOOL ReadLine(CFile* file, char* buffer, size_t size) {
@@ -132,6 +258,19 @@ BOOL ReadLine(CFile* file, char* buffer, size_t size) {
   }
   if (any) buffer[stored] = '\0';
   return any ? TRUE : FALSE;
+}
+
+BOOL SkipBlankLinesToEnd(CFile* file) {
+  if (!file) return TRUE;
+  ULONGLONG start = file->GetPosition();
+  char line[kLineBufferSize];
+  while (ReadLine(file, line, sizeof line)) {
+    if (!IsBlankLine(line)) {
+      file->Seek(static_cast<LONGLONG>(start), CFile::begin);
+      return FALSE;
+    }
+  }
+  return TRUE;
 }
 
 BOOL KeyMatches(const char* line, const CString& key) {

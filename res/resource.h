@@ -53,6 +53,7 @@
 #define ID_DEFAULT_HELP         0xE147
 #define ID_NEXT_PANE            0xE150
 #define ID_PREV_PANE            0xE151
+#define ID_OPEN_LOG             32771
 
 // Strings
 #define AFX_IDS_APP_TITLE       0xE000

@@ -25,6 +25,7 @@ void CVantrelView::AddItem(const char* extra, const char* itemId) {
     auto* item = new CTagItem(m_connections.DdeInstance(), itemId, extra);
     item->m_hItem = OpcAddItem(conn->m_hServer, conn->m_hGroup, itemId);
     int row = conn->AddItem(item);
+    RequestConfigurationSave();
     InsertRows(conn, row);
     // The new item's first value, now rather than at the server's next change.
     OpcRefreshGroup(conn->m_hServer, conn->m_hGroup, KOBRIX_REFRESH_LAST_ADDED);
@@ -45,5 +46,6 @@ void CVantrelView::AddItems(const std::vector<CString>& itemIds) {
         // Each item's first value at once, as for a single add; the row shows it below.
         OpcRefreshGroup(conn->m_hServer, conn->m_hGroup, KOBRIX_REFRESH_LAST_ADDED);
     }
+    RequestConfigurationSave();
     InsertRows(conn, first);
 }

@@ -8,6 +8,7 @@
 #include "opc/ConnectServerDlg.h"
 #include "opc/ConnectionParamsDlg.h"
 #include "opc/OpcLibrary.h"
+#include "persist/DiagEvents.h"
 #include "resource.h"
 #include "ui/VantrelView.h"
 #include "win/WinApp.h"
@@ -51,6 +52,7 @@ void CVantrelView::ConnectNewServer() {
     ::lstrcpynA(machine, connectDlg.m_strMachineName, kNameSize);
     ::lstrcpynA(server, connectDlg.m_strServerName, kNameSize);
     int hServer = OpcConnectServer(machine, server, 0);
+    DiagLog::LogConnect("(new)", machine, server, hServer != -1 ? S_OK : E_FAIL);
     if (hServer == -1) {
         AfxMessageBox(kConnectFailure, MB_OK);
         return;
@@ -71,6 +73,7 @@ void CVantrelView::ConnectNewServer() {
         m_connections.RemoveAt(index);
         return;
     }
+    RequestConfigurationSave();
 
     // Selecting a tab from code raises no selection change: refresh here.
     InsertTab(index, conn->m_strAlias);
@@ -88,14 +91,19 @@ void CVantrelView::ReconnectServer(int index) {
     ::lstrcpynA(server, conn->m_strServerName, kNameSize);
     // An enumeration always comes before the connect; its count is not needed.
     if (OpcEnumerateServers(1, machine) == 0) OpcEnumerateServers(0, machine);
-    if (!OpenConnection(conn, OpcConnectServer(machine, server, 0))) return;
+    int hServer = OpcConnectServer(machine, server, 0);
+    DiagLog::LogConnect(static_cast<const char*>(conn->m_strAlias), machine, server, hServer != -1 ? S_OK : E_FAIL);
+    if (!OpenConnection(conn, hServer)) return;
     UpdateStatusLine();
     UpdateConnectButton();
 }
 
 void CVantrelView::RemoveConnection(int index) {
-    if (GetConnection(index) == nullptr) return;
+    CServerConnection* conn = GetConnection(index);
+    if (conn == nullptr) return;
+    DiagLog::LogDisconnect(static_cast<const char*>(conn->m_strAlias), "removed by the user");
     m_connections.RemoveAt(index);  // items, group and server leave the library
+    RequestConfigurationSave();
     HWND hTab = TabCtrl();
     TabCtrl_DeleteItem(hTab, index);
     TabCtrl_SetCurSel(hTab, 0);

@@ -32,6 +32,7 @@ void CVantrelView::OnEditCut() {
         if (row != m_nSelectedItem) moved.insert(row > m_nSelectedItem ? row - 1 : row);
     }
     m_changedRows.swap(moved);
+    RequestConfigurationSave();
     m_nSelectedItem = -1;
     if (conn->GetItemCount() == 0) UpdateConnectButton();
 }

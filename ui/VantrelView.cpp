@@ -7,6 +7,7 @@
 #include "app/VantrelApp.h"
 #include "app/VantrelDoc.h"
 #include "opc/Notifications.h"
+#include "persist/DiagEvents.h"
 #include "resource.h"
 #include "ui/ValueText.h"
 #include "win/FrameWnd.h"
@@ -123,6 +124,11 @@ void CVantrelView::OnInitialUpdate() {
     }
     UpdateConnectButton();
     SetTimer(kFlushTimer, kFlushPeriodMs);
+    m_saver.Start([this] { return SaveConfiguration(); });
+    if (!m_configLoad.IsClean()) {  // told once, in the status line, without a box
+        SetDlgItemText(IDC_STATUS, m_configLoad.NoticeText());
+        m_configLoad.NoticeShown();
+    }
 }
 
 void CVantrelView::InsertTab(int index, const char* label) {
@@ -202,6 +208,7 @@ void CVantrelView::UpdateItemRow(int row, CTagItem* item) {
 }
 
 void CVantrelView::UpdateStatusLine() {
+    if (m_configLoad.HoldsStatusLine()) return;
     CServerConnection* conn = GetSelectedConnection();
     SetDlgItemText(IDC_STATUS, conn != nullptr ? conn->StatusText() : CString("<<<<<< No Servers Connected >>>>>>"));
 }
@@ -246,6 +253,8 @@ LRESULT CVantrelView::OnServerShutdown(WPARAM wParam, LPARAM lParam) {
     BOOL lost = TakeServerLost(hServer);
     CServerConnection* conn = m_connections.FindServer(hServer);
     if (conn == nullptr) return 0;
+    if (lost) DiagLog::LogServerLost(static_cast<const char*>(conn->m_strAlias), RPC_E_DISCONNECTED);
+    else DiagLog::LogServerShutdown(static_cast<const char*>(conn->m_strAlias), "the server asked its clients to disconnect");
     m_connections.Close(conn, lost);
     UpdateStatusLine();
     UpdateConnectButton();
@@ -278,6 +287,7 @@ void CVantrelView::OnHelpIcon() {
 }
 
 void CVantrelView::OnDestroy() {
+    m_saver.Stop();
     SaveConfiguration();
     CFormView::OnDestroy();
 }

@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "opc/ConnectionList.h"
+#include "persist/ConfigLoad.h"
+#include "persist/SaveCoalescer.h"
 #include "win/Menu.h"
 #include "win/View.h"
 
@@ -121,6 +123,8 @@ class CVantrelView : public CFormView, public IConnectionListener {
     CString m_strFileRev;
     std::set<int> m_changedRows;    // rows of the selected tab waiting for the next redraw
     BOOL m_bRedrawPending = FALSE;  // the redraw timer runs
+    CConfigLoadReport m_configLoad;  // what the start-up load found (persist/ConfigLoad.h)
+    CSaveCoalescer m_saver;          // saves after changes (persist/SaveCoalescer.h)
 
     DECLARE_MESSAGE_MAP()
 };

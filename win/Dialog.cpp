@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "win/ModalLoop.h"
 #include "win/WinApp.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -27,6 +28,8 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 INT_PTR CDialog::DoModal() {
+    if (AfxIsClosePending()) return IDCANCEL;  // the program is closing: cancelled at once
+    CModalLoopScope modal;
     AfxInitCommonControls();
     HWND owner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
     if (owner == nullptr && AfxGetMainWnd() != nullptr) owner = AfxGetMainWnd()->m_hWnd;

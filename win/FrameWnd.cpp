@@ -1,5 +1,6 @@
 #include "win/FrameWnd.h"
 
+#include "win/ModalLoop.h"
 #include "win/View.h"
 #include "win/WinApp.h"
 
@@ -8,6 +9,7 @@ BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
     ON_WM_SIZE()
     ON_WM_SETFOCUS()
     ON_WM_CLOSE()
+    ON_WM_ENDSESSION()
 END_MESSAGE_MAP()
 
 CFrameWnd::~CFrameWnd() = default;
@@ -99,7 +101,22 @@ void CFrameWnd::OnSetFocus() {
     else Default();
 }
 
-void CFrameWnd::OnClose() { DestroyWindow(); }
+void CFrameWnd::OnClose() {
+    // Destroying the frame under a running modal loop or handler would leave its caller
+    // on freed windows: end the modals and close once they have returned.
+    if (AfxIsCloseUnsafe()) {
+        AfxDeferClose(m_hWnd);
+        return;
+    }
+    DestroyWindow();
+}
+
+void CFrameWnd::OnEndSession(BOOL bEnding) {
+    Default();
+    // A derived frame has saved what must survive before calling here; Windows may end
+    // the process as soon as this returns, else the program ends the ordinary way.
+    if (bEnding) PostMessage(WM_CLOSE);
+}
 
 void CFrameWnd::PostNcDestroy() {
     CWinApp* app = AfxGetApp();

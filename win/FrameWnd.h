@@ -43,7 +43,10 @@ class CFrameWnd : public CWnd {
     int OnCreate(LPCREATESTRUCTA lpcs);
     void OnSize(UINT nType, int cx, int cy);
     void OnSetFocus();
+    // A close request; deferred while a modal loop of ours runs (win/ModalLoop.h).
     void OnClose();
+    // The session ends: the frame closes after its derived class has saved.
+    void OnEndSession(BOOL bEnding);
     void PostNcDestroy() override;
     BOOL OnCreateClient(LPCREATESTRUCTA lpcs, CCreateContext* pContext);
 

@@ -1,5 +1,6 @@
 #include "win/Menu.h"
 
+#include "win/ModalLoop.h"
 #include "win/WinApp.h"
 #include "win/Wnd.h"
 
@@ -47,6 +48,8 @@ CMenu* CMenu::GetSubMenu(int nPos) {
 
 BOOL CMenu::TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pOwner) {
     if (m_hMenu == nullptr) return FALSE;
+    if (AfxIsClosePending()) return FALSE;
     HWND owner = pOwner != nullptr ? pOwner->m_hWnd : nullptr;
+    CModalLoopScope modal;
     return ::TrackPopupMenu(m_hMenu, nFlags, x, y, 0, owner, nullptr);
 }

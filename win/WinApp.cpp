@@ -10,6 +10,7 @@
 
 #include "win/Document.h"
 #include "win/FrameWnd.h"
+#include "win/ModalLoop.h"
 #include "win/Wnd.h"
 
 namespace {
@@ -25,6 +26,16 @@ CString LoadResourceString(UINT id) {
     char buffer[512] = {};
     int n = ::LoadStringA(AfxGetInstanceHandle(), id, buffer, sizeof buffer);
     return CString(buffer, n > 0 ? n : 0);
+}
+
+// What a message box of this type answers when it is cancelled (Esc or its close box).
+int CancelAnswer(UINT type) {
+    switch (type & MB_TYPEMASK) {
+        case MB_OK: return IDOK;
+        case MB_YESNO: return IDNO;
+        case MB_ABORTRETRYIGNORE: return IDABORT;
+        default: return IDCANCEL;
+    }
 }
 
 }  // namespace
@@ -76,16 +87,20 @@ int CWinApp::Run() {
 }
 
 void CWinApp::WinHelp(DWORD_PTR, UINT) {
-    if (m_strHelpFilePath.IsEmpty()) return;
-    // No UI of the shell's own and no waiting: a missing viewer must not stop the program.
+    if (!m_strHelpFilePath.IsEmpty()) AfxOpenDocument(m_strHelpFilePath);
+}
+
+BOOL AfxOpenDocument(const char* path) {
+    if (path == nullptr || *path == '\0') return FALSE;
+    CWnd* main = AfxGetMainWnd();
     SHELLEXECUTEINFOA sei = {};
     sei.cbSize = sizeof sei;
     sei.fMask = SEE_MASK_FLAG_NO_UI;
-    sei.hwnd = m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr;
+    sei.hwnd = main != nullptr ? main->m_hWnd : nullptr;
     sei.lpVerb = "open";
-    sei.lpFile = m_strHelpFilePath;
+    sei.lpFile = path;
     sei.nShow = SW_SHOWNORMAL;
-    ::ShellExecuteExA(&sei);
+    return ::ShellExecuteExA(&sei);
 }
 
 void CWinApp::AddDocTemplate(CSingleDocTemplate* pTemplate) { m_templates.push_back(pTemplate); }
@@ -157,7 +172,13 @@ void CWinApp::OnFileOpen() {
     ofn.lpstrFile = path;
     ofn.nMaxFile = sizeof path;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (::GetOpenFileNameA(&ofn)) m_templates.front()->OpenDocumentFile(path);
+    if (AfxIsClosePending()) return;
+    BOOL chosen;
+    {
+        CModalLoopScope modal;
+        chosen = ::GetOpenFileNameA(&ofn);
+    }
+    if (chosen) m_templates.front()->OpenDocumentFile(path);
 }
 
 BOOL AfxOleInit() {
@@ -191,7 +212,13 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow) {
     AfxInitCommonControls();
 
     int result;
-    if (!app->InitInstance()) {
+    BOOL started;
+    {
+        // A close request during the start-up waits until the start-up is done.
+        CModalLoopScope startup;
+        started = app->InitInstance();
+    }
+    if (!started) {
         if (app->m_pMainWnd != nullptr) app->m_pMainWnd->DestroyWindow();
         result = app->ExitInstance();
     } else {
@@ -210,5 +237,7 @@ int AfxMessageBox(const char* text, UINT type, UINT) {
     const char* caption = (app != nullptr && !app->m_strAppName.IsEmpty()) ? static_cast<const char*>(app->m_strAppName)
                                                                           : "Quorvane";
     if (g_messageBoxHook != nullptr) return g_messageBoxHook(owner, text, caption, type);
+    if (AfxIsClosePending()) return CancelAnswer(type);  // the program is closing
+    CModalLoopScope modal;
     return ::MessageBoxA(owner, text, caption, type);
 }

@@ -76,6 +76,10 @@ void AfxInitCommonControls();
 // The directory of the running executable, with its trailing backslash.
 CString AfxGetModuleDirectory();
 
+// Opens the file in the program the system has for it; no UI of the shell's own and no
+// waiting, so a missing viewer never stops the program. FALSE when nothing was started.
+BOOL AfxOpenDocument(const char* path);
+
 // A modal message box owned by the main window and titled with the application's name.
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);
 // Tests replace the message box so that nothing modal blocks them; nullptr restores it.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "win/FrameWnd.h"
+#include "win/ModalLoop.h"
 #include "win/WinApp.h"
 
 namespace {
@@ -155,20 +156,30 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     if (pWnd == nullptr) return ::DefWindowProcA(hWnd, message, wParam, lParam);
 
+    AfxEnterDispatch();
+    ++pWnd->m_nDispatchDepth;
     MSG saved = pWnd->m_msgCur;
     pWnd->m_msgCur = MSG{hWnd, message, wParam, lParam, 0, {0, 0}};
     LRESULT result = pWnd->WindowProc(message, wParam, lParam);
     pWnd->m_msgCur = saved;
+    --pWnd->m_nDispatchDepth;
 
     if (message == WM_NCDESTROY) {
-        // The window is gone: unhook the object, then let it clean up (it may delete itself).
+        // The window is gone: unhook the object.
         if (pWnd->m_pfnSuper != nullptr) {
             ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pWnd->m_pfnSuper));
             pWnd->m_pfnSuper = nullptr;
         }
         pWnd->Detach();
+        pWnd->m_bNcDestroyed = true;
+    }
+    // The object may delete itself in PostNcDestroy: only once no handler of it is still
+    // on the stack (a window destroyed from inside one of its own handlers).
+    if (pWnd->m_bNcDestroyed && pWnd->m_nDispatchDepth == 0) {
+        pWnd->m_bNcDestroyed = false;
         pWnd->PostNcDestroy();
     }
+    AfxLeaveDispatch();
     return result;
 }
 

@@ -79,6 +79,8 @@ class CWnd : public CCmdTarget {
 
     WNDPROC m_pfnSuper = nullptr;  // the window's own procedure when subclassed
     MSG m_msgCur = {};             // the message being processed, for Default()
+    int m_nDispatchDepth = 0;      // handlers of this object on the stack
+    bool m_bNcDestroyed = false;   // window gone; PostNcDestroy waits for the outermost handler
 
     friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);

@@ -16,9 +16,9 @@ using namespace apptest;
 TEST(EmptyItemPoke, WritesTheValueInItsOwnKind) {
     App();
     fakeopc::Install();
-    TempDir dir;
-    std::string cfg = dir.Path("quorvane.cfg");
-    ASSERT_TRUE(WriteFile(cfg, Cfg({"Number Of Connections = 1", "ServerName = Sim", "Alias = Line1",
+    qvtest::TempFolder dir;
+    std::string cfg = dir.File("quorvane.cfg");
+    ASSERT_TRUE(qvtest::WriteFileBytes(cfg, Cfg({"Number Of Connections = 1", "ServerName = Sim", "Alias = Line1",
                                     "Number Of Items = 1", "TagName = Static.New"})));
     MainWindow window(cfg);
     std::vector<VARTYPE> written;
@@ -35,7 +35,7 @@ TEST(EmptyItemPoke, WritesTheValueInItsOwnKind) {
         }
         done = true;
     });
-    for (DWORD end = ::GetTickCount() + 15000; !done && ::GetTickCount() < end;) Pump(5);
+    Pump(15000, [&] { return done.load(); });
     client.join();
     fakeopc::S().onWrite = nullptr;
     EXPECT_EQ(acked, std::vector<bool>(6, true));
