@@ -24,6 +24,7 @@
 // - No exception leaves an export: each one catches everything and answers failure.
 #include "kobrix/kobrix2.h"
 
+#include "kobrix/Bounded.h"
 #include "kobrix/Operations.h"
 #include "kobrix/State.h"
 
@@ -39,6 +40,7 @@ bool Admit() {
     if (InterlockedCompareExchange(&owner, self, 0) == 0) {
         HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         usable = SUCCEEDED(hr);  // S_OK (we made the apartment) or S_FALSE (it was one already)
+        if (usable) kobrix::PrepareBoundedCalls();
     }
     return owner == self && usable;
 }
