@@ -93,7 +93,7 @@ DWORD WINAPI DeadlineThread(void*) {
         if (!g_dues.empty()) {
             const ULONGLONG now = GetTickCount64(), due = g_dues.back();
             wait = due > now ? static_cast<DWORD>(due - now) : 20;
-            if (due <= now) {
+            if (due <= now) {  // under the lock: the call cancelled is the one that ran out of time
                 PostThreadMessageW(g_owner, WM_NULL, 0, 0);
                 CancelPoolRpcUnderWine();
             }

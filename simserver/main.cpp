@@ -1,5 +1,6 @@
 // QuorvaneSim.exe: the OPC DA simulation server, an out-of-process COM server.
-//   QuorvaneSim.exe /RegServer [/DA1]   write the registry entries (exit code 0 = done)
+//   QuorvaneSim.exe /RegServer [/DA1] [/All]   write the registry entries (exit code 0 = done);
+//                                       /All adds the no-browse and the DA 1.0 class
 //   QuorvaneSim.exe /UnregServer        remove them
 //   QuorvaneSim.exe -Embedding          started by COM: serve until the last object goes
 // Threading: the main thread joins the multithreaded apartment, registers the class
@@ -55,7 +56,7 @@ private:
 };
 
 struct Options {
-    bool reg = false, unreg = false, da1 = false;
+    bool reg = false, unreg = false, da1 = false, all = false;
 };
 
 Options ParseCommandLine() {
@@ -68,6 +69,7 @@ Options ParseCommandLine() {
         if (!lstrcmpiW(a, L"RegServer")) o.reg = true;
         else if (!lstrcmpiW(a, L"UnregServer")) o.unreg = true;
         else if (!lstrcmpiW(a, L"DA1")) o.da1 = true;
+        else if (!lstrcmpiW(a, L"All")) o.all = true;
     }
     LocalFree(argv);
     return o;
@@ -75,7 +77,7 @@ Options ParseCommandLine() {
 
 int Register(const Options& o) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    HRESULT hr = o.unreg ? UnregisterServer() : RegisterServer(o.da1);
+    HRESULT hr = o.unreg ? UnregisterServer() : RegisterServer(o.da1, o.all);
     CoUninitialize();
     if (FAILED(hr)) std::fprintf(stderr, "QuorvaneSim: %s failed, 0x%08lX\n", o.unreg ? "unregistration" : "registration",
                                  static_cast<unsigned long>(hr));

@@ -12,9 +12,10 @@ extern const CLSID CLSID_QuorvaneSimulationNoBrowse;  // Quorvane.SimulationNoBr
 extern const CLSID CLSID_QuorvaneSimulationDA1;       // Quorvane.SimulationDA1.1 (DA 1.0 only)
 
 // da1Only: list the DA 2.0 classes under the DA 1.0 category only (for clients that must
-// fall back to DA 1.0 enumeration); otherwise under DA 2.0 only. The DA 1.0 class is always
-// listed under DA 1.0 only.
-HRESULT RegisterServer(bool da1Only);
+// fall back to DA 1.0 enumeration); otherwise under DA 2.0 only. extras: also register the
+// no-browse class and the DA 1.0 class (the latter always under DA 1.0 only); without it
+// they are removed. The classic two classes stay what clients list by default.
+HRESULT RegisterServer(bool da1Only, bool extras);
 HRESULT UnregisterServer();
 
 }  // namespace sim

@@ -15,9 +15,18 @@ constexpr const char* kDa1 = "Quorvane.SimulationDA1.1";
 
 bool Lost(int server) { return std::count(g_shutdowns.begin(), g_shutdowns.end(), server) != 0; }
 
+// Both classes are registered on request only; each test registers them for its span.
+struct AllClasses {
+    AllClasses() : ok(RunServerProgram(L"/RegServer /All") == 0) {}
+    ~AllClasses() { RunServerProgram(L"/RegServer"); }
+    const bool ok;
+};
+
 }  // namespace
 
 TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
+    AllClasses registered;
+    ASSERT_TRUE(registered.ok);
     EnsureKeeper();
     g_shutdowns.clear();
     Connection c(kDa1, 100);
@@ -56,6 +65,8 @@ TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
 }
 
 TEST(NoBrowse, BrowsingFailsCleanlyAndTypedIdsWork) {
+    AllClasses registered;
+    ASSERT_TRUE(registered.ok);
     EnsureKeeper();
     g_shutdowns.clear();
     Connection c(kNoBrowse, 100);
