@@ -252,10 +252,12 @@ int Write(const Options& o) {
     g_echo = false;
     g_writtenText = ValueText(&value);
     int accepted = g_opc.OpcWriteItem(session.server, session.group, g_items[0].first, &value, 0);
+    if (accepted) {
+        std::printf("written; waiting for the server to report it back\n");
+        Pump(static_cast<DWORD>(o.seconds * 1000), &g_echo);
+    }
     VariantClear(&value);
     if (!accepted) return Fail("server '" + o.args[0] + "' refused the value for '" + o.args[1] + "'");
-    std::printf("written; waiting for the server to report it back\n");
-    Pump(static_cast<DWORD>(o.seconds * 1000), &g_echo);
     return 0;
 }
 
