@@ -26,6 +26,7 @@ kobrix::Binding g_opc;
 std::vector<std::pair<int, std::string>> g_items;  // item handle, item id
 bool g_shutdown = false;
 bool g_echo = false;         // write: the value came back
+std::string g_written;       // write: the written value as ValueText shows it
 VARTYPE g_currentType = VT_EMPTY;
 
 struct Options {
@@ -99,7 +100,9 @@ void __stdcall OnDataChange(int, int, int hItem, const VARIANT* value, DWORD low
                 ValueText(value).c_str(), QualityText(quality).c_str());
     std::fflush(stdout);
     if (value) g_currentType = value->vt;
-    g_echo = true;
+    // Only the written value is its echo: the group's first report of the old value may
+    // still arrive during or after the write.
+    if (!g_written.empty() && ValueText(value) == g_written) g_echo = true;
 }
 
 BOOL __stdcall OnShutdown(int) {
@@ -247,6 +250,7 @@ int Write(const Options& o) {
     VariantClear(&text);
     if (FAILED(hr)) return Fail("'" + o.args[2] + "' is not a value of type vt " + std::to_string(vt));
     g_echo = false;
+    g_written = ValueText(&value);
     int accepted = g_opc.OpcWriteItem(session.server, session.group, g_items[0].first, &value, 0);
     VariantClear(&value);
     if (!accepted) return Fail("server '" + o.args[0] + "' refused the value for '" + o.args[1] + "'");
