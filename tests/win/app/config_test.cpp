@@ -11,7 +11,7 @@
 #include "opc/ServerConnection.h"
 #include "persist/Config.h"
 #include "tests/win/app/app_env.h"
-#include "tests/win/app/fake_opc.h"
+#include "tests/win/support/fake_opc.h"
 
 using namespace apptest;
 

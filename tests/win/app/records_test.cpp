@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/win/app/app_env.h"
-#include "tests/win/app/fake_opc.h"
+#include "tests/win/support/fake_opc.h"
 
 using namespace apptest;
 

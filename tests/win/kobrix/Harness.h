@@ -1,11 +1,14 @@
 #pragma once
 // Test harness for KOBRIX2.dll against the simulation server out of process: the DLL bound
-// by export name, recorded callbacks, message pumping, connections that tear themselves
-// down, and control of the shared server process.
+// by export name, recorded callbacks, connections that tear themselves down, and control of
+// the shared server process. Waits, values and control tags come from tests/win/support.
 //
 // Single-threaded: everything runs on the test's main thread, an STA that pumps messages
 // whenever it waits, which is when COM delivers the library's callbacks.
 #include "kobrix/Binding.h"
+#include "tests/win/support/opc.h"
+#include "tests/win/support/tools.h"
+#include "tests/win/support/wait.h"
 
 #include <functional>
 #include <string>
@@ -38,9 +41,10 @@ void __stdcall RecordChange(int hServer, int hGroup, int hItem, const VARIANT* v
 BOOL __stdcall RecordShutdown(int hServer);
 std::vector<Change> ChangesOf(int hItem);
 
-// Pumps messages for ms milliseconds, or until the condition holds (checked every 20 ms at most).
-void Pump(DWORD ms);
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+using qvtest::Bool;
+using qvtest::I4;
+using qvtest::R8;
+using qvtest::WaitUntil;
 
 // One server connection with one group and its items; taken down in the program's order
 // (items, group, server) on destruction.
@@ -66,26 +70,6 @@ public:
 // so that each test does not pay a server start (about 1 s under Wine).
 void EnsureKeeper();
 void DropKeeper();   // after a shutdown or a kill: the keeper's server is gone
-
-// Writes a control tag (Control.Refuse*, Control.BigBranchSize) of the shared server through
-// the keeper; the guard writes the reset value back.
-bool WriteTag(const char* itemId, const VARIANT& value);
-class TagReset {
-public:
-    TagReset(const char* itemId, VARIANT resetValue) : id_(itemId), value_(resetValue) {}
-    ~TagReset();
-
-private:
-    std::string id_;
-    VARIANT value_;
-};
-
-// Runs QuorvaneSim.exe (beside the tests) with arguments, e.g. L"/RegServer /DA1"; its exit code.
-int RunServerProgram(const wchar_t* arguments);
-
-VARIANT Bool(bool b);
-VARIANT I4(long v);
-VARIANT R8(double v);
 
 // The simulation server processes now running (Windows process ids), and those of them that
 // this test program started (not running when it began: main() notes those).

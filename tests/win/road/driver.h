@@ -16,10 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/support/app.h"
+
 namespace road {
 
-// Polls `done` every 20 ms (pumping the test thread's messages) until true or timeout.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
+using qvtest::RemoteBuffer;
+using qvtest::WaitUntil;
 
 // Visible top-level dialogs (#32770) of the process, in z-order.
 std::vector<HWND> Dialogs(DWORD pid);
@@ -43,22 +45,6 @@ std::vector<std::string> ComboItems(HWND combo);
 // selection-change notification to the dialog.
 bool ChooseComboItem(HWND dlg, int id, int index);
 
-// Memory in another process.
-class RemoteBuffer {
-  public:
-    RemoteBuffer(HANDLE process, size_t size);
-    ~RemoteBuffer();
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-    char* get() const { return static_cast<char*>(p_); }
-    bool Write(size_t offset, const void* data, size_t n) const;
-    bool Read(size_t offset, void* data, size_t n) const;
-
-  private:
-    HANDLE process_;
-    void* p_;
-};
-
 // The browser's tree in the program's process.
 class RemoteTree {
   public:
@@ -72,8 +58,12 @@ class RemoteTree {
     HTREEITEM Find(const std::vector<std::string>& path) const;
     bool Expand(HTREEITEM h) const;
     bool Select(HTREEITEM h) const;
-    // Selects the node and double-clicks it with the mouse.
+    // Selects the node and double-clicks it with the mouse, and returns once the tree has
+    // handled the click (see Settle).
     bool DoubleClick(HTREEITEM h) const;
+    // Returns once the tree's thread has handled every message posted to it so far: a
+    // message that changes nothing visible is posted behind them and its effect awaited.
+    bool Settle() const;
     std::optional<RECT> ItemRect(HTREEITEM h) const;  // client coordinates of the tree
 
   private:
