@@ -22,7 +22,6 @@ struct Value {
   const OLECHAR* text = nullptr;  // BSTR (null text when textIsNull)
   UINT length = 0;
   bool textIsNull = false;
-  IUnknown* object = nullptr;     // UNKNOWN, DISPATCH
 };
 
 inline UINT Length(const OLECHAR* s) {
@@ -54,10 +53,8 @@ inline Value R4(float x) { Value v = Of(VT_R4); v.f = x; return v; }
 inline Value Text(const OLECHAR* s) { Value v = Of(VT_BSTR); v.text = s; v.length = Length(s); return v; }
 inline Value TextN(const OLECHAR* s, UINT n) { Value v = Of(VT_BSTR); v.text = s; v.length = n; return v; }
 inline Value NullText() { Value v = Of(VT_BSTR); v.textIsNull = true; return v; }
-inline Value Object(VARTYPE vt, IUnknown* object) { Value v = Of(vt); v.object = object; return v; }
 
-// A new VARIANT holding the value; the caller VariantClear's it. Objects are AddRef'ed
-// so that the clear balances.
+// A new VARIANT holding the value; the caller VariantClear's it.
 inline VARIANT Make(const Value& value) {
   VARIANT v;
   std::memset(&v, 0, sizeof v);
@@ -75,10 +72,6 @@ inline VARIANT Make(const Value& value) {
     case VT_R8: v.dblVal = value.d; break;
     case VT_DATE: v.date = value.d; break;
     case VT_BSTR: v.bstrVal = value.textIsNull ? nullptr : SysAllocStringLen(value.text, value.length); break;
-    case VT_UNKNOWN: case VT_DISPATCH:
-      v.punkVal = value.object;
-      if (value.object) value.object->AddRef();
-      break;
     default: break;
   }
   v.vt = value.vt;
@@ -158,7 +151,6 @@ inline bool Same(const VARIANT& v, const Value& want) {
       if (want.textIsNull) return v.bstrVal == nullptr;
       return v.bstrVal && SysStringLen(v.bstrVal) == want.length &&
              std::memcmp(v.bstrVal, want.text, want.length * sizeof(OLECHAR)) == 0;
-    case VT_UNKNOWN: case VT_DISPATCH: return v.punkVal == want.object;
     default: {
       // Integers, BOOL, ERROR, CY: compare the type's own bytes of the value.
       VARIANT expected = Make(want);
