@@ -4,6 +4,8 @@
 
 #include <ole2.h>
 
+#include <functional>
+
 #include "tests/win/road/drop_target.h"
 #include "tests/win/road/road_env.h"
 
@@ -38,10 +40,25 @@ class Link : public ::testing::Test {
     bool ClipboardBecomes(const std::string& want) {
         return qvtest::WaitUntil([&] { return road::ClipboardText() == want; }, 5000);
     }
+    // Clicks a button of the form with the mouse and waits for `done`.
+    bool ClickButton(int id, const std::function<bool()>& done) {
+        HWND button = app.Control(id);
+        RECT rc;
+        if (button == nullptr || !GetClientRect(button, &rc)) return false;
+        road::Click(button, rc.right / 2, rc.bottom / 2);
+        return qvtest::WaitUntil(done, 10000);
+    }
+    // Input is handled in order: once a click on Suspend and one on Resume have taken
+    // effect, everything typed or clicked before them has been handled. Neither touches
+    // the clipboard or the row armed for deletion.
+    void Settle() {
+        ASSERT_TRUE(ClickButton(IDC_SUSPEND, [&] { return app.Enabled(IDC_RESUME); })) << "Suspend not handled";
+        ASSERT_TRUE(ClickButton(IDC_RESUME, [&] { return app.Enabled(IDC_SUSPEND); })) << "Resume not handled";
+    }
     void Cut(bool shiftDelete) {
         if (shiftDelete) road::KeyChord({VK_SHIFT}, VK_DELETE);
         else road::KeyChord({VK_CONTROL}, 'X');
-        qvtest::WaitUntil([] { return false; }, 300);  // the program handles the key
+        Settle();
     }
 
     Program app;
@@ -76,7 +93,7 @@ TEST_F(Link, ClickCopiesThePlainLinkAndArmsOneDelete) {
     std::optional<RECT> row0 = road::ListRowRect(app.processHandle(), list, 0);
     ASSERT_TRUE(row0);
     road::Click(list, row0->left + 20, row0->bottom + 3 * RowHeight() + 2);
-    qvtest::WaitUntil([] { return false; }, 300);
+    Settle();
     EXPECT_EQ(road::ClipboardText(), kSentinel);
     Cut(false);
     EXPECT_EQ(app.RowNames(), (Names{"Plant.Line1.Temp"}));
@@ -98,7 +115,7 @@ TEST_F(Link, RightClickBelowTheRowsOpensNoMenu) {
     std::optional<RECT> row0 = road::ListRowRect(app.processHandle(), list, 0);
     ASSERT_TRUE(row0);
     road::Click(list, row0->left + 20, row0->bottom + 2 * RowHeight() + 2, true);
-    qvtest::WaitUntil([] { return false; }, 500);
+    Settle();  // an open menu would take the click on Suspend
     EXPECT_EQ(road::FindTopWindow(app.pid(), "", "#32768"), nullptr);
     EXPECT_EQ(road::ClipboardText(), kSentinel);
     Cut(true);
@@ -129,7 +146,7 @@ TEST_F(Link, OnlyFullyVisibleRowsCount) {
     // ... the partly visible one below it copies nothing and disarms the delete.
     road::SetClipboardText(kSentinel);
     road::Click(list, partial->left + 20, (partial->top + client.bottom) / 2);
-    qvtest::WaitUntil([] { return false; }, 300);
+    Settle();
     EXPECT_EQ(road::ClipboardText(), kSentinel);
     Cut(false);
     EXPECT_EQ(app.RowNames().size(), items.size());
@@ -178,7 +195,7 @@ TEST_F(Link, DragOffersTheQuotedLinkAndLeavesTheRow) {
         const POINT to{main.right + 100, main.top + 110};
         for (int step = 1; step <= 8; ++step)
             road::MouseMoveTo({from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8});
-        qvtest::WaitUntil([] { return false; }, 300);
+        qvtest::WaitUntil([] { return false; }, 300);  // paces the drag: OLE's loop sees the target
         road::MouseButton(false, false);
         ASSERT_TRUE(qvtest::WaitUntil([&] { return target.drops() == 1; }, 10000));
         const std::string quoted = std::string("=Quorvane|Line1!'Plant.Line1.Temp'") + '\0';
