@@ -5,26 +5,6 @@
 namespace road {
 namespace {
 
-struct TopSearch {
-    DWORD pid;
-    std::string caption;
-    const char* cls;
-    bool any;  // every dialog rather than one by caption
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
-    auto* s = reinterpret_cast<TopSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    if (pid != s->pid || !IsWindowVisible(h)) return TRUE;
-    char cls[64] = {};
-    GetClassNameA(h, cls, sizeof cls);
-    if (std::strcmp(cls, s->cls) != 0) return TRUE;
-    if (s->any || TextOf(h) == s->caption) s->found.push_back(h);
-    return TRUE;
-}
-
 // Paces synthesized input (drag detection and OLE's drag loop look at the time between
 // moves), serving the thread's messages meanwhile. Not a wait for an outcome.
 void PumpFor(DWORD ms) {
@@ -33,40 +13,6 @@ void PumpFor(DWORD ms) {
 }
 
 }  // namespace
-
-std::vector<HWND> Dialogs(DWORD pid) {
-    TopSearch s{pid, "", "#32770", true, {}};
-    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
-HWND FindTopWindow(DWORD pid, const std::string& caption, const char* className) {
-    TopSearch s{pid, caption, className, false, {}};
-    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-    return s.found.empty() ? nullptr : s.found.front();
-}
-
-HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = FindTopWindow(pid, caption)) != nullptr; }, timeoutMs);
-    return found;
-}
-
-bool WaitGone(HWND h, DWORD timeoutMs) {
-    return WaitUntil([&] { return !IsWindow(h) || !IsWindowVisible(h); }, timeoutMs);
-}
-
-std::string MessageBoxText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
-
-std::string TextOf(HWND h) {
-    if (h == nullptr) return {};
-    char buf[1024];
-    DWORD_PTR n = 0;
-    // WM_GETTEXT is marshalled across processes by the system.
-    if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &n))
-        return {};
-    return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
-}
 
 bool SetTextOf(HWND h, const std::string& text) {
     DWORD_PTR r = 0;

@@ -20,19 +20,15 @@
 
 namespace road {
 
+using qvtest::Dialogs;
+using qvtest::FindTopWindow;
+using qvtest::MessageBoxText;
 using qvtest::RemoteBuffer;
+using qvtest::TextOf;
+using qvtest::WaitForDialog;
+using qvtest::WaitGone;
 using qvtest::WaitUntil;
 
-// Visible top-level dialogs (#32770) of the process, in z-order.
-std::vector<HWND> Dialogs(DWORD pid);
-// The visible top-level window of the process with this exact caption and class.
-HWND FindTopWindow(DWORD pid, const std::string& caption, const char* className = "#32770");
-HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs = 10000);
-bool WaitGone(HWND h, DWORD timeoutMs = 10000);
-// The message text of a message box (its static 0xFFFF).
-std::string MessageBoxText(HWND box);
-
-std::string TextOf(HWND h);
 bool SetTextOf(HWND h, const std::string& text);
 // A button press as the dialog receives it (also Esc's IDCANCEL). Presses only enabled
 // buttons, as a user can; false otherwise.

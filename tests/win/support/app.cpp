@@ -7,21 +7,6 @@
 namespace qvtest {
 namespace {
 
-struct TopSearch {
-    DWORD pid;
-    bool wantDialog;  // a message box (#32770) rather than the main window
-    HWND found = nullptr;
-};
-
-std::string WindowText(HWND h) {
-    char buf[1024];
-    DWORD_PTR n = 0;
-    // WM_GETTEXT is marshalled across processes by the system.
-    if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &n))
-        return {};
-    return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
-}
-
 struct ChildSearch {
     int id;
     HWND found = nullptr;
@@ -29,11 +14,9 @@ struct ChildSearch {
 
 BOOL CALLBACK FindChild(HWND h, LPARAM lp) {
     auto* s = reinterpret_cast<ChildSearch*>(lp);
-    if (GetDlgCtrlID(h) == s->id) {
-        s->found = h;
-        return FALSE;
-    }
-    return TRUE;
+    if (GetDlgCtrlID(h) != s->id) return TRUE;
+    s->found = h;
+    return FALSE;
 }
 
 HWND Descendant(HWND top, int id) {
@@ -42,30 +25,65 @@ HWND Descendant(HWND top, int id) {
     return s.found;
 }
 
+struct TopSearch {
+    DWORD pid;
+    const std::function<bool(HWND)>& match;
+    std::vector<HWND> found;
+};
+
 BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
     auto* s = reinterpret_cast<TopSearch*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
-    if (pid != s->pid) return TRUE;
-    char cls[64] = {};
-    GetClassNameA(h, cls, sizeof cls);
-    const bool dialog = std::string(cls) == "#32770";
-    if (s->wantDialog) {
-        if (dialog && IsWindowVisible(h)) {
-            s->found = h;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    // The main window carries the title and holds the form with its list.
-    if (!dialog && WindowText(h).find("Quorvane") != std::string::npos && Descendant(h, IDC_ITEM_LIST)) {
-        s->found = h;
-        return FALSE;
-    }
+    if (pid == s->pid && IsWindowVisible(h) && s->match(h)) s->found.push_back(h);
     return TRUE;
 }
 
+std::string ClassOf(HWND h) {
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    return cls;
+}
+
 }  // namespace
+
+std::string TextOf(HWND h) {
+    if (h == nullptr) return {};
+    char buf[1024];
+    DWORD_PTR n = 0;
+    // WM_GETTEXT is marshalled across processes by the system.
+    if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &n))
+        return {};
+    return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
+}
+
+std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match) {
+    TopSearch s{pid, match, {}};
+    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+std::vector<HWND> Dialogs(DWORD pid) {
+    return TopWindows(pid, [](HWND h) { return ClassOf(h) == "#32770"; });
+}
+
+HWND FindTopWindow(DWORD pid, const std::string& caption, const char* className) {
+    auto found = TopWindows(pid, [&](HWND h) { return ClassOf(h) == className && TextOf(h) == caption; });
+    return found.empty() ? nullptr : found.front();
+}
+
+HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindTopWindow(pid, caption)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+bool WaitGone(HWND h, DWORD timeoutMs) {
+    return WaitUntil([&] { return !IsWindow(h) || !IsWindowVisible(h); }, timeoutMs);
+}
+
+std::string MessageBoxText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
+
 
 RemoteBuffer::RemoteBuffer(HANDLE process, size_t size)
     : process_(process), p_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
@@ -85,13 +103,9 @@ bool RemoteBuffer::Read(size_t offset, void* data, size_t n) const {
 }
 
 std::string FindMessageBox(DWORD pid) {
-    TopSearch s{pid, true};
-    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-    if (!s.found) return {};
-    std::string text = WindowText(s.found);
-    // The message itself is the box's static text (id 0xFFFF).
-    if (HWND msg = GetDlgItem(s.found, 0xFFFF)) text += ": " + WindowText(msg);
-    return text;
+    std::vector<HWND> boxes = Dialogs(pid);
+    if (boxes.empty()) return {};
+    return TextOf(boxes.front()) + ": " + MessageBoxText(boxes.front());
 }
 
 QuorvaneApp::~QuorvaneApp() { process_.Terminate(); }
@@ -112,9 +126,12 @@ QuorvaneApp::~QuorvaneApp() { process_.Terminate(); }
 bool QuorvaneApp::FindMainWindow(DWORD timeoutMs) {
     return WaitUntil(
         [&] {
-            TopSearch s{pid(), false};
-            EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-            main_ = s.found;
+            // The main window carries the title and holds the form with its list.
+            auto found = TopWindows(pid(), [](HWND h) {
+                return ClassOf(h) != "#32770" && TextOf(h).find("Quorvane") != std::string::npos &&
+                       Descendant(h, IDC_ITEM_LIST) != nullptr;
+            });
+            main_ = found.empty() ? nullptr : found.front();
             return main_ != nullptr || !process_.running();
         },
         timeoutMs) && main_ != nullptr;
@@ -153,7 +170,7 @@ bool QuorvaneApp::Click(int id, DWORD timeoutMs) const {
 
 std::string QuorvaneApp::Text(int id) const {
     HWND h = Control(id);
-    return h ? WindowText(h) : std::string();
+    return TextOf(h);
 }
 
 bool QuorvaneApp::Enabled(int id) const {

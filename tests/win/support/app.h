@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,19 @@ private:
     void* p_;
 };
 
-// The text of a top-level message box the process shows, or empty.
+// A window's text (across processes), or empty.
+std::string TextOf(HWND h);
+// Visible top-level windows of the process that satisfy `match`, in z-order.
+std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match);
+// Visible top-level dialogs (#32770) of the process, in z-order.
+std::vector<HWND> Dialogs(DWORD pid);
+// The visible top-level window of the process with this exact caption and class.
+HWND FindTopWindow(DWORD pid, const std::string& caption, const char* className = "#32770");
+HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs = 10000);
+bool WaitGone(HWND h, DWORD timeoutMs = 10000);
+// The message text of a message box (its static 0xFFFF).
+std::string MessageBoxText(HWND box);
+// "caption: message" of a message box the process shows, or empty.
 std::string FindMessageBox(DWORD pid);
 
 class QuorvaneApp {
