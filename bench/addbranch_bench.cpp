@@ -53,43 +53,49 @@ Run AddBranch(int leaves, DWORD updateRate) {
     // The connection carries the size tag, so that it can be set through the program.
     qvtest::ConfigConnection bench = road::Connection("Bench", {"Control.BigBranchSize"});
     bench.updateRate = updateRate;
-    if (!app.Launch({bench}, &run.why)) return run;
+    ::testing::AssertionResult launched = app.Launch({bench});
+    if (!launched) {
+        run.why = launched.message();
+        return run;
+    }
     qvtest::ToolRun poke = qvtest::RunTool(
         "qvdde", {"--topic", "Bench", "--poke", "Control.BigBranchSize", std::to_string(leaves), "--as", "number"}, 30000);
     if (!poke.finished || poke.exitCode != 0) {
         run.why = "cannot size the branch: " + poke.Describe();
         return run;
     }
-    HWND dlg = app.OpenBrowser(&run.why);
-    if (dlg == nullptr) return run;
+    HWND dlg = app.OpenBrowser();
+    if (dlg == nullptr) {
+        run.why = "no browser";
+        return run;
+    }
     road::RemoteTree tree(app.processHandle(), GetDlgItem(dlg, 1004));
     HTREEITEM big = tree.Find({"Big"});
     if (big == nullptr || !tree.Select(big) || !IsWindowEnabled(GetDlgItem(dlg, 1006))) {
         run.why = "no Big branch to select; root shows";
         for (const std::string& name : tree.ChildTexts(tree.Root())) run.why += " " + name;
-        run.why += "; size tag reads " + Cell(app.processHandle(), app.Control(qvtest::kList), 0, 1);
+        run.why += "; size tag reads " + Cell(app.processHandle(), app.Control(IDC_ITEM_LIST), 0, 1);
         return run;
     }
-    HWND list = app.Control(qvtest::kList);
+    HWND list = app.Control(IDC_ITEM_LIST);
     const int rows = leaves + 1;
 
     LARGE_INTEGER t0;
     QueryPerformanceCounter(&t0);
     road::Press(dlg, 1006);
-    if (!road::WaitUntil([&] { return road::ListCount(list) == rows; }, 600000)) {
+    if (!qvtest::WaitUntil([&] { return road::ListCount(list) == rows; }, 600000)) {
         run.why = "only " + std::to_string(road::ListCount(list)) + " rows after 600 s";
         return run;
     }
     run.addSeconds = Since(t0);
-    if (!road::WaitUntil([&] { return !Cell(app.processHandle(), list, rows - 1, 1).empty(); }, 120000)) {
+    if (!qvtest::WaitUntil([&] { return !Cell(app.processHandle(), list, rows - 1, 1).empty(); }, 120000)) {
         run.why = "the last row shows no value";
         return run;
     }
     run.valueSeconds = Since(t0);
     road::Press(dlg, IDCANCEL);
     road::WaitGone(dlg, 60000);
-    std::string ignored;
-    app.Close(120000, &ignored);
+    app.Close(120000);
     run.ok = true;
     return run;
 }

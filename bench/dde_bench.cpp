@@ -136,9 +136,13 @@ bool RunBridge(int connections, double seconds, Figures* f, std::string* why) {
         config.push_back(conn);
     }
     qvtest::QuorvaneApp app;
-    if (!app.Start(qvtest::ConfigText(config), why)) return false;
+    ::testing::AssertionResult up = app.Start(qvtest::ConfigText(config));
     for (const auto& c : config)
-        if (!app.WaitForTopic(c.alias, 20000, why)) return false;
+        if (up) up = app.WaitForTopic(c.alias, 20000);
+    if (!up) {
+        *why = up.message();
+        return false;
+    }
 
     Observer observer;
     if (!observer.Start(why)) return false;
@@ -195,8 +199,8 @@ bool RunBridge(int connections, double seconds, Figures* f, std::string* why) {
         if (stamp != g_counterStamps.end()) f->latencyMs.push_back(double(int64_t(arrival.second - stamp->second)) / 1e4);
     }
     convs.clear();
-    std::string closeWhy;
-    if (!app.Close(20000, &closeWhy)) std::printf("dde_bench: note: %s\n", closeWhy.c_str());
+    ::testing::AssertionResult closed = app.Close(20000);
+    if (!closed) std::printf("dde_bench: note: %s\n", closed.message());
     return true;
 }
 

@@ -1,6 +1,12 @@
-// Reads arbitrary bytes as a configuration file, entry by entry in the configuration's
-// order, saves what was loaded and loads that again. Besides memory errors it checks
-// that saving is stable: a file the program wrote reads back to the same file.
+// Reads arbitrary bytes as a configuration file, saves what was loaded and loads that
+// again. Besides memory errors it checks that saving is stable: a file the program wrote
+// reads back to the same file.
+//
+// The program's reader (persist/ConfigRecords.cpp) fills window-side records that make DDE
+// string handles, so it is Windows-only; this target drives the host-portable layer it
+// stands on (persist/KeyValue over persist/File) with exactly its sequence of calls and
+// its two stopping rules: a connection block that consumes nothing ends the list, and so
+// does an item without its TagName line. Keep the two in step.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,28 +28,27 @@ struct Config {
   std::vector<Connection> connections;
 };
 
-// Counts come from the file, so the loops stop as soon as the reads stop advancing:
-// a read that fails once fails again on the same line.
 Config Load(CFile* f) {
   Config c;
   int count = 0;
   ReadStringEntry(f, "FileRev", &c.fileRev);
   ReadIntEntry(f, "Number Of Connections", &count);
   for (int i = 0; i < count; ++i) {
+    const ULONGLONG start = f->GetPosition();
     Connection conn;
     int items = 0;
-    BOOL any = ReadIntEntry(f, "UpdateRate", &conn.updateRate);
-    any |= ReadFloatEntry(f, "Deadband", &conn.deadband);
-    any |= ReadStringEntry(f, "MachineName", &conn.machine);
-    any |= ReadStringEntry(f, "ServerName", &conn.server);
-    any |= ReadStringEntry(f, "Alias", &conn.alias);
-    any |= ReadIntEntry(f, "Number Of Items", &items);
-    if (!any) break;
+    ReadIntEntry(f, "UpdateRate", &conn.updateRate);
+    ReadFloatEntry(f, "Deadband", &conn.deadband);
+    ReadStringEntry(f, "MachineName", &conn.machine);
+    ReadStringEntry(f, "ServerName", &conn.server);
+    ReadStringEntry(f, "Alias", &conn.alias);
+    ReadIntEntry(f, "Number Of Items", &items);
     for (int j = 0; j < items; ++j) {
       CString tag;
       if (!ReadStringEntry(f, "TagName", &tag)) break;
       conn.tags.push_back(tag);
     }
+    if (f->GetPosition() == start) break;
     c.connections.push_back(conn);
   }
   return c;

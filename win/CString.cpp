@@ -7,12 +7,7 @@
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Clamps [first, first + count) to the text of the given length.
 void ClampRange(int length, int* first, int* count) {
@@ -50,10 +45,6 @@ CString& CString::operator=(char ch) {
 char CString::GetAt(int index) const {
   if (index < 0 || index >= GetLength()) return '\0';
   return m_text[static_cast<size_t>(index)];
-}
-
-void CString::SetAt(int index, char ch) {
-  if (index >= 0 && index < GetLength()) m_text[static_cast<size_t>(index)] = ch;
 }
 
 CString& CString::operator+=(const CString& other) {
@@ -115,13 +106,6 @@ CString CString::Mid(int first, int count) const {
   return CString(m_text.substr(static_cast<size_t>(first), static_cast<size_t>(count)));
 }
 
-CString CString::Right(int count) const {
-  int length = GetLength();
-  if (count < 0) count = 0;
-  if (count > length) count = length;
-  return Mid(length - count, count);
-}
-
 int CString::Find(char ch, int start) const {
   if (start < 0) start = 0;
   if (start >= GetLength()) return -1;
@@ -140,38 +124,6 @@ int CString::Find(const char* sub, int start) const {
 int CString::ReverseFind(char ch) const {
   size_t at = m_text.rfind(ch);
   return at == std::string::npos ? -1 : static_cast<int>(at);
-}
-
-void CString::TrimLeft() {
-  size_t n = 0;
-  while (n < m_text.size() && IsBlank(m_text[n])) ++n;
-  m_text.erase(0, n);
-}
-
-void CString::TrimRight() {
-  size_t n = m_text.size();
-  while (n > 0 && IsBlank(m_text[n - 1])) --n;
-  m_text.resize(n);
-}
-
-void CString::TrimLeft(char target) {
-  size_t n = 0;
-  while (n < m_text.size() && m_text[n] == target) ++n;
-  m_text.erase(0, n);
-}
-
-void CString::TrimRight(char target) {
-  size_t n = m_text.size();
-  while (n > 0 && m_text[n - 1] == target) --n;
-  m_text.resize(n);
-}
-
-void CString::MakeUpper() {
-  for (char& c : m_text) c = AsciiUpper(c);
-}
-
-void CString::MakeLower() {
-  for (char& c : m_text) c = AsciiLower(c);
 }
 
 char* CString::GetBuffer(int minLength) {

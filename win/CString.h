@@ -3,7 +3,7 @@
 // CString that this program uses. Backed by std::string, so a text may hold any bytes;
 // the C-string view (operator const char*) ends at the first NUL.
 //
-// Index arguments are checked: positions outside the text are clamped (Left, Mid, Right,
+// Index arguments are checked: positions outside the text are clamped (Left, Mid,
 // Find) or answered with 0 (GetAt, operator[]), never read or written out of bounds.
 // Threading: none of its own; a CString belongs to one thread at a time.
 #include <string>
@@ -30,7 +30,6 @@ class CString {
   // The byte at index, or 0 when the index lies outside the text.
   char GetAt(int index) const;
   char operator[](int index) const { return GetAt(index); }
-  void SetAt(int index, char ch);
 
   CString& operator+=(const CString& other);
   CString& operator+=(const char* text);
@@ -49,21 +48,11 @@ class CString {
   CString Left(int count) const;
   CString Mid(int first) const;
   CString Mid(int first, int count) const;
-  CString Right(int count) const;
 
   // Index of the first occurrence at or after start, or -1.
   int Find(char ch, int start = 0) const;
   int Find(const char* sub, int start = 0) const;
   int ReverseFind(char ch) const;
-
-  void TrimLeft();   // blanks, tabs, CR, LF, VT, FF
-  void TrimRight();
-  void Trim() { TrimRight(); TrimLeft(); }
-  void TrimLeft(char target);
-  void TrimRight(char target);
-
-  void MakeUpper();
-  void MakeLower();
 
   // Direct access for C APIs: GetBuffer(n) gives room for at least n characters plus a
   // NUL; ReleaseBuffer(-1) then takes the length up to the first NUL, ReleaseBuffer(n)

@@ -27,13 +27,9 @@ class CObArray {
 
   CObject* GetAt(int index) const;
   CObject* operator[](int index) const { return GetAt(index); }
-  void SetAt(int index, CObject* element);
 
   // Appends and returns the new element's index.
   int Add(CObject* element);
-  // Inserts count copies of element before index; an index past the end pads with nulls,
-  // as the framework's array does.
-  void InsertAt(int index, CObject* element, int count = 1);
   void RemoveAt(int index, int count = 1);
   void RemoveAll() { m_items.clear(); }
 
@@ -41,13 +37,3 @@ class CObArray {
   std::vector<CObject*> m_items;
 };
 
-// Typed view of an array of pointers to one class derived from CObject.
-template <class BASE, class TYPE>
-class CTypedPtrArray : public BASE {
- public:
-  TYPE GetAt(int index) const { return static_cast<TYPE>(BASE::GetAt(index)); }
-  TYPE operator[](int index) const { return GetAt(index); }
-  void SetAt(int index, TYPE element) { BASE::SetAt(index, element); }
-  int Add(TYPE element) { return BASE::Add(element); }
-  void InsertAt(int index, TYPE element, int count = 1) { BASE::InsertAt(index, element, count); }
-};

@@ -242,26 +242,3 @@ TEST(KeyValueRead, ReadLineReportsTheEndOfTheFile) {
   EXPECT_STREQ(line, "X");
   EXPECT_EQ(ReadLine(nullptr, line, sizeof line), 0);
 }
-
-TEST(KeyValueRead, ReadsADiskFileThroughTheSameOperations) {
-  const char* path = "keyvalue_test.cfg";
-  {
-    CDiskFile out;
-    ASSERT_EQ(out.Open(path, CFile::modeCreate | CFile::modeWrite), 1);
-    WriteStringEntry(&out, "FileRev", "1.00");
-    WriteIntEntry(&out, "Number Of Connections", 0);
-    EXPECT_EQ(out.Close(), 1);
-  }
-  CDiskFile in;
-  ASSERT_EQ(in.Open(path, CFile::modeRead), 1);
-  CString rev;
-  int count = -1;
-  EXPECT_EQ(ReadStringEntry(&in, "FileRev", &rev), 1);
-  EXPECT_EQ(ReadIntEntry(&in, "UpdateRate", &count), 0);
-  EXPECT_EQ(ReadIntEntry(&in, "Number Of Connections", &count), 1);
-  EXPECT_STREQ(rev, "1.00");
-  EXPECT_EQ(count, 0);
-  EXPECT_EQ(in.GetLength(), 43u);
-  in.Close();
-  std::remove(path);
-}

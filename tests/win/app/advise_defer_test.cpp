@@ -10,7 +10,7 @@
 
 #include "opc/Notifications.h"
 #include "tests/win/app/app_env.h"
-#include "tests/win/app/fake_opc.h"
+#include "tests/win/support/fake_opc.h"
 #include "tools/qvdde_client.h"
 #include "tools/qvdde_xltable.h"
 

@@ -10,7 +10,7 @@
 
 #include "persist/Config.h"
 #include "tests/win/app/app_env.h"
-#include "tests/win/app/fake_opc.h"
+#include "tests/win/support/fake_opc.h"
 
 using namespace apptest;
 

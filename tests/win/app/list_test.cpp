@@ -5,7 +5,7 @@
 
 #include "opc/Notifications.h"
 #include "tests/win/app/app_env.h"
-#include "tests/win/app/fake_opc.h"
+#include "tests/win/support/fake_opc.h"
 
 using namespace apptest;
 

@@ -39,7 +39,7 @@ TEST(BridgeBlackBox, WatchPokeCloseAndSavedConfiguration) {
 
     bridge::Bridge b;
     std::string why;
-    ASSERT_TRUE(b.Start({line1, line2}, &why)) << why;
+    ASSERT_TRUE(b.Start({line1, line2}));
 
     auto watch = qvtest::StartTool("qvdde", {"--topic", "Line1", "--format", "4", "--advise", "Plant.Line1.Counter",
                                              "--advise", "Static.R8", "--seconds", "60"},
@@ -96,7 +96,7 @@ TEST(BridgeBlackBox, WatchPokeCloseAndSavedConfiguration) {
                                                         "abc", "--as", "text"});
     EXPECT_TRUE(refused.finished && refused.exitCode == 5) << refused.Describe();
 
-    ASSERT_TRUE(b.app().Close(15000, &why)) << why;
+    ASSERT_TRUE(b.app().Close(15000));
     watch->Terminate();
     std::string saved;
     ASSERT_TRUE(b.app().folder().ReadConfig(&saved)) << "no configuration file after closing";
@@ -106,18 +106,17 @@ TEST(BridgeBlackBox, WatchPokeCloseAndSavedConfiguration) {
 TEST(BridgeBlackBox, NoConfigurationStartsEmptyAndSavesTwoEntries) {
     bridge::Bridge b;
     qvtest::QuorvaneApp& app = b.app();
-    std::string why;
-    ASSERT_TRUE(app.Start(std::string(), &why)) << why;
+    ASSERT_TRUE(app.Start(std::string()));
     EXPECT_EQ(0, app.TabCount());
-    EXPECT_EQ("<<<<<<<<<<< No Server Connections >>>>>>>>>>", app.Text(qvtest::kStatus));
-    EXPECT_EQ(bridge::kCaptionConnect, app.Text(qvtest::kConnect));
-    EXPECT_FALSE(app.Enabled(qvtest::kAddItem));
-    EXPECT_TRUE(app.Enabled(qvtest::kSuspend));
-    EXPECT_FALSE(app.Enabled(qvtest::kResume));
+    EXPECT_EQ("<<<<<<<<<<< No Server Connections >>>>>>>>>>", app.Text(IDC_STATUS));
+    EXPECT_EQ(bridge::kCaptionConnect, app.Text(IDC_CONNECT));
+    EXPECT_FALSE(app.Enabled(IDC_ADD_ITEM));
+    EXPECT_TRUE(app.Enabled(IDC_SUSPEND));
+    EXPECT_FALSE(app.Enabled(IDC_RESUME));
     // No topic exists, so every connect is refused.
     qvtest::ToolRun run = qvtest::RunTool("qvdde", {"--topic", "Line1", "--advise", "Plant.Line1.Counter"});
     EXPECT_TRUE(run.finished && run.exitCode == 3) << run.Describe();
-    ASSERT_TRUE(app.Close(15000, &why)) << why;
+    ASSERT_TRUE(app.Close(15000));
     std::string saved;
     ASSERT_TRUE(app.folder().ReadConfig(&saved));
     EXPECT_EQ("FileRev = 1.00\r\nNumber Of Connections = 0\r\n", saved);

@@ -11,29 +11,25 @@ std::vector<std::string> StaticItems() {
             "Static.UINT", "Static.R4", "Static.R8", "Static.BSTR", "Static.BOOL", "Static.DATE", "Static.CY"};
 }
 
-bool Bridge::Start(const std::vector<qvtest::ConfigConnection>& connections, std::string* why) {
-    if (!app_.Start(qvtest::ConfigText(connections), why)) return false;
+::testing::AssertionResult Bridge::Start(const std::vector<qvtest::ConfigConnection>& connections) {
+    ::testing::AssertionResult started = app_.Start(qvtest::ConfigText(connections));
     for (const auto& c : connections)
-        if (!app_.WaitForTopic(c.alias, 15000, why)) return false;
+        if (started) started = app_.WaitForTopic(c.alias);
+    if (!started) return started;
     // The last connection's tab is selected after start-up; its status tells that the
     // OPC connection stands.
-    if (!WaitStatus("Connected: ", false, 20000)) {
-        *why = "status line never read \"Connected: ...\" (it reads \"" + app_.Text(qvtest::kStatus) + "\")";
-        std::string box = qvtest::FindMessageBox(app_.pid());
-        if (!box.empty()) *why += "; message box: " + box;
-        return false;
-    }
-    return true;
+    if (WaitStatus("Connected: ", false, 20000)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "status line never read \"Connected: ...\" (it reads \""
+                                         << app_.Text(IDC_STATUS) << "\"); message box: " << qvtest::FindMessageBox(app_.pid());
 }
 
 bool Bridge::WaitStatus(const std::string& text, bool exact, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    do {
-        const std::string s = app_.Text(qvtest::kStatus);
-        if (exact ? s == text : s.compare(0, text.size(), text) == 0) return true;
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return false;
+    return qvtest::WaitUntil(
+        [&] {
+            const std::string s = app_.Text(IDC_STATUS);
+            return exact ? s == text : s.compare(0, text.size(), text) == 0;
+        },
+        timeoutMs);
 }
 
 std::vector<std::string> Bridge::Row(const std::string& item) const {

@@ -25,8 +25,8 @@ std::vector<std::string> StaticItems();
 
 class Bridge {
 public:
-    // Starts the program; failure is reported in *why (and the program stopped).
-    bool Start(const std::vector<qvtest::ConfigConnection>& connections, std::string* why);
+    // Starts the program and waits until every topic answers and the status reads connected.
+    ::testing::AssertionResult Start(const std::vector<qvtest::ConfigConnection>& connections);
     // Waits until the status line starts with text (or equals it, with exact).
     bool WaitStatus(const std::string& text, bool exact, DWORD timeoutMs);
     // The list row whose tag name is item: its cells, or empty.

@@ -28,11 +28,15 @@ protected:
         c.items = bridge::StaticItems();
         for (const auto& f : kFixed) c.items.push_back(f[0]);
         bridge_ = new bridge::Bridge;
-        if (!bridge_->Start({c}, &startError_)) delete bridge_, bridge_ = nullptr;
+        ::testing::AssertionResult started = bridge_->Start({c});
+        if (!started) {
+            startError_ = started.message();
+            delete bridge_;
+            bridge_ = nullptr;
+        }
     }
     static void TearDownTestSuite() {
-        std::string why;
-        if (bridge_) bridge_->app().Close(15000, &why);
+        if (bridge_) bridge_->app().Close(15000);
         delete bridge_;
         bridge_ = nullptr;
     }

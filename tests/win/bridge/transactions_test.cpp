@@ -1,6 +1,8 @@
 // DDE transactions against the running bridge: connects, hot links and their first
 // values, value encodings, the data-change road, pokes of every cell type into every
 // item type, refused writes, malformed blocks, and the transactions it does not serve.
+// Negative checks end on a later event the same road would have delivered after the one
+// that must not come.
 // One quorvane.exe serves the whole suite; tests that poke restore nothing, so each
 // test reads the current state it relies on through its own links.
 #include <gtest/gtest.h>
@@ -27,15 +29,16 @@ protected:
                        "Static.ReadOnly", "Control.RefuseWrites"};
         for (const std::string& s : bridge::StaticItems()) line1.items.push_back(s);
         bridge_ = new bridge::Bridge;
-        if (!bridge_->Start({line1}, &startError_)) {
+        ::testing::AssertionResult started = bridge_->Start({line1});
+        if (!started) {
+            startError_ = started.message();
             delete bridge_;
             bridge_ = nullptr;
         }
     }
     static void TearDownTestSuite() {
         if (bridge_) {
-            std::string why;
-            bridge_->app().Close(15000, &why);
+            bridge_->app().Close();
             delete bridge_;
             bridge_ = nullptr;
         }
@@ -77,7 +80,17 @@ std::string BridgeTransactions::startError_;
 
 bool NumberIs(const Cell& c, double v) { return c.kind == CellKind::Number && c.number == v; }
 
-TEST_F(BridgeTransactions, ConnectsOnlyToItsServiceAndKnownTopicsIgnoringCase) {
+// Advises of `item` among those seen.
+template <class Advises>
+int CountOf(const Advises& seen, const std::string& item) {
+    int n = 0;
+    for (const auto& a : seen) n += qvtest::SameName(a.item, item);
+    return n;
+}
+
+// Connects only to its service and known topics, whatever their case; refuses advise
+// starts, pokes and one-shot requests on unknown items, and executes altogether.
+TEST_F(BridgeTransactions, RefusesWhatItDoesNotServe) {
     // Wine's DDEML refuses a second conversation of one instance on the same service and
     // topic, so the accepted connects are made from instances of their own.
     qvdde::DdeClient other;
@@ -89,14 +102,28 @@ TEST_F(BridgeTransactions, ConnectsOnlyToItsServiceAndKnownTopicsIgnoringCase) {
     EXPECT_TRUE(other.Connect("Quorvane", "line1", &err)) << qvdde::ErrorName(err);
     qvdde::DdeClient third;
     EXPECT_TRUE(third.Connect("QUORVANE", "LINE1", &err)) << qvdde::ErrorName(err);
+
+    EXPECT_FALSE(conv_->StartAdvise("Plant.Line9.Nothing", kTestFormat).ok) << "advise start on an unknown item";
+    EXPECT_FALSE(Poke("Plant.Line9.Nothing", qvdde::EncodeXlTable(Cell::Number(1))).ok) << "poke to an unknown item";
+    std::vector<uint8_t> data;
+    EXPECT_FALSE(conv_->Request("Plant.Line9.Nothing", kTestFormat, &data).ok) << "a request got " << data.size();
+    EXPECT_FALSE(conv_->Request("Plant.Line9.Nothing", CF_TEXT, &data).ok) << "a request got " << data.size();
+    EXPECT_FALSE(conv_->Execute("[Quit]").ok) << "an execute was acknowledged";
+    EXPECT_TRUE(bridge_->app().process().running());
 }
 
-TEST_F(BridgeTransactions, NewLinkGetsTheCurrentValueWithinAboutASecond) {
-    // Static.ReadOnly never changes, so only the pending-advise flush can deliver it.
+// Static.ReadOnly never changes, so only the pending-advise flush can deliver it: within
+// about a second, once to each of two clients that start their links together, whatever
+// the case of the item name, and never again.
+TEST_F(BridgeTransactions, NewLinksGetTheCurrentValueOnceWithinAboutASecond) {
+    qvdde::DdeClient otherClient;
+    auto second = bridge::Open(otherClient, kTopic);
+    ASSERT_TRUE(second);
     const ULONGLONG t0 = GetTickCount64();
-    qvdde::Result r = conv_->StartAdvise("Static.ReadOnly", kTestFormat);
-    ASSERT_TRUE(r.ok) << qvdde::ErrorName(r.error);
-    auto a = qvtest::WaitForAny(client_, "Static.ReadOnly", 3000);
+    ASSERT_TRUE(conv_->StartAdvise("static.readonly", kTestFormat).ok);
+    ASSERT_TRUE(second->StartAdvise("Static.ReadOnly", kTestFormat).ok);
+    std::vector<qvdde::Advise> seen;
+    auto a = qvtest::WaitForAny(client_, "Static.ReadOnly", 3000, &seen);
     const ULONGLONG waited = GetTickCount64() - t0;
     ASSERT_TRUE(a) << "no first value within 3 s";
     EXPECT_LE(waited, 1500u) << "the first value took " << waited << " ms";
@@ -108,55 +135,27 @@ TEST_F(BridgeTransactions, NewLinkGetsTheCurrentValueWithinAboutASecond) {
     std::memcpy(raw, &v, 8);
     expected.insert(expected.end(), raw, raw + 8);
     EXPECT_EQ(expected, a->data);
-    // Nothing more comes for an item that does not change.
-    auto more = qvtest::Collect(client_, 1500);
-    for (const auto& m : more) EXPECT_FALSE(qvtest::SameName(m.item, "Static.ReadOnly")) << qvtest::Show(m);
-}
 
-TEST_F(BridgeTransactions, AdviseStartOnUnknownItemIsRefusedAndItemNamesIgnoreCase) {
-    qvdde::Result r = conv_->StartAdvise("Plant.Line9.Nothing", kTestFormat);
-    EXPECT_FALSE(r.ok) << "advise start on an unknown item was accepted";
-    r = conv_->StartAdvise("static.readonly", kTestFormat);
-    ASSERT_TRUE(r.ok) << qvdde::ErrorName(r.error);
-    auto a = qvtest::WaitForAny(client_, "Static.ReadOnly", 3000);
-    ASSERT_TRUE(a);
-    auto cell = qvtest::CellOf(*a);
-    ASSERT_TRUE(cell);
-    EXPECT_TRUE(NumberIs(*cell, 42)) << qvtest::Show(*a);
-}
-
-TEST_F(BridgeTransactions, TwoClientsStartingLinksWithinASecondBothGetTheValueOnce) {
-    qvdde::DdeClient otherClient;
-    auto second = bridge::Open(otherClient, kTopic);
-    ASSERT_TRUE(second);
-    ASSERT_TRUE(conv_->StartAdvise("Static.ReadOnly", kTestFormat).ok);
-    ASSERT_TRUE(second->StartAdvise("Static.ReadOnly", kTestFormat).ok);
-    // Both instances live on this thread: pumping for one delivers to both.
-    client_.Pump(2000);
-    int first = 0, other = 0;
-    for (const auto& a : client_.queue()) first += qvtest::SameName(a.item, "Static.ReadOnly");
-    for (const auto& a : otherClient.queue()) other += qvtest::SameName(a.item, "Static.ReadOnly");
-    EXPECT_EQ(1, first);
-    EXPECT_EQ(1, other);
+    // A link started later is served by a later flush, which would repeat any value still
+    // held as pending. Both instances live on this thread: waiting for one serves both.
+    ASSERT_TRUE(conv_->StartAdvise("Static.BSTR", kTestFormat).ok);
+    ASSERT_TRUE(qvtest::WaitForAny(client_, "Static.BSTR", 5000, &seen));
+    EXPECT_EQ(0, CountOf(seen, "Static.ReadOnly"));
+    EXPECT_EQ(1, CountOf(otherClient.queue(), "Static.ReadOnly"));
 }
 
 TEST_F(BridgeTransactions, ValuesAreEncodedByTheirType) {
     Cell counter = Link("Plant.Line1.Counter");
     EXPECT_EQ(CellKind::Number, counter.kind) << "an I4 goes out as a number";
     EXPECT_EQ(counter.number, double(long(counter.number)));
-    Cell temp = Link("Plant.Line1.Temp");
-    EXPECT_EQ(CellKind::Number, temp.kind);
-    Cell running = Link("Plant.Line2.Running");
-    EXPECT_EQ(CellKind::Bool, running.kind) << "a VT_BOOL goes out as a boolean";
+    EXPECT_EQ(CellKind::Number, Link("Plant.Line1.Temp").kind);
+    EXPECT_EQ(CellKind::Bool, Link("Plant.Line2.Running").kind) << "a VT_BOOL goes out as a boolean";
     Cell state = Link("Plant.Line2.State");
     EXPECT_EQ(CellKind::Text, state.kind) << "a VT_BSTR goes out as text";
     EXPECT_FALSE(state.text.empty());
-    Cell date = Link("Static.DATE");
-    EXPECT_EQ(CellKind::Number, date.kind) << "a date goes out as its OLE date number";
-}
+    EXPECT_EQ(CellKind::Number, Link("Static.DATE").kind) << "a date goes out as its OLE date number";
 
-TEST_F(BridgeTransactions, RegisteredXlTableFormatReachesTheClient) {
-    // The client applies the sign-extension fix under Wine by itself.
+    // In the registered XlTable format too (the client applies Wine's sign-extension fix).
     const UINT xl = RegisterClipboardFormatA("XlTable");
     ASSERT_GE(xl, 0xC000u);
     ASSERT_TRUE(conv_->StartAdvise("Static.ReadOnly", xl).ok);
@@ -170,22 +169,25 @@ TEST_F(BridgeTransactions, RegisteredXlTableFormatReachesTheClient) {
 
 TEST_F(BridgeTransactions, CounterChangesArriveAtOnceAndInOrderAtTheGroupRate) {
     Link("Plant.Line1.Counter");
-    // The flush that follows the advise start may post the current value once more;
-    // from then on every advise is a change.
-    qvtest::Collect(client_, 1200);
-    // The group runs at 200 ms: over 3 s about 15 changes, each one posted at once.
-    auto got = qvtest::Collect(client_, 3000);
-    std::vector<const qvdde::Advise*> counter;
-    for (const auto& a : got)
-        if (qvtest::SameName(a.item, "Plant.Line1.Counter")) counter.push_back(&a);
-    ASSERT_GE(counter.size(), 10u) << "changes at a 200 ms group rate must not wait for the one-second flush";
+    // The tick that follows the advise start posts the item once more; a link started now
+    // gets its first value from that tick or the next, so from then on every advise is a
+    // change. The group runs at 200 ms, and each change is posted at once.
+    ASSERT_TRUE(conv_->StartAdvise("Static.ReadOnly", kTestFormat).ok);
+    std::vector<qvdde::Advise> skipped;
+    ASSERT_TRUE(qvtest::WaitForAny(client_, "Static.ReadOnly", 5000, &skipped));
+    std::vector<qvdde::Advise> counter;
+    while (counter.size() < 10) {
+        auto a = qvtest::WaitForAny(client_, "Plant.Line1.Counter", 5000);
+        ASSERT_TRUE(a) << "no change within 5 s after " << counter.size();
+        counter.push_back(std::move(*a));
+    }
     double last = -1;
     for (size_t i = 0; i < counter.size(); ++i) {
-        auto cell = qvtest::CellOf(*counter[i]);
-        ASSERT_TRUE(cell && cell->kind == CellKind::Number) << qvtest::Show(*counter[i]);
+        auto cell = qvtest::CellOf(counter[i]);
+        ASSERT_TRUE(cell && cell->kind == CellKind::Number) << qvtest::Show(counter[i]);
         if (i > 0) {
             EXPECT_GT(cell->number, last) << "advise " << i << " went backwards or repeated";
-            const double ms = double(counter[i]->received - counter[i - 1]->received) / 1e4;
+            const double ms = double(counter[i].received - counter[i - 1].received) / 1e4;
             EXPECT_LT(ms, 700.0) << "advise " << i << " came " << ms << " ms after the previous one";
         }
         last = cell->number;
@@ -200,33 +202,17 @@ struct PokeCase {
 };
 
 TEST_F(BridgeTransactions, PokesOfEveryCellTypeAreConvertedWrittenAndComeBack) {
+    // Each cell kind once, into items of other types; the conversions themselves are the
+    // decoder's and the conversion table's (core_tests XlTableDecode.*, VariantConversion.*).
     const PokeCase cases[] = {
-        {"Static.R8", Cell::Number(2.5), Cell::Number(2.5)},
-        {"Static.R8", Cell::Int(-5), Cell::Number(-5)},
         {"Static.R8", Cell::Text("7.25"), Cell::Number(7.25)},
-        {"Static.R8", Cell::Bool(true), Cell::Number(1)},
         {"Static.BSTR", Cell::Number(5), Cell::Text("5")},
-        {"Static.BSTR", Cell::Text("abc def"), Cell::Text("abc def")},
-        {"Static.BSTR", Cell::Int(12), Cell::Text("12")},
-        {"Static.BOOL", Cell::Bool(false), Cell::Bool(false)},
-        {"Static.BOOL", Cell::Number(1), Cell::Bool(true)},
         {"Static.BOOL", Cell::Int(0), Cell::Bool(false)},
-        {"Static.I4", Cell::Int(-5), Cell::Number(-5)},
-        {"Static.I4", Cell::Number(100000), Cell::Number(100000)},
-        {"Static.I4", Cell::Text("77"), Cell::Number(77)},
         {"Static.I4", Cell::Bool(true), Cell::Number(1)},
-        {"Static.I2", Cell::Number(300), Cell::Number(300)},
-        {"Static.I1", Cell::Int(-3), Cell::Number(-3)},
-        {"Static.UI1", Cell::Number(17), Cell::Number(17)},
-        {"Static.UI2", Cell::Int(1000), Cell::Number(1000)},
         {"Static.UI4", Cell::Number(3000000000.0), Cell::Number(3000000000.0)},
-        {"Static.INT", Cell::Int(21), Cell::Number(21)},
-        {"Static.UINT", Cell::Number(7), Cell::Number(7)},
-        {"Static.R4", Cell::Number(0.5), Cell::Number(0.5)},
-        {"Static.CY", Cell::Number(1.25), Cell::Number(1.25)},
         {"Static.DATE", Cell::Number(45000.25), Cell::Number(45000.25)},
     };
-    for (const std::string& item : bridge::StaticItems()) Link(item);
+    for (const PokeCase& c : cases) Link(c.item);
     for (const PokeCase& c : cases) {
         SCOPED_TRACE(std::string(c.item) + " <- " + qvdde::KindName(c.cell.kind) + " " + qvdde::ValueText(c.cell));
         qvdde::Result r = Poke(c.item, qvdde::EncodeXlTable(c.cell));
@@ -265,75 +251,51 @@ TEST_F(BridgeTransactions, RefusedWritesAnswerNotProcessedAndChangeNothing) {
     r = Poke("Control.RefuseWrites", qvdde::EncodeXlTable(Cell::Bool(false)));
     EXPECT_TRUE(r.ok) << "could not switch refusing writes off again";
 
-    auto got = qvtest::Collect(client_, 1500);
-    for (const auto& a : got) {
-        EXPECT_FALSE(qvtest::SameName(a.item, "Static.ReadOnly")) << "changed: " << qvtest::Show(a);
-        EXPECT_FALSE(qvtest::SameName(a.item, "Static.R8")) << "changed: " << qvtest::Show(a);
-        EXPECT_FALSE(qvtest::SameName(a.item, "Static.I1")) << "changed: " << qvtest::Show(a);
-    }
+    // Writes go through again, and the one that does comes back after anything the refused
+    // ones could have changed.
+    const int next = before.number == 9 ? 10 : 9;
+    r = Poke("Static.I1", qvdde::EncodeXlTable(Cell::Int(next)));
+    EXPECT_TRUE(r.ok) << qvdde::ErrorName(r.error);
+    std::vector<qvdde::Advise> seen;
+    EXPECT_TRUE(qvtest::WaitForAdvise(client_, "Static.I1", [&](const Cell& c) { return NumberIs(c, next); }, 5000, &seen));
+    for (const char* item : {"Static.ReadOnly", "Static.R8", "Static.I1"})
+        EXPECT_EQ(0, CountOf(seen, item)) << item << " changed";
     // The list shows the unchanged values too (R8 as "%9.4f ", I1 as its unsigned byte).
     std::vector<std::string> row = bridge_->Row("Static.ReadOnly");
     ASSERT_GE(row.size(), 2u);
     EXPECT_EQ("  42.0000 ", row[1]);
     row = bridge_->Row("Static.I1");
     ASSERT_GE(row.size(), 2u);
-    EXPECT_EQ(std::to_string(unsigned(uint8_t(int(before.number)))) + " ", row[1]);
-
-    // Writes go through again afterwards.
-    r = Poke("Static.I1", qvdde::EncodeXlTable(Cell::Int(before.number == 9 ? 10 : 9)));
-    EXPECT_TRUE(r.ok) << qvdde::ErrorName(r.error);
+    EXPECT_EQ(std::to_string(unsigned(uint8_t(next))) + " ", row[1]);
 }
 
 TEST_F(BridgeTransactions, MalformedBlocksAreRefusedAndLoseNothing) {
     Cell before = Link("Static.R8");
     auto block = [](std::initializer_list<uint8_t> b) { return std::vector<uint8_t>(b); };
-    const std::vector<uint8_t> twelve = {0x10, 0, 4, 0, 1, 0, 1, 0};
     struct Bad {
         const char* what;
         std::vector<uint8_t> bytes;
     } bad[] = {
+        // A few of the decoder's refusals (core_tests XlTableDecode.Refuses*), end to end.
         {"empty block", {}},
         {"plain text", block({'1', '2', 0})},
-        {"table record only", block({0x10, 0, 4, 0, 1, 0, 1, 0})},
-        {"float cell without data", block({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0})},
         {"float cell with 4 of 8 bytes", block({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0})},
-        {"text cell shorter than its count", block({0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 11, 0, 10, '1', '2', '3'})},
-        {"cell type 4 (blank)", block({0x10, 0, 4, 0, 1, 0, 1, 0, 4, 0, 2, 0, 1, 0})},
         {"cell type 5 (error)", block({0x10, 0, 4, 0, 1, 0, 1, 0, 5, 0, 2, 0, 1, 0})},
-        {"cell type 7 (skip)", block({0x10, 0, 4, 0, 1, 0, 1, 0, 7, 0, 2, 0, 1, 0})},
-        {"negative cell type", block({0x10, 0, 4, 0, 1, 0, 1, 0, 0xFF, 0xFF, 2, 0, 1, 0})},
-        {"not a table record", block({0x11, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F})},
     };
     for (const Bad& b : bad) {
         qvdde::Result r = Poke("Static.R8", b.bytes);
         EXPECT_FALSE(r.ok) << b.what << " was acknowledged";
     }
-    auto got = qvtest::Collect(client_, 1500);
-    for (const auto& a : got) EXPECT_FALSE(qvtest::SameName(a.item, "Static.R8")) << "changed: " << qvtest::Show(a);
-
-    // A block longer than the 800 bytes looked at still carries its first cell.
-    std::vector<uint8_t> longBlock = qvdde::EncodeXlTable(Cell::Number(before.number == 99.5 ? 98.5 : 99.5));
+    // A block longer than the 800 bytes looked at still carries its first cell; its value
+    // comes back after anything the refused blocks could have changed.
     const double want = before.number == 99.5 ? 98.5 : 99.5;
+    std::vector<uint8_t> longBlock = qvdde::EncodeXlTable(Cell::Number(want));
     longBlock.resize(2000, 0xAB);
     qvdde::Result r = Poke("Static.R8", longBlock);
     EXPECT_TRUE(r.ok) << "a valid block of 2000 bytes was refused";
-    EXPECT_TRUE(qvtest::WaitForAdvise(client_, "Static.R8", [&](const Cell& c) { return NumberIs(c, want); }, 3000));
-    EXPECT_TRUE(bridge_->app().process().running());
-}
-
-TEST_F(BridgeTransactions, PokeToUnknownItemIsRefused) {
-    qvdde::Result r = Poke("Plant.Line9.Nothing", qvdde::EncodeXlTable(Cell::Number(1)));
-    EXPECT_FALSE(r.ok);
-}
-
-TEST_F(BridgeTransactions, RequestsForUnknownItemsAndExecutesAreNotServed) {
-    std::vector<uint8_t> data;
-    qvdde::Result r = conv_->Request("Plant.Line9.Nothing", kTestFormat, &data);
-    EXPECT_FALSE(r.ok) << "a request for an unknown item got " << data.size() << " bytes";
-    r = conv_->Request("Plant.Line9.Nothing", CF_TEXT, &data);
-    EXPECT_FALSE(r.ok) << "a request for an unknown item got " << data.size() << " bytes";
-    r = conv_->Execute("[Quit]");
-    EXPECT_FALSE(r.ok) << "an execute was acknowledged";
+    std::vector<qvdde::Advise> seen;
+    EXPECT_TRUE(qvtest::WaitForAdvise(client_, "Static.R8", [&](const Cell& c) { return NumberIs(c, want); }, 5000, &seen));
+    EXPECT_EQ(0, CountOf(seen, "Static.R8")) << "a refused block changed the item";
     EXPECT_TRUE(bridge_->app().process().running());
 }
 

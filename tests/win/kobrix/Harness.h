@@ -1,11 +1,14 @@
 #pragma once
 // Test harness for KOBRIX2.dll against the simulation server out of process: the DLL bound
-// by export name, recorded callbacks, message pumping, connections that tear themselves
-// down, and control of the shared server process.
+// by export name, recorded callbacks, connections that tear themselves down, and control of
+// the shared server process. Waits, values and control tags come from tests/win/support.
 //
 // Single-threaded: everything runs on the test's main thread, an STA that pumps messages
 // whenever it waits, which is when COM delivers the library's callbacks.
 #include "kobrix/Binding.h"
+#include "tests/win/support/opc.h"
+#include "tests/win/support/tools.h"
+#include "tests/win/support/wait.h"
 
 #include <functional>
 #include <string>
@@ -38,9 +41,10 @@ void __stdcall RecordChange(int hServer, int hGroup, int hItem, const VARIANT* v
 BOOL __stdcall RecordShutdown(int hServer);
 std::vector<Change> ChangesOf(int hItem);
 
-// Pumps messages for ms milliseconds, or until the condition holds (checked every 20 ms at most).
-void Pump(DWORD ms);
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+using qvtest::Bool;
+using qvtest::I4;
+using qvtest::R8;
+using qvtest::WaitUntil;
 
 // One server connection with one group and its items; taken down in the program's order
 // (items, group, server) on destruction.
@@ -67,26 +71,6 @@ public:
 void EnsureKeeper();
 void DropKeeper();   // after a shutdown or a kill: the keeper's server is gone
 
-// Writes a control tag (Control.Refuse*, Control.BigBranchSize) of the shared server through
-// the keeper; the guard writes the reset value back.
-bool WriteTag(const char* itemId, const VARIANT& value);
-class TagReset {
-public:
-    TagReset(const char* itemId, VARIANT resetValue) : id_(itemId), value_(resetValue) {}
-    ~TagReset();
-
-private:
-    std::string id_;
-    VARIANT value_;
-};
-
-// Runs QuorvaneSim.exe (beside the tests) with arguments, e.g. L"/RegServer /DA1"; its exit code.
-int RunServerProgram(const wchar_t* arguments);
-
-VARIANT Bool(bool b);
-VARIANT I4(long v);
-VARIANT R8(double v);
-
 // The simulation server processes now running (Windows process ids), and those of them that
 // this test program started (not running when it began: main() notes those).
 std::vector<DWORD> ServerProcesses();
@@ -98,5 +82,8 @@ bool Kill(DWORD pid);
 // later activation of that class fails until rpcss restarts. Stops RpcSs (COM starts it again
 // on the next activation). Does nothing outside Wine, where rpcss copes by itself.
 bool RestartRpcSsUnderWine();
+// Runs QuorvaneSim.exe with arguments (e.g. L"/RegServer /All") to its end: its exit code,
+// or -1 when it could not start or did not end within 30 s.
+int RunServerProgram(const wchar_t* arguments);
 
 }  // namespace kbt

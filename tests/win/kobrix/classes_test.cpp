@@ -38,7 +38,7 @@ TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
     ASSERT_NE(text, -1);
     ASSERT_NE(r8, -1);
     g_changes.clear();
-    ASSERT_TRUE(PumpUntil([&] { return ChangesOf(counter).size() >= 3 && !ChangesOf(text).empty(); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return ChangesOf(counter).size() >= 3 && !ChangesOf(text).empty(); }, 10000));
     auto counts = ChangesOf(counter);
     EXPECT_EQ(counts.back().vt, VT_I4);
     EXPECT_EQ(counts.back().quality, 0xC0u);
@@ -51,7 +51,7 @@ TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
     // A write reaches the server: it comes back through the advise and through a read.
     VARIANT written = R8(4321.25);
     ASSERT_EQ(c.Write(r8, written), 1);
-    EXPECT_TRUE(PumpUntil([&] {
+    EXPECT_TRUE(WaitUntil([&] {
         auto seen = ChangesOf(r8);
         return !seen.empty() && seen.back().number == 4321.25;
     }, 5000));
@@ -83,14 +83,14 @@ TEST(NoBrowse, BrowsingFailsCleanlyAndTypedIdsWork) {
     ASSERT_NE(counter, -1);
     EXPECT_EQ(c.Add("Plant.Line1.Nothing"), -1);
     g_changes.clear();
-    EXPECT_TRUE(PumpUntil([&] { return ChangesOf(counter).size() >= 2; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return ChangesOf(counter).size() >= 2; }, 5000));
     EXPECT_FALSE(Lost(c.server));
 }
 
 TEST(Control, BigPeriodMakesEveryLeafChangeFast) {
     EnsureKeeper();
-    TagReset size("Control.BigBranchSize", I4(0));
-    ASSERT_TRUE(WriteTag("Control.BigBranchSize", I4(20)));
+    qvtest::ControlTag size(L"Control.BigBranchSize", I4(20), I4(0));
+    ASSERT_TRUE(size.ok());
     Connection c(kHierarchical, 50);
     ASSERT_TRUE(c.Ok());
     int period = c.Add("Control.BigPeriodMs");
@@ -101,7 +101,7 @@ TEST(Control, BigPeriodMakesEveryLeafChangeFast) {
     ASSERT_EQ(c.Write(period, I4(50)), 1);
     g_changes.clear();
     // Its own period is 2 + 7 % 9 = 9 s; at 50 ms it steps at every update.
-    EXPECT_TRUE(PumpUntil([&] { return ChangesOf(leaf).size() >= 10; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return ChangesOf(leaf).size() >= 10; }, 5000));
     for (const Change& ch : ChangesOf(leaf)) EXPECT_TRUE(ch.number >= 7 && ch.number <= 16.5) << ch.number;
     EXPECT_EQ(c.Write(period, I4(0)), 1);
 }

@@ -34,11 +34,12 @@ std::string ComputerName() {
 
 // The simulation registers itself either as a DA 2.0 server or, with /DA1, as a DA 1.0 one.
 TEST(Enumerate, FindsTheSimulationUnderEachCategory) {
+    auto reg = [](std::vector<std::string> args) { return qvtest::RunTool("QuorvaneSim", args).exitCode; };
     struct Registration {
-        ~Registration() { RunServerProgram(L"/RegServer"); }
+        ~Registration() { qvtest::RunTool("QuorvaneSim", {"/RegServer"}); }
     } restore;
     for (int selector : {1, 0}) {
-        ASSERT_EQ(RunServerProgram(selector == 1 ? L"/RegServer" : L"/RegServer /DA1"), 0);
+        ASSERT_EQ(reg(selector == 1 ? std::vector<std::string>{"/RegServer"} : std::vector<std::string>{"/RegServer", "/DA1"}), 0u);
         int n = Opc().OpcEnumerateServers(selector, "");
         auto names = Names(n);
         EXPECT_EQ(static_cast<int>(names.size()), n) << "selector " << selector;
@@ -49,7 +50,7 @@ TEST(Enumerate, FindsTheSimulationUnderEachCategory) {
         }));
         EXPECT_FALSE(Has(Names(Opc().OpcEnumerateServers(1 - selector, "")), kHierarchical)) << "selector " << selector;
     }
-    ASSERT_EQ(RunServerProgram(L"/RegServer"), 0);
+    ASSERT_EQ(reg({"/RegServer"}), 0u);
     // This machine by its other names.
     for (std::string self : {std::string("localhost"), ComputerName(), "\\\\" + ComputerName()}) {
         EXPECT_TRUE(Has(Names(Opc().OpcEnumerateServers(1, self.c_str())), kHierarchical)) << self;
@@ -99,10 +100,14 @@ TEST(Connect, ConnectsByProgIdAndDisconnectStopsData) {
         item = c.Add("Plant.Line1.Counter");
         ASSERT_NE(item, -1);
         g_changes.clear();
-        EXPECT_TRUE(PumpUntil([&] { return !ChangesOf(item).empty(); }, 3000));
+        EXPECT_TRUE(WaitUntil([&] { return !ChangesOf(item).empty(); }, 10000));
     }
+    // Two updates of another connection come later than anything the first had under way.
     g_changes.clear();
-    Pump(600);
+    Connection later(kHierarchical, 100);
+    int counter = later.Add("Plant.Line1.Counter");
+    ASSERT_NE(counter, -1);
+    EXPECT_TRUE(WaitUntil([&] { return ChangesOf(counter).size() >= 2; }, 10000));
     for (const Change& ch : g_changes) EXPECT_NE(ch.server, server);
     // The same ProgID "localhost" and flat too.
     int local = Opc().OpcConnectServer("localhost", kFlat, 0);

@@ -1,11 +1,17 @@
-// Groups, items, data changes, deadband, refreshes and writes.
+// Groups, items, data changes, refreshes and writes, as the library hands them over.
+// What the server does with rates, deadbands and written values is the simulation server
+// suite's business; here only what the library adds or maps.
 #include "Harness.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 using namespace kbt;
+
+namespace {
+
+ULONGLONG Ticks(const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+
+}  // namespace
 
 TEST(Data, ChangesArriveOnTheConnectingThreadWithTheirHandlesAtTheRate) {
     EnsureKeeper();
@@ -19,13 +25,12 @@ TEST(Data, ChangesArriveOnTheConnectingThreadWithTheirHandlesAtTheRate) {
     ASSERT_NE(counter, text);
     g_changes.clear();
     const ULONGLONG start = GetTickCount64();
-    Pump(3000);
+    ASSERT_TRUE(WaitUntil([&] { return ChangesOf(counter).size() >= 8; }, 20000));
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     auto counts = ChangesOf(counter);
-    // One change per update period, give or take scheduling: 3 s / 200 ms = 15.
-    EXPECT_GE(counts.size(), 8u);
-    EXPECT_LE(counts.size(), 20u);
+    // Not faster than the rate: 7 periods of 200 ms between the first and the eighth change.
+    EXPECT_GE(counts[7].tick - counts[0].tick, 7u * 200u * 3 / 4);
     double last = -1;
     for (const Change& ch : g_changes) {
         EXPECT_EQ(ch.thread, GetCurrentThreadId());
@@ -39,17 +44,12 @@ TEST(Data, ChangesArriveOnTheConnectingThreadWithTheirHandlesAtTheRate) {
         EXPECT_EQ(ch.quality, 0xC0u);
         EXPECT_GT(ch.number, last);  // a counter only grows
         last = ch.number;
-        ULONGLONG stamp = (static_cast<ULONGLONG>(ch.time.dwHighDateTime) << 32) | ch.time.dwLowDateTime;
-        ULONGLONG clock = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-        EXPECT_LT(clock - stamp, 10ull * 10000000ull);  // within 10 s of now: both halves arrived
+        EXPECT_LT(Ticks(now) - Ticks(ch.time), 20ull * 10000000ull);  // both halves of the stamp arrived
     }
-    // A static tag reports its value once, under its own handle.
+    // A static tag reports its value once, under its own handle (maybe before the clear).
     auto texts = ChangesOf(text);
     ASSERT_LE(texts.size(), 1u);
-    if (!texts.empty()) {
-        EXPECT_EQ(texts[0].vt, VT_BSTR);
-        EXPECT_EQ(texts[0].text, "Hello");
-    }
+    for (const Change& ch : texts) EXPECT_EQ(ch.text, "Hello");
 }
 
 TEST(Data, RevisedUpdateRateAndDeadbandAreWrittenBack) {
@@ -58,88 +58,22 @@ TEST(Data, RevisedUpdateRateAndDeadbandAreWrittenBack) {
     ASSERT_TRUE(fast.Ok());
     EXPECT_GE(fast.rate, 1u);  // what the server settled on
     EXPECT_FLOAT_EQ(fast.deadband, 12.5f);
-    // The revised rate is the one the data keeps: count changes of a fast counter.
+    // The revised rate is the one the data keeps.
     int counter = fast.Add("Plant.Line1.Counter");
     ASSERT_NE(counter, -1);
     g_changes.clear();
-    Pump(2000);
-    size_t n = ChangesOf(counter).size();
-    EXPECT_GT(n, 0u);
-    EXPECT_LE(n, 2000u / fast.rate + 4) << "revised rate " << fast.rate;
+    ASSERT_TRUE(WaitUntil([&] { return ChangesOf(counter).size() >= 5; }, 20000));
+    auto counts = ChangesOf(counter);
+    EXPECT_GE(counts[4].tick - counts[0].tick, 4u * fast.rate * 3 / 4) << "revised rate " << fast.rate;
 }
 
-TEST(Data, DeadbandSuppressesSmallChanges) {
-    EnsureKeeper();
-    Connection all(kHierarchical, 100, 0.0f);
-    Connection big(kHierarchical, 100, 50.0f);
-    ASSERT_TRUE(all.Ok());
-    ASSERT_TRUE(big.Ok());
-    EXPECT_FLOAT_EQ(big.deadband, 50.0f);
-    int a = all.Add("Plant.Line1.Random");
-    int b = big.Add("Plant.Line1.Random");
-    ASSERT_NE(a, -1);
-    ASSERT_NE(b, -1);
-    g_changes.clear();
-    Pump(4000);
-    auto every = ChangesOf(a), large = ChangesOf(b);
-    EXPECT_GE(every.size(), 20u);
-    EXPECT_LT(large.size(), every.size());
-    // Random over 0..100 with a 50 % deadband: each reported change moved more than 50.
-    for (size_t i = 1; i < large.size(); ++i)
-        EXPECT_GT(std::fabs(large[i].number - large[i - 1].number), 50.0) << i;
-}
-
-TEST(Data, WritesComeBackAsDataChanges) {
-    EnsureKeeper();
-    Connection c(kHierarchical, 100);
-    ASSERT_TRUE(c.Ok());
-    int r8 = c.Add("Static.R8");
-    int i4 = c.Add("Static.I4");
-    ASSERT_NE(r8, -1);
-    ASSERT_NE(i4, -1);
-    Pump(300);
-    g_changes.clear();
-    EXPECT_EQ(c.Write(r8, R8(77.25)), 1);
-    EXPECT_EQ(c.Write(i4, I4(-5)), 1);
-    EXPECT_TRUE(PumpUntil([&] { return !ChangesOf(r8).empty() && !ChangesOf(i4).empty(); }, 3000));
-    ASSERT_FALSE(ChangesOf(r8).empty());
-    EXPECT_DOUBLE_EQ(ChangesOf(r8).back().number, 77.25);
-    ASSERT_FALSE(ChangesOf(i4).empty());
-    EXPECT_EQ(ChangesOf(i4).back().number, -5);
-    // A value the server can convert is accepted in another type.
-    EXPECT_EQ(c.Write(r8, I4(12)), 1);
-    EXPECT_EQ(c.Write(r8, R8(1234.5678)), 1);
-    EXPECT_EQ(c.Write(i4, I4(-320000)), 1);
-}
-
-TEST(Data, RefusedWritesAnswerZero) {
-    EnsureKeeper();
-    Connection c(kHierarchical, 100);
-    ASSERT_TRUE(c.Ok());
-    int readOnly = c.Add("Static.ReadOnly");
-    int r8 = c.Add("Static.R8");
-    ASSERT_NE(readOnly, -1);
-    ASSERT_NE(r8, -1);
-    EXPECT_EQ(c.Write(readOnly, R8(1)), 0);
-    VARIANT text;
-    VariantInit(&text);
-    text.vt = VT_BSTR;
-    text.bstrVal = SysAllocString(L"not a number");
-    EXPECT_EQ(c.Write(r8, text), 0);
-    VariantClear(&text);
-    {
-        TagReset reset("Control.RefuseWrites", Bool(false));
-        ASSERT_TRUE(WriteTag("Control.RefuseWrites", Bool(true)));
-        EXPECT_EQ(c.Write(r8, R8(1234.5678)), 0);
-    }
-    EXPECT_EQ(c.Write(r8, R8(1234.5678)), 1);
-}
-
-TEST(Data, RefusedGroupAndRefusedItems) {
+// The server's refusals come back as -1 (groups, items) and 0 (writes), and nothing is left
+// half made: the same calls succeed once the server takes them again.
+TEST(Data, ServerRefusalsAnswerMinusOneOrZero) {
     EnsureKeeper();
     {
-        TagReset reset("Control.RefuseGroups", Bool(false));
-        ASSERT_TRUE(WriteTag("Control.RefuseGroups", Bool(true)));
+        qvtest::ControlTag refuse(L"Control.RefuseGroups", Bool(true), Bool(false));
+        ASSERT_TRUE(refuse.ok());
         int server = Opc().OpcConnectServer("", kHierarchical, 0);
         ASSERT_GT(server, 0);
         DWORD rate = 500;
@@ -152,21 +86,37 @@ TEST(Data, RefusedGroupAndRefusedItems) {
     EXPECT_EQ(c.Add("No.Such.Item"), -1);
     EXPECT_EQ(c.Add(""), -1);
     {
-        TagReset reset("Control.RefuseItems", Bool(false));
-        ASSERT_TRUE(WriteTag("Control.RefuseItems", Bool(true)));
+        qvtest::ControlTag refuse(L"Control.RefuseItems", Bool(true), Bool(false));
+        ASSERT_TRUE(refuse.ok());
         EXPECT_EQ(c.Add("Static.R8"), -1);
     }
-    EXPECT_NE(c.Add("Static.R8"), -1);
+    int r8 = c.Add("Static.R8");
+    int readOnly = c.Add("Static.ReadOnly");
+    ASSERT_NE(r8, -1);
+    ASSERT_NE(readOnly, -1);
+    EXPECT_EQ(c.Write(readOnly, R8(1)), 0);
+    sim::Variant text;
+    text.setText(L"not a number");
+    EXPECT_EQ(c.Write(r8, text.ref()), 0);
+    {
+        qvtest::ControlTag refuse(L"Control.RefuseWrites", Bool(true), Bool(false));
+        ASSERT_TRUE(refuse.ok());
+        EXPECT_EQ(c.Write(r8, R8(1234.5678)), 0);
+    }
+    EXPECT_EQ(c.Write(r8, I4(12)), 1);  // a value the server converts, in another type
+    EXPECT_EQ(c.Write(r8, R8(1234.5678)), 1);
 }
 
 TEST(Data, RefreshOfTheLastAddedItemIsImmediate) {
     EnsureKeeper();
     Connection c(kHierarchical, 100);
     ASSERT_TRUE(c.Ok());
+    g_changes.clear();
     int r8 = c.Add("Static.R8");
     int text = c.Add("Static.BSTR");
     ASSERT_NE(text, -1);
-    Pump(300);  // the first update, which sends both, is over; static tags send nothing more
+    // The first update sends both; static tags send nothing more after it.
+    ASSERT_TRUE(WaitUntil([&] { return !ChangesOf(r8).empty() && !ChangesOf(text).empty(); }, 10000));
     g_changes.clear();
     Opc().OpcRefreshGroup(c.server, c.group, 1);
     // Delivered within the call, without pumping, for the last item only.
@@ -187,11 +137,8 @@ TEST(Data, RefreshOfTheLastAddedItemIsImmediate) {
     Opc().OpcRefreshGroup(c.server, c.group, 1);
     EXPECT_TRUE(g_changes.empty());
     // The whole group: every item once more.
-    Pump(300);
-    g_changes.clear();
     Opc().OpcRefreshGroup(c.server, c.group, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !ChangesOf(r8).empty(); }, 2000));
-    EXPECT_DOUBLE_EQ(ChangesOf(r8).back().number, 1234.5678);
+    EXPECT_TRUE(WaitUntil([&] { return !ChangesOf(r8).empty(); }, 10000));
 }
 
 namespace {
@@ -220,14 +167,16 @@ TEST(Data, ACallbackMayRemoveItsOwnConnection) {
     for (const char* id : {"Plant.Line1.Counter", "Plant.Line1.Random", "Plant.Line1.Level", "Plant.Line1.Temp"})
         ASSERT_NE(Opc().OpcAddItem(server, group, id), -1);
     Opc().OpcSetDataChangeCallback(server, DisconnectInsideCallback);
-    EXPECT_TRUE(PumpUntil([] { return g_reentrantCalls > 0; }, 3000));
-    Pump(500);
-    EXPECT_EQ(g_reentrantCalls, 1);
+    EXPECT_TRUE(WaitUntil([] { return g_reentrantCalls > 0; }, 10000));
     DWORD r = 100;
     EXPECT_EQ(Opc().OpcAddGroup(server, "Group 2", &r, &band), -1);  // the handle is gone
     EXPECT_EQ(Opc().OpcAddItem(server, group, "Static.R8"), -1);
-    // The library still works for everyone else.
-    Connection c(kHierarchical, 100);
+    // The library still works for everyone else; two updates of another connection's counter
+    // are later than anything the old group had under way.
+    Connection c(kHierarchical, 50);
     ASSERT_TRUE(c.Ok());
-    EXPECT_NE(c.Add("Static.R8"), -1);
+    int counter = c.Add("Plant.Line1.Counter");
+    ASSERT_NE(counter, -1);
+    EXPECT_TRUE(WaitUntil([&] { return ChangesOf(counter).size() >= 2; }, 10000));
+    EXPECT_EQ(g_reentrantCalls, 1);
 }

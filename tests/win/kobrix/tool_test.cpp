@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
+#include <vector>
 
 using namespace kbt;
 
@@ -15,43 +15,20 @@ struct Result {
     std::string out;  // stdout and stderr together
 };
 
-// Runs qvopc.exe (beside the tests) with arguments; waits at most 30 s.
 Result Qvopc(const std::string& arguments) {
-    Result result;
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE read = nullptr, write = nullptr;
-    if (!CreatePipe(&read, &write, &inherit, 0)) return result;
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    std::string command = "\"" + kobrix::Binding::BesideProgram("qvopc.exe") + "\" " + arguments;
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = write;
-    si.hStdError = write;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(write);
-    if (started) {
-        // This thread keeps pumping meanwhile: the simulation sends every client's data
-        // changes from one thread, so a client that stops pumping (our keeper) stalls them all.
-        std::thread reader([&] {
-            char buf[4096];
-            DWORD n = 0;
-            while (ReadFile(read, buf, sizeof(buf), &n, nullptr) && n > 0) result.out.append(buf, n);
-        });
-        if (!PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 30000))
-            TerminateProcess(pi.hProcess, 99);
-        WaitForSingleObject(pi.hProcess, 5000);
-        reader.join();
-        DWORD code = 0;
-        GetExitCodeProcess(pi.hProcess, &code);
-        result.code = static_cast<int>(code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+    std::vector<std::string> args;
+    for (size_t at = 0; at < arguments.size();) {
+        size_t end = arguments.find(' ', at);
+        if (end == std::string::npos) end = arguments.size();
+        args.push_back(arguments.substr(at, end - at));
+        at = end + 1;
     }
-    CloseHandle(read);
-    return result;
+    qvtest::ToolRun run = qvtest::RunTool("qvopc", args);
+    Result r;
+    r.code = run.finished ? int(run.exitCode) : -1;
+    for (const std::string& line : run.out) r.out += line + "\n";
+    r.out += run.err;
+    return r;
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

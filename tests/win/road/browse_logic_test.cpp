@@ -1,4 +1,4 @@
-// The browser dialog's own logic, run in this process over a library stand-in whose
+// The browser dialog's own logic, run in this process over the fake library, whose
 // address space mixes leaves and branches in one node, so that the order of the children,
 // the calls made for a flat space and the handling of positions the library refuses can
 // be seen call by call. The dialog runs modally on its own thread; the test drives its
@@ -9,119 +9,43 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "ui/BrowseItemsDlg.h"
 #include "opc/OpcLibrary.h"
+#include "res/resource.h"
+#include "ui/BrowseItemsDlg.h"
 #include "tests/win/road/driver.h"
+#include "tests/win/support/fake_opc.h"
 
 namespace {
 
 using Names = std::vector<std::string>;
 
-// The stand-in's address space: per branch path, its leaves and its branches. "Gone" is
-// listed but cannot be moved to.
-struct Space {
-    std::map<std::string, Names> leaves{{"", {"Loose"}}, {"A", {"A.L1", "A.L2"}}, {"A.B", {"A.B.Deep"}}};
-    std::map<std::string, Names> branches{{"", {"A", "Empty", "Gone"}}, {"A", {"A.B"}}};
-    WORD type = KOBRIX_NS_HIERARCHICAL;
-};
-
-std::mutex g_mu;
-Space g_space;
-std::string g_position;
-Names g_current;
-Names g_calls;
-
-void Log(const std::string& call) {
-    g_calls.push_back(call);
-}
-
-bool Known(const std::string& path) {
-    return path.empty() || (path != "Gone" && (g_space.leaves.count(path) || g_space.branches.count(path) || path == "Empty"));
-}
-
-int __stdcall SetPosition(int, const char* path) {
-    std::lock_guard<std::mutex> lock(g_mu);
-    Log(std::string("position ") + path);
-    if (!Known(path)) return 0;
-    g_position = path;
-    return 1;
-}
-
-int __stdcall BrowseNames(int, int type) {
-    std::lock_guard<std::mutex> lock(g_mu);
-    Log("browse " + std::to_string(type));
-    g_current.clear();
-    if (type == KOBRIX_BROWSE_LEAVES) g_current = g_space.leaves[g_position];
-    if (type == KOBRIX_BROWSE_BRANCHES) g_current = g_space.branches[g_position];
-    if (type == KOBRIX_BROWSE_FLAT)
-        for (const auto& entry : g_space.leaves)
-            if (g_position.empty() || entry.first == g_position || entry.first.rfind(g_position + ".", 0) == 0)
-                g_current.insert(g_current.end(), entry.second.begin(), entry.second.end());
-    return int(g_current.size());
-}
-
-int __stdcall GetBrowseName(int, int index, char* buffer, int size) {
-    std::lock_guard<std::mutex> lock(g_mu);
-    if (index < 0 || index >= int(g_current.size())) return 0;
-    lstrcpynA(buffer, g_current[index].c_str(), size);
-    return 1;
-}
-
-int __stdcall GetItemId(int, const char* leaf, char* buffer, int size) {
-    std::lock_guard<std::mutex> lock(g_mu);
-    const std::string full = g_position.empty() ? leaf : g_position + "." + leaf;
-    for (const std::string& name : g_space.leaves[g_position])
-        if (name == full || name == leaf) {
-            lstrcpynA(buffer, ("ID:" + full).c_str(), size);
-            return 1;
-        }
-    return 0;
-}
-
-int __stdcall GetNamespaceType(int, WORD* type) {
-    std::lock_guard<std::mutex> lock(g_mu);
-    *type = g_space.type;
-    return 1;
-}
-
-OpcLibraryTable StandIn() {
-    OpcLibraryTable t = OpcFailingTable();
-    t.OpcSetBrowsePosition = SetPosition;
-    t.OpcBrowseNames = BrowseNames;
-    t.OpcGetBrowseName = GetBrowseName;
-    t.OpcGetItemId = GetItemId;
-    t.OpcGetNamespaceType = GetNamespaceType;
-    return t;
-}
-
 class BrowseLogic : public ::testing::Test {
   protected:
+    // "Gone" is listed but cannot be moved to, and neither can a leaf.
     void SetUp() override {
-        {
-            std::lock_guard<std::mutex> lock(g_mu);
-            g_space = Space{};
-            g_calls.clear();
-            g_position.clear();
-        }
-        table_ = StandIn();
-        OpcSetLibraryTable(&table_);
+        fakeopc::Install();
+        fakeopc::State& s = fakeopc::S();
+        s.leaves = {{"", {"Loose"}}, {"A", {"A.L1", "A.L2"}}, {"A.B", {"A.B.Deep"}}};
+        s.branches = {{"", {"A", "Empty", "Gone"}}, {"A", {"A.B"}}};
+        s.acceptsPosition = [](const std::string& path) {
+            const fakeopc::State& s = fakeopc::S();
+            return path.empty() || path == "Empty" || s.leaves.count(path) || s.branches.count(path);
+        };
     }
     void Run(WORD namespaceType) {
-        g_space.type = namespaceType;
+        fakeopc::S().namespaceType = namespaceType;
         thread_ = std::thread([this] {
             CBrowseItemsDlg dlg;
             dlg.m_hServer = 7;
             dlg.DoModal();
         });
-        ASSERT_TRUE(road::WaitUntil([&] { return (dlg_ = road::FindTopWindow(GetCurrentProcessId(), "Dialog")) != nullptr; },
+        ASSERT_TRUE(qvtest::WaitUntil([&] { return (dlg_ = road::FindTopWindow(GetCurrentProcessId(), "Dialog")) != nullptr; },
                                     10000));
-        tree_ = GetDlgItem(dlg_, 1004);
+        tree_ = GetDlgItem(dlg_, IDC_BROWSE_TREE);
     }
     void TearDown() override {
         if (dlg_ != nullptr) PostMessageA(dlg_, WM_COMMAND, IDCANCEL, 0);
@@ -149,17 +73,21 @@ class BrowseLogic : public ::testing::Test {
         SendMessageA(tree_, TVM_GETITEMA, 0, LPARAM(&item));
         return text;
     }
+    // The browse calls, as "position <path>" and "browse <type>".
     Names Calls() {
-        std::lock_guard<std::mutex> lock(g_mu);
-        return g_calls;
+        Names out;
+        for (const std::string& c : fakeopc::CallsStartingWith("")) {
+            if (c.rfind("SetBrowsePosition 7 ", 0) == 0) out.push_back("position " + c.substr(20));
+            if (c.rfind("BrowseNames 7 ", 0) == 0) out.push_back("browse " + c.substr(14));
+        }
+        return out;
     }
     void ClearCalls() {
-        std::lock_guard<std::mutex> lock(g_mu);
-        g_calls.clear();
+        std::lock_guard<std::mutex> lock(fakeopc::Lock());
+        fakeopc::S().calls.clear();
     }
-    std::string Field() { return road::TextOf(GetDlgItem(dlg_, 1013)); }
+    std::string Field() { return road::TextOf(GetDlgItem(dlg_, IDC_TEXT_FIELD)); }
 
-    OpcLibraryTable table_;
     std::thread thread_;
     HWND dlg_ = nullptr;
     HWND tree_ = nullptr;
@@ -186,12 +114,12 @@ TEST_F(BrowseLogic, LeavesComeBeforeBranchesAndIdsComeFromTheLibrary) {
     EXPECT_EQ(Field(), "ID:A.L2");
     TreeView_SelectItem(tree_, Child(root, "Loose"));
     EXPECT_EQ(Field(), "ID:Loose");
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_, 1005)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_, IDC_BROWSE_ADD_ITEM)));
 
     // A branch without children offers no id, not even the first one ever listed.
     TreeView_SelectItem(tree_, Child(root, "Empty"));
     EXPECT_EQ(Field(), "");
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_, 1005)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_, IDC_BROWSE_ADD_ITEM)));
 }
 
 TEST_F(BrowseLogic, FlatSpaceIsNeverAskedForBranches) {
@@ -209,14 +137,14 @@ TEST_F(BrowseLogic, AddBranchBrowsesNothingWhereTheLibraryWillNotMove) {
 
     TreeView_SelectItem(tree_, Child(root, "A"));
     ClearCalls();
-    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED), LPARAM(GetDlgItem(dlg_, 1006)));
+    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_ADD_BRANCH, BN_CLICKED), LPARAM(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
     EXPECT_EQ(Calls(), (Names{"position A", "browse 3"}));
 
     // Selecting "Gone" leaves the library where it was: browsing now would list A's leaves.
     TreeView_SelectItem(tree_, Child(root, "Gone"));
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_, 1006)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
     ClearCalls();
-    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED), LPARAM(GetDlgItem(dlg_, 1006)));
+    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_ADD_BRANCH, BN_CLICKED), LPARAM(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
     EXPECT_EQ(Calls(), (Names{"position Gone"}));
 }
 

@@ -28,8 +28,8 @@ std::string Dump(const std::vector<std::vector<std::string>>& rows) {
     return out;
 }
 
-bool OpenBrowser(Program& app, Browser* b, std::string* why) {
-    b->dlg = app.OpenBrowser(why);
+bool OpenBrowser(Program& app, Browser* b) {
+    b->dlg = app.OpenBrowser();
     if (b->dlg == nullptr) return false;
     b->tree = GetDlgItem(b->dlg, 1004);
     b->field = GetDlgItem(b->dlg, 1013);
@@ -39,16 +39,15 @@ bool OpenBrowser(Program& app, Browser* b, std::string* why) {
 // Presses a browser button and waits until the list has `rows` rows.
 bool PressAndCount(Program& app, const Browser& b, int id, int rows) {
     if (!road::Press(b.dlg, id)) return false;
-    return road::WaitUntil([&] { return road::ListCount(app.Control(qvtest::kList)) == rows; }, 20000);
+    return qvtest::WaitUntil([&] { return road::ListCount(app.Control(IDC_ITEM_LIST)) == rows; }, 20000);
 }
 
 TEST(Browse, HierarchicalSpaceLazyTreeAndEveryWayOfAdding) {
-    std::string why;
     Program app;
-    ASSERT_TRUE(app.Launch({road::Connection("Plant", {})}, &why)) << why;
-    ASSERT_TRUE(road::WaitUntil([&] { return app.Enabled(qvtest::kAddItem); }, 10000)) << app.AnswerMessageBox(100);
+    ASSERT_TRUE(app.Launch({road::Connection("Plant", {})}));
+    ASSERT_TRUE(qvtest::WaitUntil([&] { return app.Enabled(IDC_ADD_ITEM); }, 10000)) << app.AnswerMessageBox(100);
     Browser b;
-    ASSERT_TRUE(OpenBrowser(app, &b, &why)) << why;
+    ASSERT_TRUE(OpenBrowser(app, &b));
     RemoteTree tree(app.processHandle(), b.tree);
 
     // The root is filled at once (branches only at this level), its children not yet.
@@ -87,7 +86,7 @@ TEST(Browse, HierarchicalSpaceLazyTreeAndEveryWayOfAdding) {
     EXPECT_EQ(b.Field(), "DEV:boiler/pressure");
     ASSERT_TRUE(PressAndCount(app, b, 1005, 2));
     ASSERT_TRUE(tree.DoubleClick(pressure));
-    ASSERT_TRUE(road::WaitUntil([&] { return road::ListCount(app.Control(qvtest::kList)) == 3; }, 10000));
+    ASSERT_TRUE(qvtest::WaitUntil([&] { return road::ListCount(app.Control(IDC_ITEM_LIST)) == 3; }, 10000));
 
     // A branch without children looks like a leaf but offers no id, and a double-click on
     // it adds nothing.
@@ -95,9 +94,8 @@ TEST(Browse, HierarchicalSpaceLazyTreeAndEveryWayOfAdding) {
     ASSERT_TRUE(tree.Select(empty));
     EXPECT_EQ(b.Field(), "");
     EXPECT_FALSE(b.AddItemEnabled());
-    ASSERT_TRUE(tree.DoubleClick(empty));
-    Sleep(500);
-    EXPECT_EQ(road::ListCount(app.Control(qvtest::kList)), 3);
+    ASSERT_TRUE(tree.DoubleClick(empty));  // handled once it returns
+    EXPECT_EQ(road::ListCount(app.Control(IDC_ITEM_LIST)), 3);
 
     // An id typed over a leaf's id, and one cut to 99 characters.
     ASSERT_TRUE(tree.Select(tree.Find({"Plant", "Line1", "Temp"})));
@@ -122,9 +120,9 @@ TEST(Browse, HierarchicalSpaceLazyTreeAndEveryWayOfAdding) {
                      std::string(99, 'L'), "Plant.Line2.Pressure", "Plant.Line2.Running", "Plant.Line2.State",
                      "Quality.Good", "Quality.Bad", "Quality.Uncertain", "Quality.LocalOverride", "Quality.ConfigError",
                      "Quality.CommFailure", "Quality.LastUsable"}));
-    EXPECT_EQ(app.Text(qvtest::kConnect), "Connect to OPC Server");
+    EXPECT_EQ(app.Text(IDC_CONNECT), "Connect to OPC Server");
     // Items the server knows get their values; the id it calls its own works.
-    EXPECT_TRUE(road::WaitUntil(
+    EXPECT_TRUE(qvtest::WaitUntil(
         [&] {
             auto rows = app.ListRows(2);
             return rows.size() == 15 && !rows[0][1].empty() && !rows[1][1].empty() && rows[3][1].rfind("1234.5678", 0) == 0;
@@ -134,12 +132,11 @@ TEST(Browse, HierarchicalSpaceLazyTreeAndEveryWayOfAdding) {
 }
 
 TEST(Browse, FlatSpaceShowsLeavesOnlyWithShortNames) {
-    std::string why;
     Program app;
-    ASSERT_TRUE(app.Launch({road::Connection("Flat", {}, road::kSimFlat)}, &why)) << why;
-    ASSERT_TRUE(road::WaitUntil([&] { return app.Enabled(qvtest::kAddItem); }, 10000)) << app.AnswerMessageBox(100);
+    ASSERT_TRUE(app.Launch({road::Connection("Flat", {}, road::kSimFlat)}));
+    ASSERT_TRUE(qvtest::WaitUntil([&] { return app.Enabled(IDC_ADD_ITEM); }, 10000)) << app.AnswerMessageBox(100);
     Browser b;
-    ASSERT_TRUE(OpenBrowser(app, &b, &why)) << why;
+    ASSERT_TRUE(OpenBrowser(app, &b));
     RemoteTree tree(app.processHandle(), b.tree);
     HTREEITEM root = tree.Root();
     const Names leaves{"Ramp1",         "Sine1",        "Counter1",    "Random1",      "Switch1",     "Text1",
@@ -156,7 +153,7 @@ TEST(Browse, FlatSpaceShowsLeavesOnlyWithShortNames) {
     ASSERT_TRUE(tree.Select(ramp));
     EXPECT_EQ(b.Field(), "Ramp1");
     ASSERT_TRUE(tree.DoubleClick(ramp));
-    ASSERT_TRUE(road::WaitUntil([&] { return road::ListCount(app.Control(qvtest::kList)) == 1; }, 10000));
+    ASSERT_TRUE(qvtest::WaitUntil([&] { return road::ListCount(app.Control(IDC_ITEM_LIST)) == 1; }, 10000));
 
     // "Add Branch" on the root adds every leaf of the server.
     ASSERT_TRUE(tree.Select(root));
@@ -170,17 +167,16 @@ TEST(Browse, FlatSpaceShowsLeavesOnlyWithShortNames) {
 }
 
 TEST(Browse, DoneWithNothingAddedRecomputesTheButton) {
-    std::string why;
     Program app;
-    ASSERT_TRUE(app.Launch({road::Connection("Plant", {})}, &why)) << why;
-    ASSERT_TRUE(road::WaitUntil([&] { return app.Enabled(qvtest::kAddItem); }, 10000)) << app.AnswerMessageBox(100);
-    EXPECT_EQ(app.Text(qvtest::kConnect), "Disconnect from Server");
+    ASSERT_TRUE(app.Launch({road::Connection("Plant", {})}));
+    ASSERT_TRUE(qvtest::WaitUntil([&] { return app.Enabled(IDC_ADD_ITEM); }, 10000)) << app.AnswerMessageBox(100);
+    EXPECT_EQ(app.Text(IDC_CONNECT), "Disconnect from Server");
     Browser b;
-    ASSERT_TRUE(OpenBrowser(app, &b, &why)) << why;
+    ASSERT_TRUE(OpenBrowser(app, &b));
     road::PostKey(b.tree, VK_ESCAPE);
     ASSERT_TRUE(road::WaitGone(b.dlg));
-    EXPECT_EQ(road::ListCount(app.Control(qvtest::kList)), 0);
-    EXPECT_EQ(app.Text(qvtest::kConnect), "Disconnect from Server");
+    EXPECT_EQ(road::ListCount(app.Control(IDC_ITEM_LIST)), 0);
+    EXPECT_EQ(app.Text(IDC_CONNECT), "Disconnect from Server");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "res/resource.h"
 #include "tests/win/road/road_env.h"
 
 namespace {
@@ -25,14 +26,16 @@ std::string LfConfig(const std::vector<qvtest::ConfigConnection>& connections) {
 
 bool StartWith(Program& app, const std::vector<qvtest::ConfigConnection>& connections, std::string* why) {
     road::WaitForNoSimServer(15000);
-    return app.Start(LfConfig(connections), why);
+    ::testing::AssertionResult started = app.Start(LfConfig(connections));
+    if (!started) *why = started.message();
+    return started;
 }
 
 // One connection to the simulation server, with an item, so that button 1004 opens the
 // connect dialog.
 bool StartWithLiveConnection(Program& app, const std::string& alias, std::string* why) {
     if (!StartWith(app, {road::Connection(alias, {"Static.R8"})}, why)) return false;
-    if (road::WaitUntil([&] { return app.TabCount() == 1 && app.Text(qvtest::kConnect) == "Connect to OPC Server"; },
+    if (road::WaitUntil([&] { return app.TabCount() == 1 && app.Text(IDC_CONNECT) == "Connect to OPC Server"; },
                         30000))
         return true;
     *why = "connection " + alias + " not made; message box: " + app.AnswerMessageBox(100);
@@ -73,7 +76,7 @@ TEST(CloseDuringModal, EachDialogOfTheConnectRoadEnds) {
         SCOPED_TRACE(stage);
         Program app;
         ASSERT_TRUE(StartWithLiveConnection(app, "Kept", &why)) << why;
-        HWND dlg = app.OpenConnectDialog(&why);
+        HWND dlg = app.OpenConnectDialog();
         ASSERT_NE(dlg, nullptr) << why;
         if (std::string(stage) == "remote") {
             ASSERT_TRUE(road::Press(dlg, 1012));
@@ -94,7 +97,7 @@ TEST(CloseDuringModal, TheBrowserEnds) {
     Program app;
     std::string why;
     ASSERT_TRUE(StartWithLiveConnection(app, "Plant", &why)) << why;
-    ASSERT_NE(app.OpenBrowser(&why), nullptr) << why;
+    ASSERT_NE(app.OpenBrowser(), nullptr) << why;
     EXPECT_TRUE(ClosesCleanly(app, "Alias = Plant\r\nNumber Of Items = 1\r\nTagName = Static.R8\r\n"));
 }
 
@@ -102,7 +105,7 @@ TEST(CloseDuringModal, TheSessionEndSavesBeforeAnsweringThenTheProgramEnds) {
     Program app;
     std::string why;
     ASSERT_TRUE(StartWithLiveConnection(app, "Gone", &why)) << why;
-    ASSERT_NE(app.OpenConnectDialog(&why), nullptr) << why;
+    ASSERT_NE(app.OpenConnectDialog(), nullptr) << why;
     DWORD_PTR answer = 0;
     ASSERT_TRUE(SendMessageTimeoutA(app.mainWindow(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
     EXPECT_EQ(answer, TRUE);

@@ -3,6 +3,7 @@
 // past in the status line, the log has them, and no connection or item is lost.
 #include <gtest/gtest.h>
 
+#include "res/resource.h"
 #include "tests/win/road/road_env.h"
 #include "tests/win/support/dde.h"
 
@@ -40,11 +41,11 @@ TEST(ConfigKeep, ATypoKeepsTheOriginalTellsTheLinesAndLosesNothing) {
     std::string why;
     ASSERT_TRUE(qvtest::WriteFileBytes(app.folder().File("quorvane.cfg.bak"), olderBak));
     road::WaitForNoSimServer(15000);
-    ASSERT_TRUE(app.Start(text, &why)) << why;
+    ASSERT_TRUE(app.Start(text));
     ASSERT_TRUE(road::WaitUntil([&] { return app.TabCount() == 3; }, 30000)) << app.TabCount() << " tabs";
     EXPECT_EQ(app.TabLabel(1), "B");
     EXPECT_EQ(app.TabLabel(2), "C");
-    std::string status = app.Text(qvtest::kStatus);
+    std::string status = app.Text(IDC_STATUS);
     EXPECT_EQ(status.rfind("Configuration: lines skipped or repaired: 15 (", 0), 0u) << status;
     EXPECT_TRUE(qvtest::FindMessageBox(app.pid()).empty());
 
@@ -65,7 +66,7 @@ TEST(ConfigKeep, ATypoKeepsTheOriginalTellsTheLinesAndLosesNothing) {
         ASSERT_TRUE(conv);
         conv->Poke("No.Such.Item", CF_TEXT, {'1', 0});
     }
-    ASSERT_TRUE(app.Close(30000, &why)) << why;
+    ASSERT_TRUE(app.Close(30000));
     std::string saved, log;
     ASSERT_TRUE(app.folder().ReadConfig(&saved));
     EXPECT_EQ(Count(saved, "TagName = "), 6u) << saved;
@@ -87,8 +88,8 @@ TEST(ConfigKeep, AnAddIsOnTheDiskWithinSecondsSoAKillRightAfterLosesNothing) {
     std::string why, saved;
     {
         Program app;
-        ASSERT_TRUE(app.Launch({road::Connection("Plant", {})}, &why)) << why;
-        HWND dlg = app.OpenBrowser(&why);
+        ASSERT_TRUE(app.Launch({road::Connection("Plant", {})}));
+        HWND dlg = app.OpenBrowser();
         ASSERT_NE(dlg, nullptr) << why;
         road::RemoteTree tree(app.processHandle(), GetDlgItem(dlg, 1004));
         ASSERT_TRUE(tree.Expand(tree.Root()));
@@ -103,7 +104,7 @@ TEST(ConfigKeep, AnAddIsOnTheDiskWithinSecondsSoAKillRightAfterLosesNothing) {
         app.process().Terminate();  // as kill -9: no close, no exit save
     }
     Program again;
-    ASSERT_TRUE(again.Start(saved, &why)) << why;
+    ASSERT_TRUE(again.Start(saved));
     EXPECT_TRUE(road::WaitUntil([&] { return again.RowNames() == std::vector<std::string>{"Plant.Line1.Temp"}; }, 30000));
 }
 

@@ -5,88 +5,14 @@
 namespace road {
 namespace {
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-struct TopSearch {
-    DWORD pid;
-    std::string caption;
-    const char* cls;
-    bool any;  // every dialog rather than one by caption
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
-    auto* s = reinterpret_cast<TopSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    if (pid != s->pid || !IsWindowVisible(h)) return TRUE;
-    char cls[64] = {};
-    GetClassNameA(h, cls, sizeof cls);
-    if (std::strcmp(cls, s->cls) != 0) return TRUE;
-    if (s->any || TextOf(h) == s->caption) s->found.push_back(h);
-    return TRUE;
-}
-
-// Sleeps while serving the thread's messages (and the COM calls that come as messages).
+// Paces synthesized input (drag detection and OLE's drag loop look at the time between
+// moves), serving the thread's messages meanwhile. Not a wait for an outcome.
 void PumpFor(DWORD ms) {
     const ULONGLONG end = GetTickCount64() + ms;
-    do {
-        Pump();
-        Sleep(5);
-    } while (GetTickCount64() < end);
+    qvtest::WaitUntil([&] { return GetTickCount64() >= end; }, ms + 1000);
 }
 
 }  // namespace
-
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount64() >= deadline) return false;
-        Pump();
-        Sleep(20);
-    }
-}
-
-std::vector<HWND> Dialogs(DWORD pid) {
-    TopSearch s{pid, "", "#32770", true, {}};
-    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
-HWND FindTopWindow(DWORD pid, const std::string& caption, const char* className) {
-    TopSearch s{pid, caption, className, false, {}};
-    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-    return s.found.empty() ? nullptr : s.found.front();
-}
-
-HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = FindTopWindow(pid, caption)) != nullptr; }, timeoutMs);
-    return found;
-}
-
-bool WaitGone(HWND h, DWORD timeoutMs) {
-    return WaitUntil([&] { return !IsWindow(h) || !IsWindowVisible(h); }, timeoutMs);
-}
-
-std::string MessageBoxText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
-
-std::string TextOf(HWND h) {
-    if (h == nullptr) return {};
-    char buf[1024];
-    DWORD_PTR n = 0;
-    // WM_GETTEXT is marshalled across processes by the system.
-    if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &n))
-        return {};
-    return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
-}
 
 bool SetTextOf(HWND h, const std::string& text) {
     DWORD_PTR r = 0;
@@ -128,23 +54,6 @@ bool ChooseComboItem(HWND dlg, int id, int index) {
     if (!SendMessageTimeoutA(combo, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 5000, &r) || LONG_PTR(r) != index)
         return false;
     return PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-}
-
-RemoteBuffer::RemoteBuffer(HANDLE process, size_t size)
-    : process_(process), p_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
-
-RemoteBuffer::~RemoteBuffer() {
-    if (p_ != nullptr) VirtualFreeEx(process_, p_, 0, MEM_RELEASE);
-}
-
-bool RemoteBuffer::Write(size_t offset, const void* data, size_t n) const {
-    SIZE_T done = 0;
-    return p_ != nullptr && WriteProcessMemory(process_, get() + offset, data, n, &done) && done == n;
-}
-
-bool RemoteBuffer::Read(size_t offset, void* data, size_t n) const {
-    SIZE_T done = 0;
-    return p_ != nullptr && ReadProcessMemory(process_, get() + offset, data, n, &done) && done == n;
 }
 
 LRESULT RemoteTree::Send(UINT msg, WPARAM wp, LPARAM lp) const {
@@ -234,7 +143,15 @@ bool RemoteTree::DoubleClick(HTREEITEM h) const {
     LPARAM at = MAKELPARAM((rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
     PostMessageA(tree_, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
     PostMessageA(tree_, WM_LBUTTONUP, 0, at);
-    return true;
+    return Settle();
+}
+
+bool RemoteTree::Settle() const {
+    static COLORREF mark = 0x010101;
+    mark = (mark + 0x010203) & 0xFFFFFF;
+    const COLORREF want = mark;
+    PostMessageA(tree_, TVM_SETINSERTMARKCOLOR, 0, LPARAM(want));
+    return WaitUntil([&] { return COLORREF(Send(TVM_GETINSERTMARKCOLOR, 0, 0)) == want; }, 20000);
 }
 
 std::optional<RECT> ListRowRect(HANDLE process, HWND list, int row) {
@@ -284,12 +201,7 @@ namespace {
 // The clipboard, open for one scope; another process may hold it for a moment.
 class OpenedClipboard {
   public:
-    OpenedClipboard() {
-        for (int i = 0; i < 50 && !open_; ++i) {
-            open_ = OpenClipboard(nullptr) != FALSE;
-            if (!open_) Sleep(20);
-        }
-    }
+    OpenedClipboard() { open_ = qvtest::WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000); }
     ~OpenedClipboard() {
         if (open_) CloseClipboard();
     }

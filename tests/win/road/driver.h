@@ -16,21 +16,19 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/support/app.h"
+
 namespace road {
 
-// Polls `done` every 20 ms (pumping the test thread's messages) until true or timeout.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
+using qvtest::Dialogs;
+using qvtest::FindTopWindow;
+using qvtest::MessageBoxText;
+using qvtest::RemoteBuffer;
+using qvtest::TextOf;
+using qvtest::WaitForDialog;
+using qvtest::WaitGone;
+using qvtest::WaitUntil;
 
-// Visible top-level dialogs (#32770) of the process, in z-order.
-std::vector<HWND> Dialogs(DWORD pid);
-// The visible top-level window of the process with this exact caption and class.
-HWND FindTopWindow(DWORD pid, const std::string& caption, const char* className = "#32770");
-HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs = 10000);
-bool WaitGone(HWND h, DWORD timeoutMs = 10000);
-// The message text of a message box (its static 0xFFFF).
-std::string MessageBoxText(HWND box);
-
-std::string TextOf(HWND h);
 bool SetTextOf(HWND h, const std::string& text);
 // A button press as the dialog receives it (also Esc's IDCANCEL). Presses only enabled
 // buttons, as a user can; false otherwise.
@@ -42,22 +40,6 @@ std::vector<std::string> ComboItems(HWND combo);
 // Chooses list entry `index` of combo `id` as a user's pick: selection, then the
 // selection-change notification to the dialog.
 bool ChooseComboItem(HWND dlg, int id, int index);
-
-// Memory in another process.
-class RemoteBuffer {
-  public:
-    RemoteBuffer(HANDLE process, size_t size);
-    ~RemoteBuffer();
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-    char* get() const { return static_cast<char*>(p_); }
-    bool Write(size_t offset, const void* data, size_t n) const;
-    bool Read(size_t offset, void* data, size_t n) const;
-
-  private:
-    HANDLE process_;
-    void* p_;
-};
 
 // The browser's tree in the program's process.
 class RemoteTree {
@@ -72,8 +54,12 @@ class RemoteTree {
     HTREEITEM Find(const std::vector<std::string>& path) const;
     bool Expand(HTREEITEM h) const;
     bool Select(HTREEITEM h) const;
-    // Selects the node and double-clicks it with the mouse.
+    // Selects the node and double-clicks it with the mouse, and returns once the tree has
+    // handled the click (see Settle).
     bool DoubleClick(HTREEITEM h) const;
+    // Returns once the tree's thread has handled every message posted to it so far: a
+    // message that changes nothing visible is posted behind them and its effect awaited.
+    bool Settle() const;
     std::optional<RECT> ItemRect(HTREEITEM h) const;  // client coordinates of the tree
 
   private:

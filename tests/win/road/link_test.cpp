@@ -4,6 +4,8 @@
 
 #include <ole2.h>
 
+#include <functional>
+
 #include "tests/win/road/drop_target.h"
 #include "tests/win/road/road_env.h"
 
@@ -17,10 +19,9 @@ const char kSentinel[] = "clipboard before";
 class Link : public ::testing::Test {
   protected:
     void Launch(const std::vector<qvtest::ConfigConnection>& connections) {
-        std::string why;
-        ASSERT_TRUE(app.Launch(connections, &why)) << why;
+        ASSERT_TRUE(app.Launch(connections));
         ASSERT_TRUE(app.WaitForValues(15000)) << app.AnswerMessageBox(100);
-        list = app.Control(qvtest::kList);
+        list = app.Control(IDC_ITEM_LIST);
         ASSERT_TRUE(road::BringToFront(app.mainWindow()));
     }
     // Clicks into row r (which must exist) with the left or right button.
@@ -34,15 +35,30 @@ class Link : public ::testing::Test {
         return rc ? rc->bottom - rc->top : 0;
     }
     bool RowsBecome(const Names& want) {
-        return road::WaitUntil([&] { return app.RowNames() == want; }, 5000);
+        return qvtest::WaitUntil([&] { return app.RowNames() == want; }, 5000);
     }
     bool ClipboardBecomes(const std::string& want) {
-        return road::WaitUntil([&] { return road::ClipboardText() == want; }, 5000);
+        return qvtest::WaitUntil([&] { return road::ClipboardText() == want; }, 5000);
+    }
+    // Clicks a button of the form with the mouse and waits for `done`.
+    bool ClickButton(int id, const std::function<bool()>& done) {
+        HWND button = app.Control(id);
+        RECT rc;
+        if (button == nullptr || !GetClientRect(button, &rc)) return false;
+        road::Click(button, rc.right / 2, rc.bottom / 2);
+        return qvtest::WaitUntil(done, 10000);
+    }
+    // Input is handled in order: once a click on Suspend and one on Resume have taken
+    // effect, everything typed or clicked before them has been handled. Neither touches
+    // the clipboard or the row armed for deletion.
+    void Settle() {
+        ASSERT_TRUE(ClickButton(IDC_SUSPEND, [&] { return app.Enabled(IDC_RESUME); })) << "Suspend not handled";
+        ASSERT_TRUE(ClickButton(IDC_RESUME, [&] { return app.Enabled(IDC_SUSPEND); })) << "Resume not handled";
     }
     void Cut(bool shiftDelete) {
         if (shiftDelete) road::KeyChord({VK_SHIFT}, VK_DELETE);
         else road::KeyChord({VK_CONTROL}, 'X');
-        road::WaitUntil([] { return false; }, 300);  // the program handles the key
+        Settle();
     }
 
     Program app;
@@ -70,14 +86,14 @@ TEST_F(Link, ClickCopiesThePlainLinkAndArmsOneDelete) {
     ASSERT_TRUE(ClipboardBecomes("=Quorvane|Line1!Static.I4"));
     Cut(false);
     ASSERT_TRUE(RowsBecome({"Plant.Line1.Temp"}));
-    EXPECT_EQ(app.Text(qvtest::kConnect), "Connect to OPC Server");
+    EXPECT_EQ(app.Text(IDC_CONNECT), "Connect to OPC Server");
 
     // Below the rows: nothing copied, nothing armed.
     road::SetClipboardText(kSentinel);
     std::optional<RECT> row0 = road::ListRowRect(app.processHandle(), list, 0);
     ASSERT_TRUE(row0);
     road::Click(list, row0->left + 20, row0->bottom + 3 * RowHeight() + 2);
-    road::WaitUntil([] { return false; }, 300);
+    Settle();
     EXPECT_EQ(road::ClipboardText(), kSentinel);
     Cut(false);
     EXPECT_EQ(app.RowNames(), (Names{"Plant.Line1.Temp"}));
@@ -87,10 +103,10 @@ TEST_F(Link, ClickCopiesThePlainLinkAndArmsOneDelete) {
     ClickRow(0, true);
     ASSERT_TRUE(ClipboardBecomes("=Quorvane|Line1!Plant.Line1.Temp"));
     HWND menu = nullptr;
-    ASSERT_TRUE(road::WaitUntil([&] { return (menu = road::FindTopWindow(app.pid(), "", "#32768")) != nullptr; }, 5000));
+    ASSERT_TRUE(qvtest::WaitUntil([&] { return (menu = road::FindTopWindow(app.pid(), "", "#32768")) != nullptr; }, 5000));
     road::KeyChord({}, 'D');
     ASSERT_TRUE(RowsBecome({}));
-    EXPECT_TRUE(road::WaitUntil([&] { return app.Text(qvtest::kConnect) == "Disconnect from Server"; }, 5000));
+    EXPECT_TRUE(qvtest::WaitUntil([&] { return app.Text(IDC_CONNECT) == "Disconnect from Server"; }, 5000));
 }
 
 TEST_F(Link, RightClickBelowTheRowsOpensNoMenu) {
@@ -99,7 +115,7 @@ TEST_F(Link, RightClickBelowTheRowsOpensNoMenu) {
     std::optional<RECT> row0 = road::ListRowRect(app.processHandle(), list, 0);
     ASSERT_TRUE(row0);
     road::Click(list, row0->left + 20, row0->bottom + 2 * RowHeight() + 2, true);
-    road::WaitUntil([] { return false; }, 500);
+    Settle();  // an open menu would take the click on Suspend
     EXPECT_EQ(road::FindTopWindow(app.pid(), "", "#32768"), nullptr);
     EXPECT_EQ(road::ClipboardText(), kSentinel);
     Cut(true);
@@ -130,7 +146,7 @@ TEST_F(Link, OnlyFullyVisibleRowsCount) {
     // ... the partly visible one below it copies nothing and disarms the delete.
     road::SetClipboardText(kSentinel);
     road::Click(list, partial->left + 20, (partial->top + client.bottom) / 2);
-    road::WaitUntil([] { return false; }, 300);
+    Settle();
     EXPECT_EQ(road::ClipboardText(), kSentinel);
     Cut(false);
     EXPECT_EQ(app.RowNames().size(), items.size());
@@ -141,11 +157,11 @@ TEST_F(Link, TabChangeDisarmsTheDelete) {
     ASSERT_EQ(app.SelectedTab(), 1);
     ClickRow(0);
     ASSERT_TRUE(ClipboardBecomes("=Quorvane|B!Static.I4"));
-    HWND tab = app.Control(qvtest::kTab);
+    HWND tab = app.Control(IDC_SERVER_TAB);
     std::optional<RECT> tabA = road::TabRect(app.processHandle(), tab, 0);
     ASSERT_TRUE(tabA);
     road::Click(tab, (tabA->left + tabA->right) / 2, (tabA->top + tabA->bottom) / 2);
-    ASSERT_TRUE(road::WaitUntil([&] { return app.SelectedTab() == 0; }, 5000));
+    ASSERT_TRUE(qvtest::WaitUntil([&] { return app.SelectedTab() == 0; }, 5000));
     ASSERT_TRUE(RowsBecome({"Static.R8"}));
     Cut(false);
     EXPECT_EQ(app.RowNames(), (Names{"Static.R8"}));
@@ -179,9 +195,9 @@ TEST_F(Link, DragOffersTheQuotedLinkAndLeavesTheRow) {
         const POINT to{main.right + 100, main.top + 110};
         for (int step = 1; step <= 8; ++step)
             road::MouseMoveTo({from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8});
-        road::WaitUntil([] { return false; }, 300);
+        qvtest::WaitUntil([] { return false; }, 300);  // paces the drag: OLE's loop sees the target
         road::MouseButton(false, false);
-        ASSERT_TRUE(road::WaitUntil([&] { return target.drops() == 1; }, 10000));
+        ASSERT_TRUE(qvtest::WaitUntil([&] { return target.drops() == 1; }, 10000));
         const std::string quoted = std::string("=Quorvane|Line1!'Plant.Line1.Temp'") + '\0';
         EXPECT_EQ(target.hglobalBytes().substr(0, quoted.size()), quoted);
         EXPECT_EQ(target.streamBytes(), quoted);

@@ -1,38 +1,21 @@
 #include "tests/win/road/road_env.h"
 
-#include <tlhelp32.h>
-
-#include <cstring>
-
+#include "tests/win/support/opc.h"
 #include "tests/win/support/tools.h"
 
 namespace road {
-namespace {
 
-bool SimServerRunning() {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return false;
-    PROCESSENTRY32 pe{};
-    pe.dwSize = sizeof pe;
-    bool found = false;
-    for (BOOL ok = Process32First(snap, &pe); ok && !found; ok = Process32Next(snap, &pe))
-        found = _stricmp(pe.szExeFile, "QuorvaneSim.exe") == 0;
-    CloseHandle(snap);
-    return found;
-}
-
-}  // namespace
-
-bool Program::Launch(const std::vector<qvtest::ConfigConnection>& connections, std::string* why) {
+::testing::AssertionResult Program::Launch(const std::vector<qvtest::ConfigConnection>& connections) {
     // A server still on its way out from the previous test would take this program's
     // connections with it: start once it is gone.
     WaitForNoSimServer(15000);
-    if (!Start(connections.empty() ? std::string() : qvtest::ConfigText(connections), why)) return false;
+    ::testing::AssertionResult started = Start(connections.empty() ? std::string() : qvtest::ConfigText(connections));
+    if (!started) return started;
     // The window shows up before the stored connections are all re-established.
     const int tabs = int(connections.size());
-    if (WaitUntil([&] { return TabCount() == tabs && (tabs == 0 || SelectedTab() == tabs - 1); }, 30000)) return true;
-    *why = std::to_string(TabCount()) + " of " + std::to_string(tabs) + " tabs; message box: " + AnswerMessageBox(100);
-    return false;
+    if (WaitUntil([&] { return TabCount() == tabs && (tabs == 0 || SelectedTab() == tabs - 1); }, 30000))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << TabCount() << " of " << tabs << " tabs; message box: " << AnswerMessageBox(100);
 }
 
 bool Program::PressForm(int id) {
@@ -41,50 +24,32 @@ bool Program::PressForm(int id) {
     return PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
-HWND Program::OpenConnectDialog(std::string* why) {
-    if (!PressForm(qvtest::kConnect)) {
-        *why = "button 1004 cannot be pressed";
-        return nullptr;
-    }
-    HWND dlg = WaitForDialog(pid(), kConnectCaption);
-    if (dlg == nullptr) *why = "no connect dialog";
-    return dlg;
+HWND Program::OpenConnectDialog() {
+    return PressForm(IDC_CONNECT) ? WaitForDialog(pid(), kConnectCaption) : nullptr;
 }
 
-bool Program::ConnectThroughDialogs(const std::string& server, const std::string& alias, std::string* why) {
+::testing::AssertionResult Program::ConnectThroughDialogs(const std::string& server, const std::string& alias) {
     const int tabsBefore = TabCount();
-    HWND dlg = OpenConnectDialog(why);
-    if (dlg == nullptr) return false;
-    std::vector<std::string> servers = ComboItems(GetDlgItem(dlg, 1011));
+    HWND dlg = OpenConnectDialog();
+    if (dlg == nullptr) return ::testing::AssertionFailure() << "no connect dialog";
+    std::vector<std::string> servers = ComboItems(GetDlgItem(dlg, IDC_SERVER_LIST));
     int index = -1;
     for (size_t i = 0; i < servers.size(); ++i)
         if (servers[i] == server) index = int(i);
-    if (index < 0 || !ChooseComboItem(dlg, 1011, index) || !Press(dlg, IDOK)) {
-        *why = server + " not in the server list";
-        return false;
-    }
+    if (index < 0 || !ChooseComboItem(dlg, IDC_SERVER_LIST, index) || !Press(dlg, IDOK))
+        return ::testing::AssertionFailure() << server << " not in the server list";
     HWND params = WaitForDialog(pid(), kParamsCaption);
-    if (params == nullptr) {
-        *why = "no parameters dialog; message box: " + AnswerMessageBox(500);
-        return false;
-    }
-    SetTextOf(GetDlgItem(params, 1013), alias);
+    if (params == nullptr)
+        return ::testing::AssertionFailure() << "no parameters dialog; message box: " << AnswerMessageBox(500);
+    SetTextOf(GetDlgItem(params, IDC_TEXT_FIELD), alias);
     Press(params, IDOK);
-    if (!WaitGone(params) || !WaitUntil([&] { return TabCount() == tabsBefore + 1; }, 10000)) {
-        *why = "no new tab";
-        return false;
-    }
-    return true;
+    if (!WaitGone(params) || !WaitUntil([&] { return TabCount() == tabsBefore + 1; }, 10000))
+        return ::testing::AssertionFailure() << "no new tab";
+    return ::testing::AssertionSuccess();
 }
 
-HWND Program::OpenBrowser(std::string* why) {
-    if (!PressForm(qvtest::kAddItem)) {
-        *why = "button 1005 cannot be pressed";
-        return nullptr;
-    }
-    HWND dlg = WaitForDialog(pid(), kBrowserCaption, 20000);
-    if (dlg == nullptr) *why = "no browser dialog";
-    return dlg;
+HWND Program::OpenBrowser() {
+    return PressForm(IDC_ADD_ITEM) ? WaitForDialog(pid(), kBrowserCaption, 20000) : nullptr;
 }
 
 std::string Program::AnswerMessageBox(DWORD timeoutMs) {
@@ -114,7 +79,7 @@ bool Program::WaitForValues(DWORD timeoutMs) {
 }
 
 bool WaitForNoSimServer(DWORD timeoutMs) {
-    return WaitUntil([] { return !SimServerRunning(); }, timeoutMs);
+    return WaitUntil([] { return qvtest::SimServerProcesses().empty(); }, timeoutMs);
 }
 
 qvtest::ConfigConnection Connection(const std::string& alias, const std::vector<std::string>& items,

@@ -22,24 +22,25 @@ constexpr char kBoxCaption[] = "Quorvane";
 
 class Program : public qvtest::QuorvaneApp {
   public:
-    // Starts the program with these connections stored (none: no file).
-    bool Launch(const std::vector<qvtest::ConfigConnection>& connections, std::string* why);
+    // Starts the program with these connections stored (none: no file), and waits until
+    // every stored connection has its tab.
+    ::testing::AssertionResult Launch(const std::vector<qvtest::ConfigConnection>& connections);
     HANDLE processHandle() { return process().handle(); }
 
     // Presses a button of the main form the way a click does, without waiting for what
     // it opens (a modal dialog would block a sent click).
     bool PressForm(int id);
-    // Opens the connect dialog from button 1004.
-    HWND OpenConnectDialog(std::string* why);
+    // Opens the connect dialog from IDC_CONNECT (null if it does not come).
+    HWND OpenConnectDialog();
     // The whole connect road for a server of this computer: pick it in the list by
     // name, OK, then give the alias in the parameters dialog and OK. True when the new
     // tab is there.
-    bool ConnectThroughDialogs(const std::string& server, const std::string& alias, std::string* why);
-    // Opens the browser from button 1005.
-    HWND OpenBrowser(std::string* why);
+    ::testing::AssertionResult ConnectThroughDialogs(const std::string& server, const std::string& alias);
+    // Opens the browser from IDC_ADD_ITEM (null if it does not come).
+    HWND OpenBrowser();
     // Waits for a message box of the program and answers it with OK; its text.
     std::string AnswerMessageBox(DWORD timeoutMs = 10000);
-    std::string TabLabel(int index) { return TabText(processHandle(), Control(qvtest::kTab), index); }
+    std::string TabLabel(int index) { return TabText(processHandle(), Control(IDC_SERVER_TAB), index); }
     // Rows of the list: column 0 only.
     std::vector<std::string> RowNames();
     // Waits until every row's value cell is filled.

@@ -13,15 +13,15 @@ using road::RemoteTree;
 using Names = std::vector<std::string>;
 
 bool ClickTab(Program& app, int index) {
-    HWND tab = app.Control(qvtest::kTab);
+    HWND tab = app.Control(IDC_SERVER_TAB);
     std::optional<RECT> rc = road::TabRect(app.processHandle(), tab, index);
     if (!rc) return false;
     road::Click(tab, (rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
-    return road::WaitUntil([&] { return app.SelectedTab() == index; }, 5000);
+    return qvtest::WaitUntil([&] { return app.SelectedTab() == index; }, 5000);
 }
 
 bool ClickRow(Program& app, int row) {
-    HWND list = app.Control(qvtest::kList);
+    HWND list = app.Control(IDC_ITEM_LIST);
     std::optional<RECT> rc = road::ListRowRect(app.processHandle(), list, row);
     if (!rc) return false;
     road::Click(list, rc->left + 20, (rc->top + rc->bottom) / 2);
@@ -29,7 +29,7 @@ bool ClickRow(Program& app, int row) {
 }
 
 bool RowsBecome(Program& app, const Names& want) {
-    return road::WaitUntil([&] { return app.RowNames() == want; }, 10000);
+    return qvtest::WaitUntil([&] { return app.RowNames() == want; }, 10000);
 }
 
 // "=Quorvane|topic!item" -> service, topic, item.
@@ -44,19 +44,18 @@ bool SplitLink(const std::string& link, std::string* service, std::string* topic
 }
 
 TEST(Road, NewUserConnectsPicksLinksRestartsAndFeedsADdeClient) {
-    std::string why;
     const Names plantRows{"Plant.Line1.Temp", "Plant.Line2.Pressure", "Plant.Line2.Running", "Plant.Line2.State"};
     std::string saved, link;
     {
         Program app;
-        ASSERT_TRUE(app.Launch({}, &why)) << why;
-        EXPECT_EQ(app.Text(qvtest::kStatus), "<<<<<<<<<<< No Server Connections >>>>>>>>>>");
+        ASSERT_TRUE(app.Launch({}));
+        EXPECT_EQ(app.Text(IDC_STATUS), "<<<<<<<<<<< No Server Connections >>>>>>>>>>");
         ASSERT_TRUE(road::BringToFront(app.mainWindow()));
 
         // First connection, items picked one by one and a whole branch.
-        ASSERT_TRUE(app.ConnectThroughDialogs(road::kSim, "Plant", &why)) << why;
-        HWND dlg = app.OpenBrowser(&why);
-        ASSERT_NE(dlg, nullptr) << why;
+        ASSERT_TRUE(app.ConnectThroughDialogs(road::kSim, "Plant"));
+        HWND dlg = app.OpenBrowser();
+        ASSERT_NE(dlg, nullptr);
         RemoteTree tree(app.processHandle(), GetDlgItem(dlg, 1004));
         ASSERT_TRUE(tree.Expand(tree.Root()));
         ASSERT_TRUE(tree.Expand(tree.Find({"Plant"})));
@@ -68,14 +67,14 @@ TEST(Road, NewUserConnectsPicksLinksRestartsAndFeedsADdeClient) {
         ASSERT_TRUE(RowsBecome(app, plantRows));
         ASSERT_TRUE(road::Press(dlg, IDCANCEL));
         ASSERT_TRUE(road::WaitGone(dlg));
-        EXPECT_EQ(app.Text(qvtest::kConnect), "Connect to OPC Server");
+        EXPECT_EQ(app.Text(IDC_CONNECT), "Connect to OPC Server");
 
         // Second connection, to the flat server, one item by double-click.
-        ASSERT_TRUE(app.ConnectThroughDialogs(road::kSimFlat, "Flat", &why)) << why;
+        ASSERT_TRUE(app.ConnectThroughDialogs(road::kSimFlat, "Flat"));
         EXPECT_EQ(app.SelectedTab(), 1);
         EXPECT_TRUE(app.RowNames().empty());
-        dlg = app.OpenBrowser(&why);
-        ASSERT_NE(dlg, nullptr) << why;
+        dlg = app.OpenBrowser();
+        ASSERT_NE(dlg, nullptr);
         RemoteTree flat(app.processHandle(), GetDlgItem(dlg, 1004));
         ASSERT_TRUE(flat.DoubleClick(flat.Find({"Ramp1"})));
         ASSERT_TRUE(RowsBecome(app, {"Ramp1"}));
@@ -85,14 +84,14 @@ TEST(Road, NewUserConnectsPicksLinksRestartsAndFeedsADdeClient) {
         // A click copies the link of the row; the other tab has its own rows and links.
         ASSERT_TRUE(road::BringToFront(app.mainWindow()));
         ASSERT_TRUE(ClickRow(app, 0));
-        ASSERT_TRUE(road::WaitUntil([] { return road::ClipboardText() == "=Quorvane|Flat!Ramp1"; }, 5000));
+        ASSERT_TRUE(qvtest::WaitUntil([] { return road::ClipboardText() == "=Quorvane|Flat!Ramp1"; }, 5000));
         ASSERT_TRUE(ClickTab(app, 0));
         ASSERT_TRUE(RowsBecome(app, plantRows));
         ASSERT_TRUE(ClickRow(app, 0));
-        ASSERT_TRUE(road::WaitUntil([] { return road::ClipboardText() == "=Quorvane|Plant!Plant.Line1.Temp"; }, 5000));
+        ASSERT_TRUE(qvtest::WaitUntil([] { return road::ClipboardText() == "=Quorvane|Plant!Plant.Line1.Temp"; }, 5000));
         link = road::ClipboardText().value_or("");
 
-        ASSERT_TRUE(app.Close(15000, &why)) << why;
+        ASSERT_TRUE(app.Close(15000));
         ASSERT_TRUE(app.folder().ReadConfig(&saved));
     }
     EXPECT_EQ(saved, qvtest::ConfigText({road::Connection("Plant", plantRows),
@@ -100,12 +99,12 @@ TEST(Road, NewUserConnectsPicksLinksRestartsAndFeedsADdeClient) {
 
     // The next start restores both connections with their items, from the saved bytes.
     Program again;
-    ASSERT_TRUE(again.Start(saved, &why)) << why;
-    ASSERT_TRUE(road::WaitUntil([&] { return again.TabCount() == 2 && again.SelectedTab() == 1; }, 30000));
+    ASSERT_TRUE(again.Start(saved));
+    ASSERT_TRUE(qvtest::WaitUntil([&] { return again.TabCount() == 2 && again.SelectedTab() == 1; }, 30000));
     EXPECT_EQ(again.TabLabel(0), "Plant");
     EXPECT_EQ(again.TabLabel(1), "Flat");
     EXPECT_TRUE(RowsBecome(again, {"Ramp1"}));
-    EXPECT_EQ(again.Text(qvtest::kStatus).rfind("Connected: ", 0), 0u) << again.Text(qvtest::kStatus);
+    EXPECT_EQ(again.Text(IDC_STATUS).rfind("Connected: ", 0), 0u) << again.Text(IDC_STATUS);
     ASSERT_TRUE(road::BringToFront(again.mainWindow()));
     ASSERT_TRUE(ClickTab(again, 0));
     EXPECT_TRUE(RowsBecome(again, plantRows));

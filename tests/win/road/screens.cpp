@@ -16,7 +16,7 @@ namespace {
 bool Shot(const char* name, HWND h) {
     RECT rc;
     if (h == nullptr || !GetWindowRect(h, &rc)) return false;
-    road::WaitUntil([] { return false; }, 700);  // let it paint
+    qvtest::WaitUntil([] { return false; }, 700);  // let it paint
     std::printf("shot %s %ld %ld %ld %ld\n", name, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
     std::fflush(stdout);
     std::string line;
@@ -31,19 +31,18 @@ int Fail(const std::string& why) {
 }  // namespace
 
 int main() {
-    std::string why;
     road::Program app;
-    if (!app.Launch({road::Connection("Line1", {"Plant.Line1.Temp", "Plant.Line1.Level", "Plant.Line1.Counter"}),
-                     road::Connection("Boiler", {"DEV:boiler/pressure", "DEV:boiler/flow"})},
-                    &why))
-        return Fail(why);
+    ::testing::AssertionResult started =
+        app.Launch({road::Connection("Line1", {"Plant.Line1.Temp", "Plant.Line1.Level", "Plant.Line1.Counter"}),
+                    road::Connection("Boiler", {"DEV:boiler/pressure", "DEV:boiler/flow"})});
+    if (!started) return Fail(started.message());
     SetWindowPos(app.mainWindow(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 
     // The connect dialog with this computer's servers, one chosen.
-    HWND dlg = app.OpenConnectDialog(&why);
-    if (dlg == nullptr) return Fail(why);
+    HWND dlg = app.OpenConnectDialog();
+    if (dlg == nullptr) return Fail("no connect dialog");
     road::ChooseComboItem(dlg, 1011, 0);
-    road::WaitUntil([] { return false; }, 200);
+    qvtest::WaitUntil([] { return false; }, 200);
     SendMessageA(GetDlgItem(dlg, 1011), CB_SETCURSEL, 0, 0);
     if (!Shot("dialog-134-connect", dlg)) return Fail("stdin closed");
     road::Press(dlg, IDOK);
@@ -54,11 +53,11 @@ int main() {
     road::SetTextOf(GetDlgItem(params, 1013), "Static");
     if (!Shot("dialog-136-parameters", params)) return Fail("stdin closed");
     road::Press(params, IDOK);
-    road::WaitUntil([&] { return app.TabCount() == 3; }, 10000);
+    qvtest::WaitUntil([&] { return app.TabCount() == 3; }, 10000);
 
     // The browser, opened down to a few leaves, one chosen.
-    HWND browser = app.OpenBrowser(&why);
-    if (browser == nullptr) return Fail(why);
+    HWND browser = app.OpenBrowser();
+    if (browser == nullptr) return Fail("no browser");
     road::RemoteTree tree(app.processHandle(), GetDlgItem(browser, 1004));
     tree.Expand(tree.Root());
     tree.Expand(tree.Find({"Plant"}));
@@ -75,14 +74,14 @@ int main() {
     road::WaitGone(browser);
 
     // The main window with three tabs, the second one chosen, values arriving.
-    HWND tab = app.Control(qvtest::kTab);
+    HWND tab = app.Control(IDC_SERVER_TAB);
     if (auto rc = road::TabRect(app.processHandle(), tab, 0)) {
         road::BringToFront(app.mainWindow());
         road::Click(tab, (rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
     }
     app.WaitForValues(10000);
-    road::WaitUntil([] { return false; }, 1500);
+    qvtest::WaitUntil([] { return false; }, 1500);
     if (!Shot("main-tabs", app.mainWindow())) return Fail("stdin closed");
-    app.Close(15000, &why);
+    app.Close(15000);
     return 0;
 }

@@ -3,26 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "sim_client.h"
+#include "tests/win/support/folder.h"
+#include "tests/win/support/process.h"
 
-#include <tlhelp32.h>
-
-#include <cstring>
+#include <optional>
 #include <string>
 
 namespace simtest {
 namespace {
 
-int CountServerProcesses() {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return -1;
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof pe;
-    int n = 0;
-    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe))
-        if (!lstrcmpiW(pe.szExeFile, L"QuorvaneSim.exe")) ++n;
-    CloseHandle(snap);
-    return n;
-}
+int CountServerProcesses() { return int(qvtest::SimServerProcesses().size()); }
 
 TEST(SimLifetime, ServerExitsAfterTheLastReleaseAndStartsAgain) {
     ASSERT_TRUE(KeepAlive::server());
@@ -49,28 +39,19 @@ TEST(SimLifetime, ServerExitsAfterTheLastReleaseAndStartsAgain) {
     }
     KeepAlive::release();
     const ULONGLONG t0 = GetTickCount64();
-    const bool gone = PumpUntil([] { return CountServerProcesses() == 0; }, 5000);
+    const bool gone = qvtest::WaitUntil([] { return CountServerProcesses() == 0; }, 20000);
     RecordProperty("server_exit_ms", static_cast<int>(GetTickCount64() - t0));
     EXPECT_TRUE(gone);
 
     // A client that dies holding objects: the server notices and ends all the same.
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring cmd = std::wstring(L"\"") + path + L"\" " + std::wstring(kOrphanClientArg, kOrphanClientArg + strlen(kOrphanClientArg));
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(path, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    const bool childEnded = WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0;
-    if (!childEnded) TerminateProcess(pi.hProcess, 1);  // only the child we started
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    ASSERT_TRUE(childEnded);
-    EXPECT_EQ(3u, code);
+    qvtest::ChildProcess orphan;
+    std::string why;
+    ASSERT_TRUE(orphan.Start(qvtest::QuoteArg(qvtest::BinDir() + "\\simserver_tests.exe") + " " + kOrphanClientArg,
+                             std::string(), false, &why))
+        << why;
+    EXPECT_EQ(std::optional<DWORD>(3u), orphan.Wait(20000));
     const ULONGLONG t2 = GetTickCount64();
-    const bool orphanGone = PumpUntil([] { return CountServerProcesses() == 0; }, 6000);
+    const bool orphanGone = qvtest::WaitUntil([] { return CountServerProcesses() == 0; }, 20000);
     RecordProperty("server_exit_after_client_killed_ms", static_cast<int>(GetTickCount64() - t2));
     EXPECT_TRUE(orphanGone);
 

@@ -134,19 +134,5 @@ TEST(SimServer, AddGroupRevisesFastRatesAndRefusesBadDeadbands) {
     EXPECT_EQ(E_INVALIDARG, server->RemoveGroup(0xDEAD, FALSE));
 }
 
-TEST(SimServer, RefuseGroupsMakesAddGroupFail) {
-    IOPCServer* server = KeepAlive::server();
-    ASSERT_TRUE(server);
-    {
-        ControlSetting refuse(server, L"Control.RefuseGroups", MakeBool(true).ref(), MakeBool(false).ref());
-        ASSERT_EQ(S_OK, refuse.result());
-        TestGroup g(server, 100);
-        EXPECT_EQ(E_FAIL, g.addResult());
-        EXPECT_EQ(nullptr, g.items());
-    }
-    TestGroup after(server, 100);
-    EXPECT_EQ(S_OK, after.addResult());
-}
-
 }  // namespace
 }  // namespace simtest

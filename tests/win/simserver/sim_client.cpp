@@ -3,33 +3,6 @@
 
 namespace simtest {
 
-HRESULT Connect(const wchar_t* progId, ComPtr<IOPCServer>& server) {
-    CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(progId, &clsid);
-    if (FAILED(hr)) return hr;
-    return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IOPCServer,
-                            reinterpret_cast<void**>(server.put()));
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now < 20 ? end - now : 20), QS_ALLINPUT);
-    }
-}
-
-void PumpFor(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
 // ---------------------------------------------------------------------------------------------
 STDMETHODIMP DataSink::QueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IUnknown || riid == IID_IOPCDataCallback) {
@@ -190,23 +163,6 @@ HRESULT WriteOnce(IOPCServer* server, const wchar_t* id, const VARIANT& value) {
     return h ? g.write(h, value) : hr;
 }
 
-ControlSetting::ControlSetting(IOPCServer* server, const wchar_t* id, const VARIANT& value, const VARIANT& restore)
-    : m_group(server, 1000, 0, FALSE), m_restore(restore) {
-    if (FAILED(m_group.addResult())) {
-        m_hr = m_group.addResult();
-        return;
-    }
-    m_item = m_group.add(id, 1, &m_hr);
-    if (m_item) m_hr = m_group.write(m_item, value);
-}
-
-ControlSetting::~ControlSetting() {
-    if (m_item) m_group.write(m_item, m_restore.ref());
-}
-
-Variant MakeBool(bool b) { Variant v; v.setBool(b); return v; }
-Variant MakeI4(LONG l) { Variant v; v.setI4(l); return v; }
-Variant MakeR8(double d) { Variant v; v.setR8(d); return v; }
 Variant MakeText(const wchar_t* s) { Variant v; v.setText(s); return v; }
 
 HRESULT Drain(IEnumString* e, ULONG chunk, std::vector<std::wstring>& names) {
@@ -244,11 +200,11 @@ void RunOrphanClient() {
         auto browse = Query<IOPCBrowseServerAddressSpace>(server.get(), IID_IOPCBrowseServerAddressSpace);
         IEnumString* e = nullptr;
         browse->BrowseOPCItemIDs(OPC_FLAT, L"", VT_EMPTY, 0, &e);
-        PumpUntil([&] { return sink->dataChangeCalls > 0; }, 3000);
+        qvtest::WaitUntil([&] { return sink->dataChangeCalls > 0; }, 10000);
         (void)advise;
     }
     TerminateProcess(GetCurrentProcess(), 3);  // nothing released, no clean-up at all
-    for (;;) Sleep(1000);
+    ExitProcess(3);  // not reached
 }
 
 namespace {

@@ -1,11 +1,13 @@
 #pragma once
-// Raw-COM client helpers for the simulation server tests: activation, sinks that record
-// what arrives, a message pump, and RAII wrappers that release everything they made so
+// Raw-COM client helpers for the simulation server tests: sinks that record what arrives,
+// and RAII wrappers that release everything they made so
 // the server can exit by itself.
 // Threading: everything here runs on the test's single-threaded apartment (the main
-// thread); callbacks arrive on it while pump() dispatches messages.
+// thread); callbacks arrive on it while qvtest::WaitUntil serves its messages.
 #include "opcda.h"
 #include "simserver/com_util.h"
+#include "tests/win/support/opc.h"
+#include "tests/win/support/wait.h"
 
 #include <functional>
 #include <mutex>
@@ -20,13 +22,8 @@ using sim::Variant;
 constexpr wchar_t kHierarchical[] = L"Quorvane.Simulation.1";
 constexpr wchar_t kFlat[] = L"Quorvane.SimulationFlat.1";
 
-// Activates a server object out of process by ProgID.
-HRESULT Connect(const wchar_t* progId, ComPtr<IOPCServer>& server);
+inline HRESULT Connect(const wchar_t* progId, ComPtr<IOPCServer>& server) { return qvtest::ConnectSim(progId, server); }
 
-// Dispatches messages until done() or the timeout; true if done() became true.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
-// Dispatches messages for a while.
-void PumpFor(DWORD ms);
 
 template <class I>
 ComPtr<I> Query(IUnknown* unk, const IID& iid) {
@@ -144,25 +141,7 @@ private:
     HRESULT m_hr = E_FAIL;
 };
 
-// Writes a control tag and writes `restore` back on destruction, through a group made
-// beforehand (so that restoring works even while Control.RefuseGroups is set).
-class ControlSetting {
-public:
-    ControlSetting(IOPCServer* server, const wchar_t* id, const VARIANT& value, const VARIANT& restore);
-    ~ControlSetting();
-    HRESULT result() const { return m_hr; }
-
-private:
-    TestGroup m_group;
-    OPCHANDLE m_item = 0;
-    Variant m_restore;
-    HRESULT m_hr = E_FAIL;
-};
-
 HRESULT WriteOnce(IOPCServer* server, const wchar_t* id, const VARIANT& value);
-Variant MakeBool(bool b);
-Variant MakeI4(LONG l);
-Variant MakeR8(double d);
 Variant MakeText(const wchar_t* s);
 
 // Names listed by BrowseOPCItemIDs at the current position.

@@ -7,21 +7,6 @@
 namespace qvtest {
 namespace {
 
-struct TopSearch {
-    DWORD pid;
-    bool wantDialog;  // a message box (#32770) rather than the main window
-    HWND found = nullptr;
-};
-
-std::string WindowText(HWND h) {
-    char buf[1024];
-    DWORD_PTR n = 0;
-    // WM_GETTEXT is marshalled across processes by the system.
-    if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &n))
-        return {};
-    return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
-}
-
 struct ChildSearch {
     int id;
     HWND found = nullptr;
@@ -29,11 +14,9 @@ struct ChildSearch {
 
 BOOL CALLBACK FindChild(HWND h, LPARAM lp) {
     auto* s = reinterpret_cast<ChildSearch*>(lp);
-    if (GetDlgCtrlID(h) == s->id) {
-        s->found = h;
-        return FALSE;
-    }
-    return TRUE;
+    if (GetDlgCtrlID(h) != s->id) return TRUE;
+    s->found = h;
+    return FALSE;
 }
 
 HWND Descendant(HWND top, int id) {
@@ -42,133 +25,139 @@ HWND Descendant(HWND top, int id) {
     return s.found;
 }
 
+struct TopSearch {
+    DWORD pid;
+    const std::function<bool(HWND)>& match;
+    std::vector<HWND> found;
+};
+
 BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
     auto* s = reinterpret_cast<TopSearch*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
-    if (pid != s->pid) return TRUE;
-    char cls[64] = {};
-    GetClassNameA(h, cls, sizeof cls);
-    const bool dialog = std::string(cls) == "#32770";
-    if (s->wantDialog) {
-        if (dialog && IsWindowVisible(h)) {
-            s->found = h;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    // The main window carries the title and holds the form with its list.
-    if (!dialog && WindowText(h).find("Quorvane") != std::string::npos && Descendant(h, kList)) {
-        s->found = h;
-        return FALSE;
-    }
+    if (pid == s->pid && IsWindowVisible(h) && s->match(h)) s->found.push_back(h);
     return TRUE;
 }
 
-// Memory inside another process, for list-view messages whose pointers the target reads.
-class RemoteBuffer {
-public:
-    RemoteBuffer(HANDLE process, size_t size)
-        : process_(process), p_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
-    ~RemoteBuffer() {
-        if (p_) VirtualFreeEx(process_, p_, 0, MEM_RELEASE);
-    }
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-    char* get() const { return static_cast<char*>(p_); }
-    bool Write(size_t offset, const void* data, size_t n) const {
-        SIZE_T done = 0;
-        return WriteProcessMemory(process_, get() + offset, data, n, &done) && done == n;
-    }
-    bool Read(size_t offset, void* data, size_t n) const {
-        SIZE_T done = 0;
-        return ReadProcessMemory(process_, get() + offset, data, n, &done) && done == n;
-    }
-
-private:
-    HANDLE process_;
-    void* p_;
-};
+std::string ClassOf(HWND h) {
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    return cls;
+}
 
 }  // namespace
 
-std::string FindMessageBox(DWORD pid) {
-    TopSearch s{pid, true};
+std::string TextOf(HWND h) {
+    if (h == nullptr) return {};
+    char buf[1024];
+    DWORD_PTR n = 0;
+    // WM_GETTEXT is marshalled across processes by the system.
+    if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &n))
+        return {};
+    return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
+}
+
+std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match) {
+    TopSearch s{pid, match, {}};
     EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-    if (!s.found) return {};
-    std::string text = WindowText(s.found);
-    // The message itself is the box's static text (id 0xFFFF).
-    if (HWND msg = GetDlgItem(s.found, 0xFFFF)) text += ": " + WindowText(msg);
-    return text;
+    return s.found;
+}
+
+std::vector<HWND> Dialogs(DWORD pid) {
+    return TopWindows(pid, [](HWND h) { return ClassOf(h) == "#32770"; });
+}
+
+HWND FindTopWindow(DWORD pid, const std::string& caption, const char* className) {
+    auto found = TopWindows(pid, [&](HWND h) { return ClassOf(h) == className && TextOf(h) == caption; });
+    return found.empty() ? nullptr : found.front();
+}
+
+HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindTopWindow(pid, caption)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+bool WaitGone(HWND h, DWORD timeoutMs) {
+    return WaitUntil([&] { return !IsWindow(h) || !IsWindowVisible(h); }, timeoutMs);
+}
+
+std::string MessageBoxText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
+
+
+RemoteBuffer::RemoteBuffer(HANDLE process, size_t size)
+    : process_(process), p_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+
+RemoteBuffer::~RemoteBuffer() {
+    if (p_) VirtualFreeEx(process_, p_, 0, MEM_RELEASE);
+}
+
+bool RemoteBuffer::Write(size_t offset, const void* data, size_t n) const {
+    SIZE_T done = 0;
+    return p_ && WriteProcessMemory(process_, get() + offset, data, n, &done) && done == n;
+}
+
+bool RemoteBuffer::Read(size_t offset, void* data, size_t n) const {
+    SIZE_T done = 0;
+    return p_ && ReadProcessMemory(process_, get() + offset, data, n, &done) && done == n;
+}
+
+std::string FindMessageBox(DWORD pid) {
+    std::vector<HWND> boxes = Dialogs(pid);
+    if (boxes.empty()) return {};
+    return TextOf(boxes.front()) + ": " + MessageBoxText(boxes.front());
 }
 
 QuorvaneApp::~QuorvaneApp() { process_.Terminate(); }
 
-bool QuorvaneApp::Start(const std::string& configText, std::string* why, DWORD timeoutMs) {
-    if (!folder_.Prepare(why)) return false;
-    if (!configText.empty() && !folder_.WriteConfig(configText)) {
-        if (why) *why = "cannot write " + folder_.configPath();
-        return false;
-    }
-    if (!process_.Start(QuoteArg(folder_.exe()), folder_.path(), false, why)) return false;
-    if (!FindMainWindow(timeoutMs)) {
-        if (why) {
-            *why = "no main window titled Quorvane within " + std::to_string(timeoutMs) + " ms";
-            std::string box = FindMessageBox(pid());
-            if (!box.empty()) *why += "; message box: " + box;
-            if (!process_.running()) *why += "; the process has ended";
-        }
-        return false;
-    }
-    return true;
+::testing::AssertionResult QuorvaneApp::Start(const std::string& configText, DWORD timeoutMs) {
+    std::string why;
+    if (!folder_.Prepare(&why)) return ::testing::AssertionFailure() << why;
+    if (!configText.empty() && !folder_.WriteConfig(configText))
+        return ::testing::AssertionFailure() << "cannot write " << folder_.configPath();
+    if (!process_.Start(QuoteArg(folder_.exe()), folder_.path(), false, &why))
+        return ::testing::AssertionFailure() << why;
+    if (FindMainWindow(timeoutMs)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no main window titled Quorvane within " << timeoutMs << " ms"
+                                         << (process_.running() ? "" : "; the process has ended")
+                                         << "; message box: " << FindMessageBox(pid());
 }
 
 bool QuorvaneApp::FindMainWindow(DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (GetTickCount64() < deadline && process_.running()) {
-        TopSearch s{pid(), false};
-        EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-        if (s.found) {
-            main_ = s.found;
-            return true;
-        }
-        Sleep(50);
-    }
-    return false;
+    return WaitUntil(
+        [&] {
+            // The main window carries the title and holds the form with its list.
+            auto found = TopWindows(pid(), [](HWND h) {
+                return ClassOf(h) != "#32770" && TextOf(h).find("Quorvane") != std::string::npos &&
+                       Descendant(h, IDC_ITEM_LIST) != nullptr;
+            });
+            main_ = found.empty() ? nullptr : found.front();
+            return main_ != nullptr || !process_.running();
+        },
+        timeoutMs) && main_ != nullptr;
 }
 
-bool QuorvaneApp::WaitForTopic(const std::string& topic, DWORD timeoutMs, std::string* why) {
+::testing::AssertionResult QuorvaneApp::WaitForTopic(const std::string& topic, DWORD timeoutMs) {
+    if (WaitUntil([&] { return HasTopic(topic) || !process_.running(); }, timeoutMs) && process_.running())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "service Quorvane did not accept topic " << topic
+                                         << "; message box: " << FindMessageBox(pid());
+}
+
+bool QuorvaneApp::HasTopic(const std::string& topic) {
     qvdde::DdeClient client;
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     UINT err = 0;
-    do {
-        if (client.Connect("Quorvane", topic, &err)) return true;
-        client.Pump(100);
-    } while (GetTickCount64() < deadline && process_.running());
-    if (why) {
-        *why = "service Quorvane did not accept topic " + topic + ": " + qvdde::ErrorName(err);
-        std::string box = FindMessageBox(pid());
-        if (!box.empty()) *why += "; message box: " + box;
-    }
-    return false;
+    return client.Connect("Quorvane", topic, &err) != nullptr;
 }
 
-bool QuorvaneApp::Close(DWORD timeoutMs, std::string* why) {
-    if (!process_.running()) {
-        if (why) *why = "the program had already ended";
-        return false;
-    }
+::testing::AssertionResult QuorvaneApp::Close(DWORD timeoutMs) {
+    if (!process_.running()) return ::testing::AssertionFailure() << "the program had already ended";
     PostMessageA(main_, WM_CLOSE, 0, 0);
-    if (!process_.Wait(timeoutMs)) {
-        if (why) {
-            *why = "the program did not end within " + std::to_string(timeoutMs) + " ms after WM_CLOSE";
-            std::string box = FindMessageBox(pid());
-            if (!box.empty()) *why += "; message box: " + box;
-        }
-        process_.Terminate();
-        return false;
-    }
-    return true;
+    if (process_.Wait(timeoutMs)) return ::testing::AssertionSuccess();
+    const std::string box = FindMessageBox(pid());
+    process_.Terminate();
+    return ::testing::AssertionFailure() << "the program did not end within " << timeoutMs
+                                         << " ms after WM_CLOSE; message box: " << box;
 }
 
 HWND QuorvaneApp::Control(int id) const { return main_ ? Descendant(main_, id) : nullptr; }
@@ -181,7 +170,7 @@ bool QuorvaneApp::Click(int id, DWORD timeoutMs) const {
 
 std::string QuorvaneApp::Text(int id) const {
     HWND h = Control(id);
-    return h ? WindowText(h) : std::string();
+    return TextOf(h);
 }
 
 bool QuorvaneApp::Enabled(int id) const {
@@ -190,20 +179,20 @@ bool QuorvaneApp::Enabled(int id) const {
 }
 
 int QuorvaneApp::TabCount() const {
-    HWND h = Control(kTab);
+    HWND h = Control(IDC_SERVER_TAB);
     DWORD_PTR r = 0;
     return h && SendMessageTimeoutA(h, TCM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) ? int(r) : -1;
 }
 
 int QuorvaneApp::SelectedTab() const {
-    HWND h = Control(kTab);
+    HWND h = Control(IDC_SERVER_TAB);
     DWORD_PTR r = 0;
     return h && SendMessageTimeoutA(h, TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) ? int(LONG_PTR(r)) : -2;
 }
 
 std::vector<std::vector<std::string>> QuorvaneApp::ListRows(int columns) const {
     std::vector<std::vector<std::string>> rows;
-    HWND list = Control(kList);
+    HWND list = Control(IDC_ITEM_LIST);
     DWORD_PTR count = 0;
     if (!list || !SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return rows;
     // LVM_GETITEMTEXT is not marshalled: the item and the text buffer must live in the

@@ -2,29 +2,50 @@
 // quorvane.exe run by a test: started in its own AppFolder, its main window found by
 // process id and title, its form's controls pressed and read across the process
 // boundary, and closed the way a user closes it (WM_CLOSE), with the process awaited.
-//
-// Control ids of the main form (dialog 101).
+// Control ids are those of res/resource.h.
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
 #include "tests/win/support/folder.h"
 #include "tests/win/support/process.h"
+#include "tests/win/support/wait.h"
 
 namespace qvtest {
 
-enum FormControl : int {
-    kTab = 1000,
-    kList = 1001,
-    kSuspend = 1002,
-    kResume = 1003,
-    kConnect = 1004,
-    kAddItem = 1005,
-    kStatus = 1008,
+// Memory inside another process, for control messages whose pointers the target reads.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HANDLE process, size_t size);
+    ~RemoteBuffer();
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+    char* get() const { return static_cast<char*>(p_); }
+    bool Write(size_t offset, const void* data, size_t n) const;
+    bool Read(size_t offset, void* data, size_t n) const;
+
+private:
+    HANDLE process_;
+    void* p_;
 };
 
-// The text of a top-level message box the process shows, or empty.
+// A window's text (across processes), or empty.
+std::string TextOf(HWND h);
+// Visible top-level windows of the process that satisfy `match`, in z-order.
+std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match);
+// Visible top-level dialogs (#32770) of the process, in z-order.
+std::vector<HWND> Dialogs(DWORD pid);
+// The visible top-level window of the process with this exact caption and class.
+HWND FindTopWindow(DWORD pid, const std::string& caption, const char* className = "#32770");
+HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs = 10000);
+bool WaitGone(HWND h, DWORD timeoutMs = 10000);
+// The message text of a message box (its static 0xFFFF).
+std::string MessageBoxText(HWND box);
+// "caption: message" of a message box the process shows, or empty.
 std::string FindMessageBox(DWORD pid);
 
 class QuorvaneApp {
@@ -35,12 +56,14 @@ public:
     QuorvaneApp& operator=(const QuorvaneApp&) = delete;
 
     // Copies the program into a fresh folder, writes the configuration text (none when
-    // empty) and starts the program there; waits for its main window. False with why.
-    bool Start(const std::string& configText, std::string* why, DWORD timeoutMs = 20000);
+    // empty) and starts the program there; waits for its main window.
+    ::testing::AssertionResult Start(const std::string& configText, DWORD timeoutMs = 20000);
     // Waits until the DDE service answers a connect on `topic`.
-    bool WaitForTopic(const std::string& topic, DWORD timeoutMs, std::string* why);
+    ::testing::AssertionResult WaitForTopic(const std::string& topic, DWORD timeoutMs = 15000);
+    // Whether the DDE service answers a connect on `topic` now.
+    bool HasTopic(const std::string& topic);
     // Closes the main window with WM_CLOSE and waits for the process to end.
-    bool Close(DWORD timeoutMs, std::string* why);
+    ::testing::AssertionResult Close(DWORD timeoutMs = 15000);
 
     const AppFolder& folder() const { return folder_; }
     ChildProcess& process() { return process_; }
@@ -55,7 +78,7 @@ public:
     std::string Text(int id) const;
     bool Enabled(int id) const;
 
-    // The list rows of control 1001: each row's cells (tag name, value, quality, timestamp).
+    // The list rows of IDC_ITEM_LIST: each row's cells (tag name, value, quality, timestamp).
     std::vector<std::vector<std::string>> ListRows(int columns = 4) const;
     int TabCount() const;
     int SelectedTab() const;

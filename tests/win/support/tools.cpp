@@ -1,6 +1,7 @@
 #include "tests/win/support/tools.h"
 
 #include "tests/win/support/folder.h"
+#include "tests/win/support/wait.h"
 
 namespace qvtest {
 
@@ -28,7 +29,11 @@ ToolRun RunTool(const std::string& tool, const std::vector<std::string>& args, D
         return run;
     }
     run.started = true;
-    auto code = p.Wait(timeoutMs);
+    // The test thread keeps serving its messages meanwhile: a COM client of the test (a
+    // connection kept open to the simulation server) that stopped pumping would stall the
+    // server's callbacks to every client, the tool's included.
+    WaitUntil([&] { return !p.running(); }, timeoutMs);
+    auto code = p.Wait(0);
     if (!code) p.Terminate();
     run.finished = bool(code);
     run.exitCode = code ? *code : 0;

@@ -23,7 +23,7 @@ struct ToolRun {
 // The command line "<bin>\<tool>.exe arg ...", each argument quoted as needed.
 std::string ToolCommand(const std::string& tool, const std::vector<std::string>& args);
 
-// Runs the tool to its end (killed after timeoutMs).
+// Runs the tool to its end (killed after timeoutMs), serving this thread's messages meanwhile.
 ToolRun RunTool(const std::string& tool, const std::vector<std::string>& args, DWORD timeoutMs = 30000);
 
 // Starts the tool with captured output and leaves it running.

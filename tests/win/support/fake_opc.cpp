@@ -1,12 +1,14 @@
-#include "tests/win/app/fake_opc.h"
+#include "tests/win/support/fake_opc.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace fakeopc {
 namespace {
 
 State g_state;
+std::mutex g_mu;
 
 void Log(const char* format, ...) {
     char line[512];
@@ -14,7 +16,15 @@ void Log(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
+    std::lock_guard<std::mutex> lock(g_mu);
     g_state.calls.push_back(line);
+}
+
+void Text(char* buffer, int size, const char* text) {
+    if (buffer != nullptr && size > 0) {
+        std::strncpy(buffer, text, size - 1);
+        buffer[size - 1] = '\0';
+    }
 }
 
 int __stdcall EnumerateServers(int selector, const char* machine) {
@@ -46,10 +56,56 @@ void __stdcall SetDataChangeCallback(int hServer, OPCDATACHANGEPROC proc) {
     Log("SetDataChangeCallback %d", hServer);
     g_state.dataChangeProcs.emplace_back(hServer, proc);
 }
-void __stdcall SetShutdownCallback(int hServer, OPCSHUTDOWNPROC) { Log("SetShutdownCallback %d", hServer); }
+void __stdcall SetShutdownCallback(int hServer, OPCSHUTDOWNPROC proc) {
+    Log("SetShutdownCallback %d", hServer);
+    g_state.shutdownProcs.emplace_back(hServer, proc);
+}
 void __stdcall SetLibraryCallback(OPCLIBRARYPROC) { Log("SetLibraryCallback"); }
+int __stdcall SetBrowsePosition(int hServer, const char* path) {
+    Log("SetBrowsePosition %d %s", hServer, path);
+    std::lock_guard<std::mutex> lock(g_mu);
+    if (g_state.acceptsPosition && !g_state.acceptsPosition(path)) return 0;
+    g_state.position = path;
+    return 1;
+}
+int __stdcall BrowseNames(int hServer, int type) {
+    Log("BrowseNames %d %d", hServer, type);
+    std::lock_guard<std::mutex> lock(g_mu);
+    std::vector<std::string>& out = g_state.current;
+    const std::string& at = g_state.position;
+    out.clear();
+    if (type == KOBRIX_BROWSE_LEAVES) out = g_state.leaves[at];
+    if (type == KOBRIX_BROWSE_BRANCHES) out = g_state.branches[at];
+    if (type == KOBRIX_BROWSE_FLAT)
+        for (const auto& entry : g_state.leaves)
+            if (at.empty() || entry.first == at || entry.first.rfind(at + ".", 0) == 0)
+                out.insert(out.end(), entry.second.begin(), entry.second.end());
+    return int(out.size());
+}
+int __stdcall GetBrowseName(int, int index, char* buffer, int size) {
+    std::lock_guard<std::mutex> lock(g_mu);
+    const bool known = index >= 0 && index < int(g_state.current.size());
+    Text(buffer, size, known ? g_state.current[index].c_str() : "");
+    return known ? 1 : 0;
+}
+int __stdcall GetItemId(int, const char* leaf, char* buffer, int size) {
+    std::lock_guard<std::mutex> lock(g_mu);
+    const std::string& at = g_state.position;
+    const std::string full = at.empty() ? leaf : at + "." + leaf;
+    for (const std::string& name : g_state.leaves[at])
+        if (name == full || name == leaf) {
+            Text(buffer, size, ("ID:" + full).c_str());
+            return 1;
+        }
+    Text(buffer, size, "");
+    return 0;
+}
+int __stdcall GetNamespaceType(int, WORD* type) {
+    std::lock_guard<std::mutex> lock(g_mu);
+    *type = g_state.namespaceType;
+    return 1;
+}
 
-// The browse operations keep the failing answers: no test here browses.
 OpcLibraryTable MakeTable() {
     OpcLibraryTable t = OpcFailingTable();
     t.OpcEnumerateServers = EnumerateServers;
@@ -64,20 +120,28 @@ OpcLibraryTable MakeTable() {
     t.OpcSetDataChangeCallback = SetDataChangeCallback;
     t.OpcSetShutdownCallback = SetShutdownCallback;
     t.OpcSetLibraryCallback = SetLibraryCallback;
+    t.OpcSetBrowsePosition = SetBrowsePosition;
+    t.OpcBrowseNames = BrowseNames;
+    t.OpcGetBrowseName = GetBrowseName;
+    t.OpcGetItemId = GetItemId;
+    t.OpcGetNamespaceType = GetNamespaceType;
     return t;
 }
 
 }  // namespace
 
 State& S() { return g_state; }
+std::mutex& Lock() { return g_mu; }
 
 void Install() {
     static const OpcLibraryTable table = MakeTable();
+    std::lock_guard<std::mutex> lock(g_mu);
     g_state = State();
     OpcSetLibraryTable(&table);
 }
 
 std::vector<std::string> CallsStartingWith(const std::string& prefix) {
+    std::lock_guard<std::mutex> lock(g_mu);
     std::vector<std::string> out;
     for (const auto& c : g_state.calls)
         if (c.compare(0, prefix.size(), prefix) == 0) out.push_back(c);

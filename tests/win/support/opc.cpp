@@ -1,0 +1,113 @@
+#include "tests/win/support/opc.h"
+
+#include <tlhelp32.h>
+
+#include <cstdio>
+
+namespace qvtest {
+
+VARIANT R8(double v) {
+    VARIANT r;
+    VariantInit(&r);
+    r.vt = VT_R8;
+    r.dblVal = v;
+    return r;
+}
+
+VARIANT I4(long v) {
+    VARIANT r;
+    VariantInit(&r);
+    r.vt = VT_I4;
+    r.lVal = v;
+    return r;
+}
+
+VARIANT Bool(bool v) {
+    VARIANT r;
+    VariantInit(&r);
+    r.vt = VT_BOOL;
+    r.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+    return r;
+}
+
+std::vector<DWORD> SimServerProcesses() {
+    std::vector<DWORD> pids;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return pids;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry)) {
+        if (_wcsicmp(entry.szExeFile, L"QuorvaneSim.exe") != 0) continue;
+        // A process object outlives its process while handles to it stay open, and the
+        // snapshot lists it; only a live one counts.
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) pids.push_back(entry.th32ProcessID);
+        if (process) CloseHandle(process);
+    }
+    CloseHandle(snap);
+    return pids;
+}
+
+HRESULT ConnectSim(const wchar_t* progId, sim::ComPtr<IOPCServer>& server) {
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    if (FAILED(hr)) return hr;
+    return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IOPCServer, reinterpret_cast<void**>(server.put()));
+}
+
+ControlTag::ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& reset, const wchar_t* progId)
+    : reset_(reset) {
+    com_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    if (FAILED(hr_ = ConnectSim(progId, server_))) return;
+    step_ = "AddGroup";
+    DWORD revised = 0;
+    hr_ = server_->AddGroup(L"", FALSE, 1000, 1, nullptr, nullptr, 0, &groupHandle_, &revised, IID_IOPCItemMgt,
+                            reinterpret_cast<IUnknown**>(group_.put()));
+    if (FAILED(hr_)) return;
+    step_ = "AddItems";
+    OPCITEMDEF def{};
+    def.szItemID = const_cast<LPWSTR>(id);
+    def.bActive = FALSE;
+    def.hClient = 1;
+    OPCITEMRESULT* results = nullptr;
+    HRESULT* errors = nullptr;
+    hr_ = group_->AddItems(1, &def, &results, &errors);
+    if (SUCCEEDED(hr_)) {
+        hr_ = errors[0];
+        if (SUCCEEDED(hr_)) item_ = results[0].hServer;
+        CoTaskMemFree(results[0].pBlob);
+    }
+    CoTaskMemFree(results);
+    CoTaskMemFree(errors);
+    if (FAILED(hr_)) return;
+    step_ = "Write";
+    hr_ = Write(value);
+}
+
+HRESULT ControlTag::Write(const VARIANT& value) {
+    sim::ComPtr<IOPCSyncIO> io;
+    if (!group_ || !item_ || FAILED(group_->QueryInterface(IID_IOPCSyncIO, reinterpret_cast<void**>(io.put()))))
+        return E_FAIL;
+    HRESULT* errors = nullptr;
+    HRESULT hr = io->Write(1, &item_, const_cast<VARIANT*>(&value), &errors);
+    if (SUCCEEDED(hr)) hr = errors[0];
+    CoTaskMemFree(errors);
+    return hr;
+}
+
+ControlTag::~ControlTag() {
+    if (item_) Write(reset_.ref());
+    group_.reset();
+    if (groupHandle_) server_->RemoveGroup(groupHandle_, TRUE);
+    server_.reset();
+    if (com_) CoUninitialize();
+}
+
+::testing::AssertionResult ControlTag::ok() const {
+    if (SUCCEEDED(hr_)) return ::testing::AssertionSuccess();
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(hr_));
+    return ::testing::AssertionFailure() << "control tag: " << step_ << " failed with " << hex;
+}
+
+}  // namespace qvtest

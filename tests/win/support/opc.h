@@ -1,0 +1,55 @@
+#pragma once
+// OPC values and the simulation server's control tags, for every suite.
+//
+// A ControlTag writes one control tag (Control.RefuseGroups, Control.RefuseItems,
+// Control.RefuseWrites, Control.BigBranchSize, ...) through a raw-COM connection of its
+// own and writes the reset value back when it goes. Its connection keeps the server
+// process, and with it the setting, alive meanwhile; the group is made before the tag is
+// written, so that the reset works even while the server refuses groups or items.
+// Threading: the test's thread; COM is initialised on it for the guard's life if needed.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "opcda.h"
+#include "simserver/com_util.h"
+
+namespace qvtest {
+
+constexpr wchar_t kSimProgId[] = L"Quorvane.Simulation.1";
+constexpr wchar_t kSimFlatProgId[] = L"Quorvane.SimulationFlat.1";
+
+VARIANT R8(double v);
+VARIANT I4(long v);
+VARIANT Bool(bool v);
+
+// Process ids of the running simulation servers (QuorvaneSim.exe).
+std::vector<DWORD> SimServerProcesses();
+
+// Activates the simulation server out of process by ProgID.
+HRESULT ConnectSim(const wchar_t* progId, sim::ComPtr<IOPCServer>& server);
+
+class ControlTag {
+public:
+    ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& reset, const wchar_t* progId = kSimProgId);
+    ~ControlTag();
+    ControlTag(const ControlTag&) = delete;
+    ControlTag& operator=(const ControlTag&) = delete;
+    // Whether the write was taken, with the failing step's HRESULT otherwise.
+    ::testing::AssertionResult ok() const;
+    // Writes another value to the same tag (the result of the write).
+    HRESULT Write(const VARIANT& value);
+
+private:
+    bool com_ = false;
+    sim::ComPtr<IOPCServer> server_;
+    sim::ComPtr<IOPCItemMgt> group_;
+    OPCHANDLE groupHandle_ = 0;
+    OPCHANDLE item_ = 0;
+    sim::Variant reset_;
+    const char* step_ = "connect";
+    HRESULT hr_ = E_FAIL;
+};
+
+}  // namespace qvtest
