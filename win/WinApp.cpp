@@ -117,7 +117,7 @@ void CWinApp::SetRegistryKey(const char* key) { m_strRegistryKey = key; }
 void CWinApp::LoadStdProfileSettings(UINT nMaxMRU) {
     m_recentFiles.clear();
     if (m_strRegistryKey.IsEmpty()) return;
-    CString subKey = "Software\\" + m_strRegistryKey + "\\" + m_strAppName + "\\Recent File List";
+    CString subKey = ProfileSubKey("Recent File List");
     HKEY hKey = nullptr;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS) return;
     for (UINT i = 1; i <= nMaxMRU; ++i) {
@@ -129,6 +129,34 @@ void CWinApp::LoadStdProfileSettings(UINT nMaxMRU) {
             m_recentFiles.push_back(value);
     }
     ::RegCloseKey(hKey);
+}
+
+CString CWinApp::ProfileSubKey(const char* section) const {
+    return "Software\\" + m_strRegistryKey + "\\" + m_strAppName + "\\" + section;
+}
+
+UINT CWinApp::GetProfileInt(const char* section, const char* entry, int nDefault) {
+    if (m_strRegistryKey.IsEmpty()) return static_cast<UINT>(nDefault);
+    CString subKey = ProfileSubKey(section);
+    DWORD value = 0, size = sizeof value, type = 0;
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return static_cast<UINT>(nDefault);
+    LONG rc = ::RegQueryValueExA(hKey, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    ::RegCloseKey(hKey);
+    return rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value ? value : static_cast<UINT>(nDefault);
+}
+
+BOOL CWinApp::WriteProfileInt(const char* section, const char* entry, int nValue) {
+    if (m_strRegistryKey.IsEmpty()) return FALSE;
+    CString subKey = ProfileSubKey(section);
+    HKEY hKey = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, subKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+        return FALSE;
+    DWORD value = static_cast<DWORD>(nValue);
+    LONG rc = ::RegSetValueExA(hKey, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    ::RegCloseKey(hKey);
+    return rc == ERROR_SUCCESS;
 }
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) {

@@ -39,6 +39,10 @@ class CWinApp : public CCmdTarget {
     BOOL Enable3dControls();
     void SetRegistryKey(const char* key);
     void LoadStdProfileSettings(UINT nMaxMRU);
+    // A DWORD setting under HKCU\Software\<key>\<app name>\<section>; nDefault when it is
+    // absent or not a DWORD. Writing answers FALSE when the registry refused it.
+    UINT GetProfileInt(const char* section, const char* entry, int nDefault);
+    BOOL WriteProfileInt(const char* section, const char* entry, int nValue);
     void ParseCommandLine(CCommandLineInfo& info);
     BOOL ProcessShellCommand(CCommandLineInfo& info);
 
@@ -56,6 +60,8 @@ class CWinApp : public CCmdTarget {
     std::vector<CString> m_recentFiles;  // the most-recently-used list read from the profile
 
   protected:
+    CString ProfileSubKey(const char* section) const;  // HKCU-relative path of a section
+
     BOOL m_bOleInitialized = FALSE;
     std::vector<CSingleDocTemplate*> m_templates;  // owned
 
