@@ -28,6 +28,7 @@ HWND Descendant(HWND top, int id) {
 struct TopSearch {
     DWORD pid;
     const std::function<bool(HWND)>& match;
+    bool visibleOnly;
     std::vector<HWND> found;
 };
 
@@ -35,7 +36,7 @@ BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
     auto* s = reinterpret_cast<TopSearch*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
-    if (pid == s->pid && IsWindowVisible(h) && s->match(h)) s->found.push_back(h);
+    if (pid == s->pid && (!s->visibleOnly || IsWindowVisible(h)) && s->match(h)) s->found.push_back(h);
     return TRUE;
 }
 
@@ -57,8 +58,8 @@ std::string TextOf(HWND h) {
     return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
 }
 
-std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match) {
-    TopSearch s{pid, match, {}};
+std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match, bool visibleOnly) {
+    TopSearch s{pid, match, visibleOnly, {}};
     EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
@@ -130,7 +131,7 @@ bool QuorvaneApp::FindMainWindow(DWORD timeoutMs) {
             auto found = TopWindows(pid(), [](HWND h) {
                 return ClassOf(h) != "#32770" && TextOf(h).find("Quorvane") != std::string::npos &&
                        Descendant(h, IDC_ITEM_LIST) != nullptr;
-            });
+            }, false);  // still hidden while a start-up box is up
             main_ = found.empty() ? nullptr : found.front();
             return main_ != nullptr || !process_.running();
         },
