@@ -6,6 +6,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "dde/XlTable.h"
 #include "variant/text.h"
 
 namespace {
@@ -271,11 +272,5 @@ BOOL DecodeTextPoke(const BYTE* data, UINT size, VARTYPE target, VARIANT* result
     value.bstrVal = BstrFromAnsi(text.data(), text.size());
     if (!value.bstrVal) return FALSE;
   }
-  VARIANT converted;
-  VariantInit(&converted);
-  HRESULT hr = VariantChangeType(&converted, &value, 0, target);
-  VariantClear(&value);
-  if (FAILED(hr)) return FALSE;
-  *result = converted;
-  return TRUE;
+  return ConvertPokedValue(&value, target, result);
 }

@@ -106,10 +106,14 @@ BOOL DecodeXlTablePoke(const BYTE* data, UINT size, VARTYPE target, VARIANT* res
     *result = value;
     return TRUE;
   }
+  return ConvertPokedValue(&value, target, result);
+}
+
+BOOL ConvertPokedValue(VARIANT* value, VARTYPE target, VARIANT* result) {
   VARIANT converted;
   VariantInit(&converted);
-  HRESULT hr = VariantChangeType(&converted, &value, 0, target);
-  VariantClear(&value);
+  HRESULT hr = VariantChangeType(&converted, value, 0, target);
+  VariantClear(value);
   if (FAILED(hr)) return FALSE;
   *result = converted;
   return TRUE;

@@ -39,3 +39,7 @@ BOOL EncodeXlTableValue(const VARIANT& value, XlTableBlock* block);
 // VT_BSTR, a boolean as VT_BOOL. *result is set to VT_EMPTY on
 // entry (its old content is not released); on success the caller owns the value.
 BOOL DecodeXlTablePoke(const BYTE* data, UINT size, VARTYPE target, VARIANT* result);
+
+// Converts a decoded poke to the item's type; value is cleared either way. FALSE when the
+// value does not convert.
+BOOL ConvertPokedValue(VARIANT* value, VARTYPE target, VARIANT* result);

@@ -170,26 +170,27 @@ BOOL ReadStringEntry(CFile* file, const CString& key, CString* target) {
   return TRUE;
 }
 
-BOOL ReadIntEntry(CFile* file, const CString& key, int* target) {
+namespace {
+
+// A number entry: an unparsable number is noted and leaves the target as it was.
+template <class T>
+BOOL ReadNumberEntry(CFile* file, const CString& key, T* target, bool (*parse)(const char*, T*)) {
   char line[kLineBufferSize];
   ULONGLONG start;
   const char* value = ReadEntry(file, key, line, &start);
   if (!value) return FALSE;
-  int number;
-  if (!ParseInt(value, &number)) NoteUnreadableNumber(file, start, value);
+  T number;
+  if (!parse(value, &number)) NoteUnreadableNumber(file, start, value);
   else if (target) *target = number;
   return TRUE;
 }
 
+}  // namespace
+
+BOOL ReadIntEntry(CFile* file, const CString& key, int* target) { return ReadNumberEntry(file, key, target, ParseInt); }
+
 BOOL ReadFloatEntry(CFile* file, const CString& key, float* target) {
-  char line[kLineBufferSize];
-  ULONGLONG start;
-  const char* value = ReadEntry(file, key, line, &start);
-  if (!value) return FALSE;
-  float number;
-  if (!ParseFloat(value, &number)) NoteUnreadableNumber(file, start, value);
-  else if (target) *target = number;
-  return TRUE;
+  return ReadNumberEntry(file, key, target, ParseFloat);
 }
 
 // ---- CReadProblems ------------------------------------------------------------------
