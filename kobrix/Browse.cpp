@@ -13,7 +13,7 @@ std::shared_ptr<Server> Browsable(int hServer) {
     auto server = Library::Instance().FindServer(hServer);
     if (!server || server->dead) return nullptr;
     if (!server->browser &&
-        FAILED(Library::Note(*server, server->server.As(IID_IOPCBrowseServerAddressSpace, server->browser))))
+        FAILED(Library::Call(*server, [&] { return server->server.As(IID_IOPCBrowseServerAddressSpace, server->browser); })))
         return nullptr;
     return server;
 }
@@ -23,7 +23,7 @@ WORD Organization(Server& server) {
     if (server.namespaceType == 0) {
         ComPtr<IOPCBrowseServerAddressSpace> browser = server.browser;
         OPCNAMESPACETYPE type = OPC_NS_HIERARCHIAL;
-        if (SUCCEEDED(Library::Note(server, browser->QueryOrganization(&type))) &&
+        if (SUCCEEDED(Library::Call(server, [&] { return browser->QueryOrganization(&type); })) &&
             (type == OPC_NS_HIERARCHIAL || type == OPC_NS_FLAT))
             server.namespaceType = static_cast<WORD>(type);
     }
@@ -32,7 +32,7 @@ WORD Organization(Server& server) {
 
 HRESULT Move(Server& server, OPCBROWSEDIRECTION direction, const std::wstring& name) {
     ComPtr<IOPCBrowseServerAddressSpace> browser = server.browser;
-    return Library::Note(server, browser->ChangeBrowsePosition(direction, name.c_str()));
+    return Library::Call(server, [&] { return browser->ChangeBrowsePosition(direction, name.c_str()); });
 }
 
 }  // namespace
@@ -73,15 +73,15 @@ int BrowseNames(int hServer, int type) {
 
     ComPtr<IOPCBrowseServerAddressSpace> browser = server->browser;
     ComPtr<IEnumString> names;
-    HRESULT hr = Library::Note(*server, browser->BrowseOPCItemIDs(static_cast<OPCBROWSETYPE>(type), L"", VT_EMPTY, 0,
-                                                                  names.Put()));
+    HRESULT hr = Library::Call(*server, [&] { return browser->BrowseOPCItemIDs(static_cast<OPCBROWSETYPE>(type), L"", VT_EMPTY, 0,
+                                                                  names.Put()); });
     if (FAILED(hr) || !names) return 0;
     BrowseResult result;
     const ULONG batch = 256;
     for (;;) {
         LPOLESTR got[batch] = {};
         ULONG fetched = 0;
-        hr = Library::Note(*server, names->Next(batch, got, &fetched));
+        hr = Library::Call(*server, [&] { return names->Next(batch, got, &fetched); });
         if (FAILED(hr)) fetched = 0;
         if (fetched > batch) fetched = batch;
         for (ULONG i = 0; i < fetched; ++i) {
@@ -124,7 +124,7 @@ int GetItemId(int hServer, const char* leafName, char* buffer, int size) {
     if (name.empty()) name = Widen(leafName);
     ComPtr<IOPCBrowseServerAddressSpace> browser = server->browser;
     TaskMem<wchar_t> id;
-    if (FAILED(Library::Note(*server, browser->GetItemID(&name[0], id.Put()))) || !id) return 0;
+    if (FAILED(Library::Call(*server, [&] { return browser->GetItemID(&name[0], id.Put()); })) || !id) return 0;
     return CopyOut(Narrow(id.Get()), buffer, size);
 }
 

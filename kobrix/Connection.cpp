@@ -1,4 +1,6 @@
-// Server connections, groups, items, refreshes and writes over OPC DA 2.0.
+// Server connections, groups, items, refreshes and writes over OPC DA 2.0 (and the DA 1.0
+// data path for groups without a connection point).
+// Every call on a server goes through Library::Call, which bounds it in time.
 // Each operation holds its records by shared_ptr while it calls the server and looks at
 // their `removed` flags afterwards: a callback that arrives during an outgoing call may
 // have re-entered the library and removed them.
@@ -15,6 +17,9 @@ namespace kobrix {
 
 namespace {
 
+// How long the releases of a lost server's proxies may wait, all together.
+constexpr DWORD kReleaseLostMs = 300;
+
 // A live server record, or null for -1, unknown handles and servers that went away.
 std::shared_ptr<Server> LiveServer(int hServer) {
     auto server = Library::Instance().FindServer(hServer);
@@ -22,6 +27,7 @@ std::shared_ptr<Server> LiveServer(int hServer) {
 }
 
 // Connects a sink to a connection point of `source`; fills point and cookie on success.
+// E_NOINTERFACE only when `source` has no IConnectionPointContainer.
 HRESULT Advise(IUnknown* source, REFIID events, IUnknown* sink, ComPtr<IConnectionPoint>& point, DWORD& cookie) {
     ComPtr<IConnectionPointContainer> container;
     HRESULT hr = ComPtr<IUnknown>(source).As(IID_IConnectionPointContainer, container);
@@ -29,7 +35,7 @@ HRESULT Advise(IUnknown* source, REFIID events, IUnknown* sink, ComPtr<IConnecti
     ComPtr<IConnectionPoint> found;
     hr = container->FindConnectionPoint(events, found.Put());
     if (FAILED(hr)) return hr;
-    if (!found) return E_NOINTERFACE;
+    if (!found) return E_FAIL;  // E_NOINTERFACE would say: no container at all
     hr = found->Advise(sink, &cookie);
     if (SUCCEEDED(hr)) point = found;
     return hr;
@@ -38,14 +44,32 @@ HRESULT Advise(IUnknown* source, REFIID events, IUnknown* sink, ComPtr<IConnecti
 // Undoes a group on the server side: unadvise, release its interfaces, remove it.
 void ReleaseGroup(Server& server, Group& group) {
     group.removed = true;
-    if (group.dataPoint && !server.dead) Library::Note(server, group.dataPoint->Unadvise(group.dataCookie));
+    if (group.dataPoint && !server.dead) Library::Call(server, [&] { return group.dataPoint->Unadvise(group.dataCookie); });
+    if (group.dataObject && group.adviseConnection && !server.dead)
+        Library::Call(server, [&] { return group.dataObject->DUnadvise(group.adviseConnection); });
     group.dataPoint.Reset();
     group.sink.Reset();
+    group.dataObject.Reset();
+    group.streamSink.Reset();
     group.asyncIO.Reset();
     group.syncIO.Reset();
     group.itemMgt.Reset();
     group.items.clear();
-    if (server.server && !server.dead) Library::Note(server, server.server->RemoveGroup(group.serverGroup, FALSE));
+    if (server.server && !server.dead) Library::Call(server, [&] { return server.server->RemoveGroup(group.serverGroup, FALSE); });
+}
+
+// The DA 1.0 data path: the group's IDataObject advised with OPCSTMFORMATDATATIME blocks.
+HRESULT AdviseStream(Server& server, Group& group) {
+    group.sink.Reset();
+    static const CLIPFORMAT format = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"OPCSTMFORMATDATATIME"));
+    if (!format) return HRESULT_FROM_WIN32(GetLastError());
+    HRESULT hr = Library::Call(server, [&] { return group.itemMgt.As(IID_IDataObject, group.dataObject); });
+    if (FAILED(hr)) return hr;
+    group.streamSink = ComPtr<StreamSink>(new StreamSink(server.handle, group.handle), false);
+    FORMATETC wanted = {format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return Library::Call(server, [&] {
+        return group.dataObject->DAdvise(&wanted, ADVF_PRIMEFIRST, group.streamSink.Get(), &group.adviseConnection);
+    });
 }
 
 // Values read synchronously, owned until delivered.
@@ -79,8 +103,8 @@ void ReadAndDeliver(const std::shared_ptr<Server>& server, const std::shared_ptr
         ComPtr<IOPCSyncIO> io = group->syncIO;
         TaskMem<OPCITEMSTATE> states;
         TaskMem<HRESULT> errors;
-        HRESULT hr = Library::Note(*server, io->Read(OPC_DS_CACHE, static_cast<DWORD>(count), handles.data(),
-                                                     states.Put(), errors.Put()));
+        HRESULT hr = Library::Call(*server, [&] { return io->Read(OPC_DS_CACHE, static_cast<DWORD>(count), handles.data(),
+                                                     states.Put(), errors.Put()); });
         ReadValues read;
         if (SUCCEEDED(hr) && states) {
             for (size_t i = 0; i < count; ++i) {
@@ -104,7 +128,10 @@ void ReadAndDeliver(const std::shared_ptr<Server>& server, const std::shared_ptr
 
 int ConnectServer(const char* machine, const char* progId) {
     ComPtr<IOPCServer> object;
-    if (FAILED(CreateServerObject(machine, progId, object))) return -1;
+    {
+        BoundedScope bound;  // a running server that has stopped answering is not waited for
+        if (FAILED(CreateServerObject(machine, progId, object))) return -1;
+    }
     auto server = Library::Instance().AddServer();
     if (!server) return -1;
     server->server = object;
@@ -112,7 +139,7 @@ int ConnectServer(const char* machine, const char* progId) {
     ComPtr<ShutdownSink> sink(new ShutdownSink(server->handle), false);
     DWORD cookie = 0;
     ComPtr<IConnectionPoint> point;
-    HRESULT hr = Library::Note(*server, Advise(object.Get(), IID_IOPCShutdown, sink.Get(), point, cookie));
+    HRESULT hr = Library::Call(*server, [&] { return Advise(object.Get(), IID_IOPCShutdown, sink.Get(), point, cookie); });
     if (SUCCEEDED(hr)) {
         server->shutdownPoint = point;
         server->shutdownCookie = cookie;
@@ -131,11 +158,13 @@ void DisconnectServer(int hServer) {
     if (!server) return;
     // Out of the table first, so that callbacks arriving meanwhile find nothing.
     Library::Instance().DropServer(hServer);
+    // Releasing a proxy calls the server too; a lost server gets no more than a moment.
+    BoundedScope bound(server->dead ? kReleaseLostMs : CallTimeoutMs());
     std::map<int, std::shared_ptr<Group>> groups;
     groups.swap(server->groups);
     for (auto& entry : groups) ReleaseGroup(*server, *entry.second);
     if (server->shutdownPoint && !server->dead)
-        Library::Note(*server, server->shutdownPoint->Unadvise(server->shutdownCookie));
+        Library::Call(*server, [&] { return server->shutdownPoint->Unadvise(server->shutdownCookie); });
     server->shutdownPoint.Reset();
     server->shutdownSink.Reset();
     server->browser.Reset();
@@ -157,31 +186,36 @@ int AddGroup(int hServer, const char* name, DWORD* updateRate, float* deadband) 
     FLOAT band = *deadband;
     DWORD revisedRate = *updateRate;
     ComPtr<IOPCServer> object = server->server;
-    HRESULT hr = Library::Note(
-        *server, object->AddGroup(wideName.c_str(), TRUE, *updateRate, static_cast<OPCHANDLE>(group->handle), nullptr,
+    HRESULT hr = Library::Call(
+        *server, [&] { return object->AddGroup(wideName.c_str(), TRUE, *updateRate, static_cast<OPCHANDLE>(group->handle), nullptr,
                                   &band, LOCALE_SYSTEM_DEFAULT, &group->serverGroup, &revisedRate, IID_IOPCItemMgt,
-                                  reinterpret_cast<IUnknown**>(group->itemMgt.PutVoid())));
+                                  reinterpret_cast<IUnknown**>(group->itemMgt.PutVoid())); });
     if (FAILED(hr) || !group->itemMgt) return -1;
 
     // The group exists on the server: from here a failure removes it again.
-    bool ready = SUCCEEDED(group->itemMgt.As(IID_IOPCSyncIO, group->syncIO));
-    group->itemMgt.As(IID_IOPCAsyncIO2, group->asyncIO);
+    bool ready = SUCCEEDED(Library::Call(*server, [&] { return group->itemMgt.As(IID_IOPCSyncIO, group->syncIO); }));
+    if (ready) Library::Call(*server, [&] { return group->itemMgt.As(IID_IOPCAsyncIO2, group->asyncIO); });
     if (ready) {
         group->sink = ComPtr<DataSink>(new DataSink(hServer, group->handle), false);
-        ready = SUCCEEDED(Library::Note(*server, Advise(group->itemMgt.Get(), IID_IOPCDataCallback,
-                                                        group->sink.Get(), group->dataPoint, group->dataCookie)));
+        hr = Library::Call(*server, [&] {
+            return Advise(group->itemMgt.Get(), IID_IOPCDataCallback, group->sink.Get(), group->dataPoint,
+                          group->dataCookie);
+        });
+        // A group without a connection point is a DA 1.0 one: data through IDataObject.
+        if (hr == E_NOINTERFACE) hr = AdviseStream(*server, *group);
+        ready = SUCCEEDED(hr);
     }
     // The deadband the server settled on, where it tells.
     ComPtr<IOPCGroupStateMgt> state;
-    if (ready && SUCCEEDED(group->itemMgt.As(IID_IOPCGroupStateMgt, state))) {
+    if (ready && SUCCEEDED(Library::Call(*server, [&] { return group->itemMgt.As(IID_IOPCGroupStateMgt, state); }))) {
         DWORD rate = 0, lcid = 0;
         BOOL active = FALSE;
         TaskMem<wchar_t> stateName;
         LONG bias = 0;
         FLOAT stateBand = band;
         OPCHANDLE client = 0, serverGroup = 0;
-        if (SUCCEEDED(Library::Note(*server, state->GetState(&rate, &active, stateName.Put(), &bias, &stateBand,
-                                                              &lcid, &client, &serverGroup)))) {
+        if (SUCCEEDED(Library::Call(*server, [&] { return state->GetState(&rate, &active, stateName.Put(), &bias, &stateBand,
+                                                              &lcid, &client, &serverGroup); }))) {
             band = stateBand;
         }
     }
@@ -201,6 +235,7 @@ void RemoveGroup(int hServer, int hGroup) {
     auto group = Library::FindGroup(*server, hGroup);
     if (!group) return;
     server->groups.erase(hGroup);
+    BoundedScope bound(server->dead ? kReleaseLostMs : CallTimeoutMs());
     ReleaseGroup(*server, *group);
 }
 
@@ -225,7 +260,7 @@ int AddItem(int hServer, int hGroup, const char* itemId) {
     ComPtr<IOPCItemMgt> items = group->itemMgt;
     TaskMem<OPCITEMRESULT> results;
     TaskMem<HRESULT> errors;
-    HRESULT hr = Library::Note(*server, items->AddItems(1, &def, results.Put(), errors.Put()));
+    HRESULT hr = Library::Call(*server, [&] { return items->AddItems(1, &def, results.Put(), errors.Put()); });
     bool added = SUCCEEDED(hr) && results && errors && SUCCEEDED(errors[0]);
     OPCHANDLE serverItem = added ? results[0].hServer : 0;
     if (results) CoTaskMemFree(results[0].pBlob);
@@ -249,7 +284,7 @@ void RemoveItem(int hServer, int hGroup, int hItem) {
     if (server->dead) return;
     ComPtr<IOPCItemMgt> items = group->itemMgt;
     TaskMem<HRESULT> errors;
-    Library::Note(*server, items->RemoveItems(1, &serverItem, errors.Put()));
+    Library::Call(*server, [&] { return items->RemoveItems(1, &serverItem, errors.Put()); });
 }
 
 void RefreshGroup(int hServer, int hGroup, int mode) {
@@ -269,7 +304,7 @@ void RefreshGroup(int hServer, int hGroup, int mode) {
         static DWORD transaction = 0;
         if (++transaction == 0) ++transaction;
         DWORD cancelId = 0;
-        if (SUCCEEDED(Library::Note(*server, async->Refresh2(OPC_DS_CACHE, transaction, &cancelId)))) return;
+        if (SUCCEEDED(Library::Call(*server, [&] { return async->Refresh2(OPC_DS_CACHE, transaction, &cancelId); }))) return;
         if (server->dead || group->removed) return;
     }
     std::vector<Item> all;
@@ -290,7 +325,7 @@ int WriteItem(int hServer, int hGroup, int hItem, const VARIANT* value) {
     if (FAILED(VariantCopy(copy.Get(), const_cast<VARIANT*>(value)))) return 0;  // the source is only read
     ComPtr<IOPCSyncIO> io = group->syncIO;
     TaskMem<HRESULT> errors;
-    HRESULT hr = Library::Note(*server, io->Write(1, &serverItem, copy.Get(), errors.Put()));
+    HRESULT hr = Library::Call(*server, [&] { return io->Write(1, &serverItem, copy.Get(), errors.Put()); });
     return SUCCEEDED(hr) && errors && SUCCEEDED(errors[0]) ? 1 : 0;
 }
 

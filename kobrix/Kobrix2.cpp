@@ -1,5 +1,6 @@
-// KOBRIX2.dll: the OPC client library. OPC Data Access 2.0 over COM behind 18 exported
-// operations (names in kobrix2.h, KOBRIX2_EXPORTS; mapped in KOBRIX2.def).
+// KOBRIX2.dll: the OPC client library. OPC Data Access 2.0 (and the DA 1.0 data path) over
+// COM behind 18 exported operations (names in kobrix2.h, KOBRIX2_EXPORTS; mapped in
+// KOBRIX2.def).
 //
 // Threading and ownership rules
 // - The library belongs to one thread: the first thread that calls any operation (the
@@ -21,9 +22,14 @@
 //   refused without effect. A server found gone (RPC_S_SERVER_UNAVAILABLE and the like) is
 //   marked dead: later calls on it answer failure at once, and removing its items, groups
 //   and the connection only drops the records.
+// - Every call on a server is bounded in time (Bounded.h, Library::Call): one that runs out
+//   of time is cancelled and the server counts as lost, as a dead one does. While a call on a
+//   server waits, a callback may call the library again: calls on that same server are then
+//   refused at once; calls on other servers go ahead.
 // - No exception leaves an export: each one catches everything and answers failure.
 #include "kobrix/kobrix2.h"
 
+#include "kobrix/Bounded.h"
 #include "kobrix/Operations.h"
 #include "kobrix/State.h"
 
@@ -39,6 +45,7 @@ bool Admit() {
     if (InterlockedCompareExchange(&owner, self, 0) == 0) {
         HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         usable = SUCCEEDED(hr);  // S_OK (we made the apartment) or S_FALSE (it was one already)
+        if (usable) kobrix::PrepareBoundedCalls();
     }
     return owner == self && usable;
 }

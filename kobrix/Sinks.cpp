@@ -1,6 +1,7 @@
 #include "kobrix/Sinks.h"
 
 #include "kobrix/State.h"
+#include "kobrix/Stream.h"
 
 namespace kobrix {
 
@@ -59,6 +60,31 @@ STDMETHODIMP DataSink::OnReadComplete(DWORD, OPCHANDLE, HRESULT, HRESULT, DWORD 
 
 STDMETHODIMP DataSink::OnWriteComplete(DWORD, OPCHANDLE, HRESULT, DWORD, OPCHANDLE*, HRESULT*) { return S_OK; }
 STDMETHODIMP DataSink::OnCancelComplete(DWORD, OPCHANDLE) { return S_OK; }
+
+STDMETHODIMP StreamSink::QueryInterface(REFIID iid, void** out) { return QueryFor(this, iid, IID_IAdviseSink, out); }
+STDMETHODIMP_(ULONG) StreamSink::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+STDMETHODIMP_(ULONG) StreamSink::Release() {
+    LONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return static_cast<ULONG>(n);
+}
+
+// The medium stays the caller's: it is read, never released here.
+void StreamSink::OnDataChange(FORMATETC* format, STGMEDIUM* medium) {
+    if (!format || !medium || medium->tymed != TYMED_HGLOBAL || !medium->hGlobal) return;
+    const SIZE_T size = GlobalSize(medium->hGlobal);
+    const BYTE* data = static_cast<const BYTE*>(GlobalLock(medium->hGlobal));
+    if (!data) return;
+    AddRef();  // a callback may remove the group, which releases our owner reference
+    try {
+        DecodeDataTime(data, size, [&](DWORD hClient, const VARIANT& value, const FILETIME& time, WORD quality) {
+            Library::Instance().DeliverDataChange(hServer_, hGroup_, static_cast<int>(hClient), &value, time, quality);
+        });
+    } catch (...) {
+    }
+    GlobalUnlock(medium->hGlobal);
+    Release();
+}
 
 STDMETHODIMP ShutdownSink::QueryInterface(REFIID iid, void** out) { return QueryFor(this, iid, IID_IOPCShutdown, out); }
 STDMETHODIMP_(ULONG) ShutdownSink::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }

@@ -1,6 +1,6 @@
 #pragma once
-// The two COM objects the library hands to servers: the data-change sink of a group and
-// the shutdown sink of a server. They carry only handles, never pointers into the tables,
+// The COM objects the library hands to servers: the data-change sink of a group (DA 2.0
+// IOPCDataCallback, or DA 1.0 IAdviseSink) and the shutdown sink of a server. They carry only handles, never pointers into the tables,
 // so a call that arrives after its group or server was removed finds nothing and is dropped.
 #include "opcda.h"
 
@@ -27,6 +27,27 @@ public:
 private:
     HRESULT Deliver(DWORD count, const OPCHANDLE* clientItems, const VARIANT* values, const WORD* qualities,
                     const FILETIME* timeStamps);
+    LONG refs_ = 1;
+    const int hServer_;
+    const int hGroup_;
+};
+
+// The DA 1.0 data path: OnDataChange brings one OPCSTMFORMATDATATIME block (Stream.h).
+class StreamSink final : public IAdviseSink {
+public:
+    StreamSink(int hServer, int hGroup) : hServer_(hServer), hGroup_(hGroup) {}
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    void STDMETHODCALLTYPE OnDataChange(FORMATETC* format, STGMEDIUM* medium) override;
+    void STDMETHODCALLTYPE OnViewChange(DWORD, LONG) override {}
+    void STDMETHODCALLTYPE OnRename(IMoniker*) override {}
+    void STDMETHODCALLTYPE OnSave() override {}
+    void STDMETHODCALLTYPE OnClose() override {}
+
+private:
     LONG refs_ = 1;
     const int hServer_;
     const int hGroup_;

@@ -1,6 +1,7 @@
 #pragma once
 // The library's records and handle tables. Everything here is touched only on the
 // library's owner thread (see Kobrix2.cpp for the rules).
+#include "kobrix/Bounded.h"
 #include "kobrix/ComPtr.h"
 #include "kobrix/Sinks.h"
 #include "kobrix/kobrix2.h"
@@ -28,6 +29,10 @@ struct Group {
     ComPtr<IConnectionPoint> dataPoint;
     DWORD dataCookie = 0;
     ComPtr<DataSink> sink;
+    // A DA 1.0 group (no connection point): data changes come through IDataObject::DAdvise.
+    ComPtr<IDataObject> dataObject;
+    DWORD adviseConnection = 0;
+    ComPtr<StreamSink> streamSink;
     std::map<int, Item> items;
     int lastAdded = -1;         // item handle of the last add, -1 if it was refused or removed
     bool removed = false;       // set once dropped from the tables
@@ -50,7 +55,8 @@ struct Server {
     OPCSHUTDOWNPROC onShutdown = nullptr;
     std::map<int, std::shared_ptr<Group>> groups;
     BrowseResult browse;
-    bool dead = false;          // the server process went away; no more calls to it
+    bool dead = false;          // the server went away or stopped answering; no more calls to it
+    bool waiting = false;       // a call on it is out (a callback during it may not call it again)
     bool goneReported = false;  // its death was handed to the shutdown callback
     bool removed = false;
 };
@@ -75,6 +81,11 @@ public:
 
     // Notes a COM answer from the server; a transport failure marks it dead.
     static HRESULT Note(Server& server, HRESULT hr);
+    // Makes outgoing calls on a server (`call` returns the HRESULT), bounded in time as one.
+    // Refused at once on a dead server, and with E_PENDING while another call on the same
+    // server is still waiting; a call that runs out of time marks the server dead (lost).
+    template <class F>
+    static HRESULT Call(Server& server, F&& call);
 
     // Hands one item's data change to the server's registered callback, if the
     // item still exists. Safe against the callback re-entering the library.
@@ -95,5 +106,20 @@ private:
     int nextGroup_ = 1;
     int nextItem_ = 1;
 };
+
+template <class F>
+HRESULT Library::Call(Server& server, F&& call) {
+    if (server.dead) return RPC_E_DISCONNECTED;
+    if (server.waiting) return E_PENDING;
+    struct Waiting {
+        explicit Waiting(bool& flag) : flag_(flag) { flag_ = true; }
+        ~Waiting() { flag_ = false; }
+        bool& flag_;
+    } waiting(server.waiting);
+    BoundedScope bound;
+    HRESULT hr = call();
+    if (hr == RPC_E_CALL_CANCELED || (FAILED(hr) && bound.Expired())) server.dead = true;
+    return Note(server, hr);
+}
 
 }  // namespace kobrix

@@ -25,7 +25,7 @@ void CALLBACK OnWatchTimer(HWND, UINT, UINT_PTR, DWORD) {
             if (!server->dead) {
                 ComPtr<IOPCServer> object = server->server;
                 OPCSERVERSTATUS* status = nullptr;
-                Library::Note(*server, object->GetStatus(&status));
+                Library::Call(*server, [&] { return object->GetStatus(&status); });
                 if (status) {
                     CoTaskMemFree(status->szVendorInfo);
                     CoTaskMemFree(status);

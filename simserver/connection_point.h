@@ -7,6 +7,7 @@
 // taken with sinks(), never while holding any lock of their own, because a call into a
 // client can take as long as the client likes.
 #include "com_util.h"
+#include "tags.h"
 
 #include <ocidl.h>
 #include <olectl.h>
@@ -48,6 +49,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Advise(IUnknown* unk, DWORD* cookie) override {
+        HangGate();
         if (cookie) *cookie = 0;
         if (!unk || !cookie) return E_POINTER;
         ComPtr<Sink> sink;
@@ -59,6 +61,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
+        HangGate();
         ComPtr<Sink> gone;  // released after the lock
         std::lock_guard<std::mutex> lock(m_lock);
         for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {

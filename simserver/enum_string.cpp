@@ -2,6 +2,8 @@
 // belong to the caller.
 #include "enum_string.h"
 
+#include "tags.h"
+
 namespace sim {
 
 IEnumString* EnumString::create(std::shared_ptr<const NameList> names, size_t position) {
@@ -28,6 +30,7 @@ STDMETHODIMP_(ULONG) EnumString::Release() {
 }
 
 STDMETHODIMP EnumString::Next(ULONG celt, LPOLESTR* rgelt, ULONG* pceltFetched) {
+    HangGate();
     if (pceltFetched) *pceltFetched = 0;
     if (!rgelt || (celt > 1 && !pceltFetched)) return E_INVALIDARG;
     std::lock_guard<std::mutex> lock(m_lock);

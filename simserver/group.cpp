@@ -30,6 +30,7 @@ bool Convertible(const Tag& tag, VARTYPE requested) {
     if (requested == VT_EMPTY || requested == tag.info.type) return true;
     Sample s = Simulation::instance().read(tag);
     VARIANT v;
+    VariantInit(&v);  // the conversion clears its destination first: garbage there fails it
     HRESULT hr = VariantChangeTypeEx(&v, s.value.get(), LOCALE_INVARIANT, 0, requested);
     if (SUCCEEDED(hr)) VariantClear(&v);
     return SUCCEEDED(hr) || hr == DISP_E_OVERFLOW;  // overflow depends on the value, not the type
@@ -84,19 +85,20 @@ HRESULT Group::Batch::masterError() const {
 }
 
 // ---------------------------------------------------------------------------------------------
-Group* Group::create(OpcServer* server, Space space, const GroupSettings& settings) {
-    return new (std::nothrow) Group(server, space, settings);
+Group* Group::create(OpcServer* server, Space space, bool da1, const GroupSettings& settings) {
+    return new (std::nothrow) Group(server, space, da1, settings);
 }
 
-Group::Group(OpcServer* server, Space space, const GroupSettings& settings)
-    : m_space(space), m_server(server), m_settings(settings),
-      m_callback(this, IID_IOPCDataCallback, /*single=*/true) {
+Group::Group(OpcServer* server, Space space, bool da1, const GroupSettings& settings)
+    : m_space(space), m_da1(da1), m_server(server), m_settings(settings),
+      m_callback(this, IID_IOPCDataCallback, /*single=*/true), m_stream(this, IID_IAdviseSink, /*single=*/true) {
     Worker::add(this);
 }
 
 Group::~Group() {
     Worker::remove(this);
     m_callback.dropAll();
+    m_stream.dropAll();
 }
 
 bool Group::tryAddRef() {
@@ -123,6 +125,7 @@ void Group::detach() {
         m_tasks.clear();
     }
     m_callback.dropAll();
+    m_stream.dropAll();
 }
 
 STDMETHODIMP Group::QueryInterface(REFIID riid, void** ppv) {
@@ -130,8 +133,9 @@ STDMETHODIMP Group::QueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IUnknown || riid == IID_IOPCItemMgt) *ppv = static_cast<IOPCItemMgt*>(this);
     else if (riid == IID_IOPCGroupStateMgt) *ppv = static_cast<IOPCGroupStateMgt*>(this);
     else if (riid == IID_IOPCSyncIO) *ppv = static_cast<IOPCSyncIO*>(this);
-    else if (riid == IID_IOPCAsyncIO2) *ppv = static_cast<IOPCAsyncIO2*>(this);
-    else if (riid == IID_IConnectionPointContainer) *ppv = static_cast<IConnectionPointContainer*>(this);
+    else if (!m_da1 && riid == IID_IOPCAsyncIO2) *ppv = static_cast<IOPCAsyncIO2*>(this);
+    else if (!m_da1 && riid == IID_IConnectionPointContainer) *ppv = static_cast<IConnectionPointContainer*>(this);
+    else if (m_da1 && riid == IID_IDataObject) *ppv = static_cast<IDataObject*>(this);
     else {
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -225,15 +229,18 @@ HRESULT Group::checkItems(DWORD count, OPCITEMDEF* defs, bool add, OPCITEMRESULT
 
 STDMETHODIMP Group::AddItems(DWORD dwCount, OPCITEMDEF* pItemArray, OPCITEMRESULT** ppAddResults,
                              HRESULT** ppErrors) {
+    HangGate();
     return checkItems(dwCount, pItemArray, true, ppAddResults, ppErrors);
 }
 
 STDMETHODIMP Group::ValidateItems(DWORD dwCount, OPCITEMDEF* pItemArray, BOOL, OPCITEMRESULT** ppValidationResults,
                                   HRESULT** ppErrors) {
+    HangGate();
     return checkItems(dwCount, pItemArray, false, ppValidationResults, ppErrors);
 }
 
 STDMETHODIMP Group::RemoveItems(DWORD dwCount, OPCHANDLE* phServer, HRESULT** ppErrors) {
+    HangGate();
     return forEachItem(dwCount, phServer, ppErrors, [&](DWORD, auto it) {
         m_items.erase(it);
         return S_OK;
@@ -241,6 +248,7 @@ STDMETHODIMP Group::RemoveItems(DWORD dwCount, OPCHANDLE* phServer, HRESULT** pp
 }
 
 STDMETHODIMP Group::SetActiveState(DWORD dwCount, OPCHANDLE* phServer, BOOL bActive, HRESULT** ppErrors) {
+    HangGate();
     return forEachItem(dwCount, phServer, ppErrors, [&](DWORD, auto it) {
         Item& item = it->second;
         if (bActive && !item.active) item.sent = false;  // an item that wakes up reports its value
@@ -250,6 +258,7 @@ STDMETHODIMP Group::SetActiveState(DWORD dwCount, OPCHANDLE* phServer, BOOL bAct
 }
 
 STDMETHODIMP Group::SetClientHandles(DWORD dwCount, OPCHANDLE* phServer, OPCHANDLE* phClient, HRESULT** ppErrors) {
+    HangGate();
     if (!phClient && ppErrors) *ppErrors = nullptr;
     if (!phClient) return E_INVALIDARG;
     return forEachItem(dwCount, phServer, ppErrors, [&](DWORD i, auto it) {
@@ -260,6 +269,7 @@ STDMETHODIMP Group::SetClientHandles(DWORD dwCount, OPCHANDLE* phServer, OPCHAND
 
 STDMETHODIMP Group::SetDatatypes(DWORD dwCount, OPCHANDLE* phServer, VARTYPE* pRequestedDatatypes,
                                  HRESULT** ppErrors) {
+    HangGate();
     if (!pRequestedDatatypes && ppErrors) *ppErrors = nullptr;
     if (!pRequestedDatatypes) return E_INVALIDARG;
     return forEachItem(dwCount, phServer, ppErrors, [&](DWORD i, auto it) {
@@ -272,6 +282,7 @@ STDMETHODIMP Group::SetDatatypes(DWORD dwCount, OPCHANDLE* phServer, VARTYPE* pR
 }
 
 STDMETHODIMP Group::CreateEnumerator(REFIID, IUnknown** ppUnk) {
+    HangGate();
     if (ppUnk) *ppUnk = nullptr;
     return E_NOTIMPL;
 }
@@ -282,6 +293,7 @@ STDMETHODIMP Group::CreateEnumerator(REFIID, IUnknown** ppUnk) {
 STDMETHODIMP Group::GetState(DWORD* pUpdateRate, BOOL* pActive, LPWSTR* ppName, LONG* pTimeBias,
                              FLOAT* pPercentDeadband, DWORD* pLCID, OPCHANDLE* phClientGroup,
                              OPCHANDLE* phServerGroup) {
+    HangGate();
     if (ppName) *ppName = nullptr;
     if (!pUpdateRate || !pActive || !ppName || !pTimeBias || !pPercentDeadband || !pLCID || !phClientGroup ||
         !phServerGroup)
@@ -302,6 +314,7 @@ STDMETHODIMP Group::GetState(DWORD* pUpdateRate, BOOL* pActive, LPWSTR* ppName, 
 
 STDMETHODIMP Group::SetState(DWORD* pRequestedUpdateRate, DWORD* pRevisedUpdateRate, BOOL* pActive, LONG* pTimeBias,
                              FLOAT* pPercentDeadband, DWORD* pLCID, OPCHANDLE* phClientGroup) {
+    HangGate();
     if (pPercentDeadband && !ValidDeadband(*pPercentDeadband)) return E_INVALIDARG;
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_server) return E_FAIL;
@@ -331,12 +344,14 @@ ComPtr<OpcServer> Group::server() {
 }
 
 STDMETHODIMP Group::SetName(LPCWSTR szName) {
+    HangGate();
     if (!szName || !*szName) return E_INVALIDARG;
     ComPtr<OpcServer> srv = server();
     return srv ? srv->renameGroup(this, szName) : E_FAIL;
 }
 
 STDMETHODIMP Group::CloneGroup(LPCWSTR szName, REFIID riid, IUnknown** ppUnk) {
+    HangGate();
     if (ppUnk) *ppUnk = nullptr;
     if (!ppUnk) return E_POINTER;
     ComPtr<OpcServer> srv = server();
@@ -369,6 +384,7 @@ STDMETHODIMP Group::CloneGroup(LPCWSTR szName, REFIID riid, IUnknown** ppUnk) {
 
 STDMETHODIMP Group::Read(OPCDATASOURCE dwSource, DWORD dwCount, OPCHANDLE* phServer, OPCITEMSTATE** ppItemValues,
                          HRESULT** ppErrors) {
+    HangGate();
     if (ppItemValues) *ppItemValues = nullptr;
     if (ppErrors) *ppErrors = nullptr;
     if (!ppItemValues || !ppErrors) return E_POINTER;
@@ -401,6 +417,7 @@ STDMETHODIMP Group::Read(OPCDATASOURCE dwSource, DWORD dwCount, OPCHANDLE* phSer
 }
 
 STDMETHODIMP Group::Write(DWORD dwCount, OPCHANDLE* phServer, VARIANT* pItemValues, HRESULT** ppErrors) {
+    HangGate();
     if (!pItemValues && ppErrors) *ppErrors = nullptr;
     if (!pItemValues) return E_INVALIDARG;
     return forEachItem(dwCount, phServer, ppErrors, [&](DWORD i, auto it) {
@@ -469,11 +486,13 @@ HRESULT Group::queueItems(TaskKind kind, DWORD count, const OPCHANDLE* handles, 
 
 STDMETHODIMP Group::Read(DWORD dwCount, OPCHANDLE* phServer, DWORD dwTransactionID, DWORD* pdwCancelID,
                          HRESULT** ppErrors) {
+    HangGate();
     return queueItems(TaskKind::Read, dwCount, phServer, nullptr, dwTransactionID, pdwCancelID, ppErrors);
 }
 
 STDMETHODIMP Group::Write(DWORD dwCount, OPCHANDLE* phServer, VARIANT* pItemValues, DWORD dwTransactionID,
                           DWORD* pdwCancelID, HRESULT** ppErrors) {
+    HangGate();
     if (!pItemValues) {
         if (pdwCancelID) *pdwCancelID = 0;
         if (ppErrors) *ppErrors = nullptr;
@@ -483,6 +502,7 @@ STDMETHODIMP Group::Write(DWORD dwCount, OPCHANDLE* phServer, VARIANT* pItemValu
 }
 
 STDMETHODIMP Group::Refresh2(OPCDATASOURCE dwSource, DWORD dwTransactionID, DWORD* pdwCancelID) {
+    HangGate();
     if (pdwCancelID) *pdwCancelID = 0;
     if (!pdwCancelID) return E_POINTER;
     if (dwSource != OPC_DS_CACHE && dwSource != OPC_DS_DEVICE) return E_INVALIDARG;
@@ -497,6 +517,7 @@ STDMETHODIMP Group::Refresh2(OPCDATASOURCE dwSource, DWORD dwTransactionID, DWOR
 }
 
 STDMETHODIMP Group::Cancel2(DWORD dwCancelID) {
+    HangGate();
     std::lock_guard<std::mutex> lock(m_lock);
     for (Task& t : m_tasks) {
         if (t.cancelId == dwCancelID && t.kind != TaskKind::Cancelled) {
@@ -508,6 +529,7 @@ STDMETHODIMP Group::Cancel2(DWORD dwCancelID) {
 }
 
 STDMETHODIMP Group::SetEnable(BOOL bEnable) {
+    HangGate();
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_server) return E_FAIL;
     if (bEnable && !m_enabled) m_nextDue = 0;
@@ -516,6 +538,7 @@ STDMETHODIMP Group::SetEnable(BOOL bEnable) {
 }
 
 STDMETHODIMP Group::GetEnable(BOOL* pbEnable) {
+    HangGate();
     if (!pbEnable) return E_POINTER;
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_server) return E_FAIL;
@@ -527,11 +550,13 @@ STDMETHODIMP Group::GetEnable(BOOL* pbEnable) {
 // IConnectionPointContainer
 
 STDMETHODIMP Group::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
+    HangGate();
     if (ppEnum) *ppEnum = nullptr;
     return E_NOTIMPL;
 }
 
 STDMETHODIMP Group::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
+    HangGate();
     if (!ppCP) return E_POINTER;
     *ppCP = nullptr;
     if (riid != IID_IOPCDataCallback) return CONNECT_E_NOCONNECTION;
@@ -570,6 +595,7 @@ void Group::fire(Batch& batch, DWORD transactionId, bool readComplete) {
                                  batch.stamps.data(), batch.errors.data());
         if (ClientGone(hr)) m_callback.drop(sink.get());
     }
+    if (!readComplete) fireStream(batch, transactionId);
 }
 
 void Group::tick(ULONGLONG now) {
@@ -589,7 +615,7 @@ void Group::tick(ULONGLONG now) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         // Nothing counts as sent until someone listens; the first update follows the advise at once.
-        if (!m_server || !m_settings.active || !m_enabled || now < m_nextDue || !m_callback.connected()) return;
+        if (!m_server || !m_settings.active || !m_enabled || now < m_nextDue || !listening()) return;
         m_nextDue = (m_nextDue == 0 || now - m_nextDue > m_settings.rate) ? now + m_settings.rate
                                                                           : m_nextDue + m_settings.rate;
         batch.group = m_settings.clientHandle;

@@ -45,10 +45,13 @@ class Group final : public IOPCItemMgt,
                     public IOPCSyncIO,
                     public IOPCAsyncIO2,
                     public IConnectionPointContainer,
+                    public IDataObject,
                     private ModuleObject {
 public:
-    // A new group with one reference, listed with the worker.
-    static Group* create(OpcServer* server, Space space, const GroupSettings& settings);
+    // A new group with one reference, listed with the worker. da1: the group of a DA 1.0
+    // server, which delivers data changes through IDataObject::DAdvise (group_da1.cpp)
+    // and offers neither IOPCAsyncIO2 nor a connection point.
+    static Group* create(OpcServer* server, Space space, bool da1, const GroupSettings& settings);
 
     // Used by the server object and the worker.
     bool tryAddRef();
@@ -103,6 +106,17 @@ public:
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** ppEnum) override;
     STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
 
+    // IDataObject (DA 1.0 groups): only the advise is served.
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
+    STDMETHODIMP GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
+    STDMETHODIMP QueryGetData(FORMATETC* format) override;
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out) override;
+    STDMETHODIMP SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) override;
+    STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** ppEnum) override;
+    STDMETHODIMP DAdvise(FORMATETC* format, DWORD advf, IAdviseSink* sink, DWORD* connection) override;
+    STDMETHODIMP DUnadvise(DWORD connection) override;
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA** ppEnum) override;
+
 private:
     struct Item {
         OPCHANDLE clientHandle = 0;
@@ -135,7 +149,7 @@ private:
         HRESULT masterError() const;
     };
 
-    Group(OpcServer* server, Space space, const GroupSettings& settings);
+    Group(OpcServer* server, Space space, bool da1, const GroupSettings& settings);
     ~Group();
 
     bool attached();
@@ -147,6 +161,9 @@ private:
                        DWORD transactionId, DWORD* cancelId, HRESULT** errors);
     void runTask(Task& task);
     void fire(Batch& batch, DWORD transactionId, bool readComplete);
+    // The DA 1.0 delivery of a data change: one OPCSTMFORMATDATATIME block to the advise sink.
+    void fireStream(const Batch& batch, DWORD transactionId);
+    bool listening() { return m_callback.connected() || m_stream.connected(); }
     bool changed(const Item& item, const Sample& s) const;
     void markSent(Item& item, const Sample& s);
     static DWORD s_nextCancelId();
@@ -154,6 +171,7 @@ private:
 
     std::atomic<ULONG> m_refs{1};
     const Space m_space;
+    const bool m_da1;
     std::mutex m_lock;
     OpcServer* m_server;  // null once detached
     GroupSettings m_settings;
@@ -163,6 +181,7 @@ private:
     ULONGLONG m_nextDue = 0;
     std::deque<Task> m_tasks;
     ConnectionPoint<IOPCDataCallback> m_callback;
+    ConnectionPoint<IAdviseSink> m_stream;  // DA 1.0: the DAdvise connection (not offered as a point)
 };
 
 }  // namespace sim

@@ -1,5 +1,6 @@
-// QuorvaneSim.exe: the OPC DA 2.0 simulation server, an out-of-process COM server.
-//   QuorvaneSim.exe /RegServer [/DA1]   write the registry entries (exit code 0 = done)
+// QuorvaneSim.exe: the OPC DA simulation server, an out-of-process COM server.
+//   QuorvaneSim.exe /RegServer [/DA1] [/All]   write the registry entries (exit code 0 = done);
+//                                       /All adds the no-browse and the DA 1.0 class
 //   QuorvaneSim.exe /UnregServer        remove them
 //   QuorvaneSim.exe -Embedding          started by COM: serve until the last object goes
 // Threading: the main thread joins the multithreaded apartment, registers the class
@@ -23,7 +24,7 @@ constexpr ULONGLONG kIdleExitMs = 60000;
 
 class ClassFactory final : public IClassFactory {
 public:
-    explicit ClassFactory(Space space) : m_space(space) {}
+    explicit ClassFactory(const Flavour& flavour) : m_flavour(flavour) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -42,7 +43,7 @@ public:
         if (ppv) *ppv = nullptr;
         if (!ppv) return E_POINTER;
         if (outer) return CLASS_E_NOAGGREGATION;
-        return OpcServer::create(m_space, riid, ppv);
+        return OpcServer::create(m_flavour, riid, ppv);
     }
     STDMETHODIMP LockServer(BOOL lock) override {
         if (lock) ModuleLife::add();
@@ -51,11 +52,11 @@ public:
     }
 
 private:
-    Space m_space;
+    Flavour m_flavour;
 };
 
 struct Options {
-    bool reg = false, unreg = false, da1 = false;
+    bool reg = false, unreg = false, da1 = false, all = false;
 };
 
 Options ParseCommandLine() {
@@ -68,6 +69,7 @@ Options ParseCommandLine() {
         if (!lstrcmpiW(a, L"RegServer")) o.reg = true;
         else if (!lstrcmpiW(a, L"UnregServer")) o.unreg = true;
         else if (!lstrcmpiW(a, L"DA1")) o.da1 = true;
+        else if (!lstrcmpiW(a, L"All")) o.all = true;
     }
     LocalFree(argv);
     return o;
@@ -75,7 +77,7 @@ Options ParseCommandLine() {
 
 int Register(const Options& o) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    HRESULT hr = o.unreg ? UnregisterServer() : RegisterServer(o.da1);
+    HRESULT hr = o.unreg ? UnregisterServer() : RegisterServer(o.da1, o.all);
     CoUninitialize();
     if (FAILED(hr)) std::fprintf(stderr, "QuorvaneSim: %s failed, 0x%08lX\n", o.unreg ? "unregistration" : "registration",
                                  static_cast<unsigned long>(hr));
@@ -101,13 +103,14 @@ int Serve() {
     AddressSpace::get(Space::Flat);
     Worker::start();
 
-    static ClassFactory hierarchical(Space::Hierarchical), flat(Space::Flat);
-    DWORD cookies[2] = {0, 0};
-    hr = CoRegisterClassObject(CLSID_QuorvaneSimulation, &hierarchical, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                               &cookies[0]);
-    if (SUCCEEDED(hr))
-        hr = CoRegisterClassObject(CLSID_QuorvaneSimulationFlat, &flat, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                   &cookies[1]);
+    static ClassFactory factories[] = {
+        ClassFactory({Space::Hierarchical, true, false}), ClassFactory({Space::Flat, true, false}),
+        ClassFactory({Space::Hierarchical, false, false}), ClassFactory({Space::Hierarchical, true, true})};
+    const CLSID* classes[] = {&CLSID_QuorvaneSimulation, &CLSID_QuorvaneSimulationFlat,
+                              &CLSID_QuorvaneSimulationNoBrowse, &CLSID_QuorvaneSimulationDA1};
+    DWORD cookies[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4 && SUCCEEDED(hr); ++i)
+        hr = CoRegisterClassObject(*classes[i], &factories[i], CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookies[i]);
     bool orphaned = false;
     if (SUCCEEDED(hr)) {
         const ULONGLONG started = GetTickCount64();

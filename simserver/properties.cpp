@@ -70,6 +70,7 @@ HRESULT PropertyValue(const Tag& tag, DWORD id, VARIANT* out) {
 
 STDMETHODIMP OpcServer::QueryAvailableProperties(LPWSTR szItemID, DWORD* pdwCount, DWORD** ppPropertyIDs,
                                                  LPWSTR** ppDescriptions, VARTYPE** ppvtDataTypes) {
+    HangGate();
     if (pdwCount) *pdwCount = 0;
     if (ppPropertyIDs) *ppPropertyIDs = nullptr;
     if (ppDescriptions) *ppDescriptions = nullptr;
@@ -107,6 +108,7 @@ STDMETHODIMP OpcServer::QueryAvailableProperties(LPWSTR szItemID, DWORD* pdwCoun
 
 STDMETHODIMP OpcServer::GetItemProperties(LPWSTR szItemID, DWORD dwCount, DWORD* pdwPropertyIDs, VARIANT** ppvData,
                                           HRESULT** ppErrors) {
+    HangGate();
     if (ppvData) *ppvData = nullptr;
     if (ppErrors) *ppErrors = nullptr;
     if (!ppvData || !ppErrors) return E_POINTER;
@@ -133,6 +135,7 @@ STDMETHODIMP OpcServer::GetItemProperties(LPWSTR szItemID, DWORD dwCount, DWORD*
 
 STDMETHODIMP OpcServer::LookupItemIDs(LPWSTR szItemID, DWORD dwCount, DWORD* pdwPropertyIDs, LPWSTR** ppszNewItemIDs,
                                       HRESULT** ppErrors) {
+    HangGate();
     if (ppszNewItemIDs) *ppszNewItemIDs = nullptr;
     if (ppErrors) *ppErrors = nullptr;
     if (!ppszNewItemIDs || !ppErrors) return E_POINTER;

@@ -13,6 +13,8 @@ namespace sim {
 
 const CLSID CLSID_QuorvaneSimulation = {0x5B3E4581, 0xCC9F, 0x47CC, {0x8C, 0x17, 0xA9, 0xDD, 0x63, 0xDB, 0x3E, 0x01}};
 const CLSID CLSID_QuorvaneSimulationFlat = {0xF122D24D, 0xA7D8, 0x4F70, {0x85, 0xAC, 0xD2, 0x5C, 0xFA, 0xDB, 0x1B, 0x18}};
+const CLSID CLSID_QuorvaneSimulationNoBrowse = {0x9C41D7A2, 0x3E5B, 0x4F1A, {0x8D, 0x62, 0x17, 0xB0, 0x4C, 0x9E, 0x25, 0xD3}};
+const CLSID CLSID_QuorvaneSimulationDA1 = {0x2E8F6B14, 0xC7A9, 0x4D35, {0xB1, 0x0E, 0x6A, 0x93, 0xF2, 0x58, 0xD4, 0x71}};
 
 namespace {
 
@@ -23,13 +25,19 @@ struct ClassEntry {
     const wchar_t* progId;
     const wchar_t* versionIndependent;
     const wchar_t* description;
+    bool da1Class;  // registered under the DA 1.0 category whatever the option
+    bool extra;     // registered only when asked for (/All)
 };
 
 const ClassEntry kClasses[] = {
     {&CLSID_QuorvaneSimulation, L"Quorvane.Simulation.1", L"Quorvane.Simulation",
-     L"Quorvane Simulation Server"},
+     L"Quorvane Simulation Server", false, false},
     {&CLSID_QuorvaneSimulationFlat, L"Quorvane.SimulationFlat.1", L"Quorvane.SimulationFlat",
-     L"Quorvane Simulation Server (flat)"},
+     L"Quorvane Simulation Server (flat)", false, false},
+    {&CLSID_QuorvaneSimulationNoBrowse, L"Quorvane.SimulationNoBrowse.1", L"Quorvane.SimulationNoBrowse",
+     L"Quorvane Simulation Server (no browsing)", false, true},
+    {&CLSID_QuorvaneSimulationDA1, L"Quorvane.SimulationDA1.1", L"Quorvane.SimulationDA1",
+     L"Quorvane Simulation Server (DA 1.0)", true, true},
 };
 
 std::wstring GuidText(const GUID& g) {
@@ -66,9 +74,24 @@ HRESULT RegisterCategory(ICatRegister* cats, const CATID& catid, const wchar_t* 
     return cats->RegisterCategories(1, &info);
 }
 
+// Removes one class: its categories, CLSID key and ProgIDs.
+LSTATUS Unregister(const ClassEntry& c, ICatRegister* cats) {
+    if (cats) {
+        CATID both[] = {CATID_OPCDAServer10, CATID_OPCDAServer20};
+        cats->UnRegisterClassImplCategories(*c.clsid, 2, both);
+    }
+    LSTATUS rc = ERROR_SUCCESS;
+    for (const std::wstring& key : {std::wstring(L"CLSID\\") + GuidText(*c.clsid), std::wstring(c.progId),
+                                    std::wstring(c.versionIndependent)}) {
+        LSTATUS r = DeleteTree(key);
+        if (rc == ERROR_SUCCESS) rc = r;
+    }
+    return rc;
+}
+
 }  // namespace
 
-HRESULT RegisterServer(bool da1Only) {
+HRESULT RegisterServer(bool da1Only, bool extras) {
     wchar_t path[MAX_PATH];
     DWORD len = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (len == 0 || len >= MAX_PATH) return E_FAIL;
@@ -76,6 +99,7 @@ HRESULT RegisterServer(bool da1Only) {
 
     LSTATUS rc = ERROR_SUCCESS;
     for (const ClassEntry& c : kClasses) {
+        if (c.extra && !extras) continue;
         const std::wstring clsid = GuidText(*c.clsid);
         const std::wstring key = L"CLSID\\" + clsid;
         const std::wstring prog = c.progId;
@@ -100,12 +124,18 @@ HRESULT RegisterServer(bool da1Only) {
     ComPtr<ICatRegister> cats;
     HRESULT hr = CategoryManager(cats);
     if (FAILED(hr)) return hr;
-    const CATID& wanted = da1Only ? CATID_OPCDAServer10 : CATID_OPCDAServer20;
-    const CATID& other = da1Only ? CATID_OPCDAServer20 : CATID_OPCDAServer10;
-    hr = RegisterCategory(cats.get(), wanted, da1Only ? OPC_CATDESC_DA10 : OPC_CATDESC_DA20);
+    if (da1Only || extras) hr = RegisterCategory(cats.get(), CATID_OPCDAServer10, OPC_CATDESC_DA10);
+    if (SUCCEEDED(hr) && !da1Only) hr = RegisterCategory(cats.get(), CATID_OPCDAServer20, OPC_CATDESC_DA20);
     for (const ClassEntry& c : kClasses) {
         if (FAILED(hr)) break;
-        CATID drop = other;
+        if (c.extra && !extras) {  // registered before with /All: gone again
+            rc = Unregister(c, cats.get());
+            if (rc != ERROR_SUCCESS) hr = HRESULT_FROM_WIN32(rc);
+            continue;
+        }
+        const bool da1 = da1Only || c.da1Class;
+        const CATID& wanted = da1 ? CATID_OPCDAServer10 : CATID_OPCDAServer20;
+        CATID drop = da1 ? CATID_OPCDAServer20 : CATID_OPCDAServer10;
         cats->UnRegisterClassImplCategories(*c.clsid, 1, &drop);
         CATID add = wanted;
         hr = cats->RegisterClassImplCategories(*c.clsid, 1, &add);
@@ -115,19 +145,11 @@ HRESULT RegisterServer(bool da1Only) {
 
 HRESULT UnregisterServer() {
     ComPtr<ICatRegister> cats;
-    if (SUCCEEDED(CategoryManager(cats))) {
-        for (const ClassEntry& c : kClasses) {
-            CATID both[] = {CATID_OPCDAServer10, CATID_OPCDAServer20};
-            cats->UnRegisterClassImplCategories(*c.clsid, 2, both);
-        }
-    }
+    CategoryManager(cats);
     LSTATUS rc = ERROR_SUCCESS;
     for (const ClassEntry& c : kClasses) {
-        for (const std::wstring& key : {std::wstring(L"CLSID\\") + GuidText(*c.clsid), std::wstring(c.progId),
-                                        std::wstring(c.versionIndependent)}) {
-            LSTATUS r = DeleteTree(key);
-            if (rc == ERROR_SUCCESS) rc = r;
-        }
+        LSTATUS r = Unregister(c, cats.get());
+        if (rc == ERROR_SUCCESS) rc = r;
     }
     return HRESULT_FROM_WIN32(rc);
 }

@@ -24,17 +24,17 @@ FILETIME StartTime() {
 
 }  // namespace
 
-HRESULT OpcServer::create(Space space, REFIID riid, void** ppv) {
+HRESULT OpcServer::create(const Flavour& flavour, REFIID riid, void** ppv) {
     StartTime();
-    OpcServer* server = new (std::nothrow) OpcServer(space);
+    OpcServer* server = new (std::nothrow) OpcServer(flavour);
     if (!server) return E_OUTOFMEMORY;
     HRESULT hr = server->QueryInterface(riid, ppv);
     server->Release();
     return hr;
 }
 
-OpcServer::OpcServer(Space space)
-    : m_space(space), m_addressSpace(AddressSpace::get(space)), m_position(m_addressSpace.root()),
+OpcServer::OpcServer(const Flavour& flavour)
+    : m_flavour(flavour), m_space(flavour.space), m_addressSpace(AddressSpace::get(flavour.space)), m_position(m_addressSpace.root()),
       m_shutdown(this, IID_IOPCShutdown, /*single=*/false) {
     Worker::add(this);
 }
@@ -62,11 +62,14 @@ bool OpcServer::tryAddRef() {
 
 STDMETHODIMP OpcServer::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
+    // A DA 1.0 server knows nothing of the 2.0 additions (common, shutdown, properties).
+    const bool da2 = !m_flavour.da1;
     if (riid == IID_IUnknown || riid == IID_IOPCServer) *ppv = static_cast<IOPCServer*>(this);
-    else if (riid == IID_IOPCCommon) *ppv = static_cast<IOPCCommon*>(this);
-    else if (riid == IID_IConnectionPointContainer) *ppv = static_cast<IConnectionPointContainer*>(this);
-    else if (riid == IID_IOPCBrowseServerAddressSpace) *ppv = static_cast<IOPCBrowseServerAddressSpace*>(this);
-    else if (riid == IID_IOPCItemProperties) *ppv = static_cast<IOPCItemProperties*>(this);
+    else if (da2 && riid == IID_IOPCCommon) *ppv = static_cast<IOPCCommon*>(this);
+    else if (da2 && riid == IID_IConnectionPointContainer) *ppv = static_cast<IConnectionPointContainer*>(this);
+    else if (m_flavour.browsing && riid == IID_IOPCBrowseServerAddressSpace)
+        *ppv = static_cast<IOPCBrowseServerAddressSpace*>(this);
+    else if (da2 && riid == IID_IOPCItemProperties) *ppv = static_cast<IOPCItemProperties*>(this);
     else {
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -113,7 +116,7 @@ HRESULT OpcServer::addGroup(GroupSettings& s, REFIID riid, IUnknown** ppUnk, Gro
     if (s.name.empty()) s.name = uniqueNameLocked();
     else if (findLocked(s.name)) return OPC_E_DUPLICATENAME;
     s.serverHandle = m_nextGroup++;
-    Group* group = Group::create(this, m_space, s);
+    Group* group = Group::create(this, m_space, m_flavour.da1, s);
     if (!group) return E_OUTOFMEMORY;
     HRESULT hr = group->QueryInterface(riid, reinterpret_cast<void**>(ppUnk));
     if (FAILED(hr)) {
@@ -140,6 +143,7 @@ HRESULT OpcServer::renameGroup(Group* group, const std::wstring& name) {
 STDMETHODIMP OpcServer::AddGroup(LPCWSTR szName, BOOL bActive, DWORD dwRequestedUpdateRate, OPCHANDLE hClientGroup,
                                  LONG* pTimeBias, FLOAT* pPercentDeadband, DWORD dwLCID, OPCHANDLE* phServerGroup,
                                  DWORD* pRevisedUpdateRate, REFIID riid, IUnknown** ppUnk) {
+    HangGate();
     if (ppUnk) *ppUnk = nullptr;
     if (phServerGroup) *phServerGroup = 0;
     if (pRevisedUpdateRate) *pRevisedUpdateRate = 0;
@@ -168,6 +172,7 @@ STDMETHODIMP OpcServer::AddGroup(LPCWSTR szName, BOOL bActive, DWORD dwRequested
 }
 
 STDMETHODIMP OpcServer::GetGroupByName(LPCWSTR szName, REFIID riid, IUnknown** ppUnk) {
+    HangGate();
     if (ppUnk) *ppUnk = nullptr;
     if (!ppUnk) return E_POINTER;
     if (!szName) return E_INVALIDARG;
@@ -178,6 +183,7 @@ STDMETHODIMP OpcServer::GetGroupByName(LPCWSTR szName, REFIID riid, IUnknown** p
 }
 
 STDMETHODIMP OpcServer::RemoveGroup(OPCHANDLE hServerGroup, BOOL bForce) {
+    HangGate();
     Group* group = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -193,6 +199,7 @@ STDMETHODIMP OpcServer::RemoveGroup(OPCHANDLE hServerGroup, BOOL bForce) {
 }
 
 STDMETHODIMP OpcServer::GetStatus(OPCSERVERSTATUS** ppServerStatus) {
+    HangGate();
     if (!ppServerStatus) return E_POINTER;
     *ppServerStatus = nullptr;
     auto* st = TaskAlloc<OPCSERVERSTATUS>(1);
@@ -219,6 +226,7 @@ STDMETHODIMP OpcServer::GetStatus(OPCSERVERSTATUS** ppServerStatus) {
 }
 
 STDMETHODIMP OpcServer::CreateGroupEnumerator(OPCENUMSCOPE dwScope, REFIID riid, IUnknown** ppUnk) {
+    HangGate();
     if (ppUnk) *ppUnk = nullptr;
     if (!ppUnk) return E_POINTER;
     if (riid != IID_IEnumString) return E_NOINTERFACE;  // group objects are not enumerated
@@ -247,10 +255,12 @@ HRESULT OpcServer::errorString(HRESULT code, LCID locale, LPWSTR* out) {
 }
 
 STDMETHODIMP OpcServer::GetErrorString(HRESULT dwError, LCID dwLocale, LPWSTR* ppString) {
+    HangGate();
     return errorString(dwError, dwLocale, ppString);
 }
 
 STDMETHODIMP OpcServer::GetErrorString(HRESULT dwError, LPWSTR* ppString) {
+    HangGate();
     LCID lcid;
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -260,6 +270,7 @@ STDMETHODIMP OpcServer::GetErrorString(HRESULT dwError, LPWSTR* ppString) {
 }
 
 STDMETHODIMP OpcServer::SetLocaleID(LCID dwLcid) {
+    HangGate();
     if (!LocaleSupported(dwLcid)) return E_INVALIDARG;
     std::lock_guard<std::mutex> lock(m_lock);
     m_lcid = dwLcid;
@@ -267,6 +278,7 @@ STDMETHODIMP OpcServer::SetLocaleID(LCID dwLcid) {
 }
 
 STDMETHODIMP OpcServer::GetLocaleID(LCID* pdwLcid) {
+    HangGate();
     if (!pdwLcid) return E_POINTER;
     std::lock_guard<std::mutex> lock(m_lock);
     *pdwLcid = m_lcid;
@@ -274,6 +286,7 @@ STDMETHODIMP OpcServer::GetLocaleID(LCID* pdwLcid) {
 }
 
 STDMETHODIMP OpcServer::QueryAvailableLocaleIDs(DWORD* pdwCount, LCID** pdwLcid) {
+    HangGate();
     if (pdwCount) *pdwCount = 0;
     if (pdwLcid) *pdwLcid = nullptr;
     if (!pdwCount || !pdwLcid) return E_POINTER;
@@ -285,6 +298,7 @@ STDMETHODIMP OpcServer::QueryAvailableLocaleIDs(DWORD* pdwCount, LCID** pdwLcid)
 }
 
 STDMETHODIMP OpcServer::SetClientName(LPCWSTR szName) {
+    HangGate();
     std::lock_guard<std::mutex> lock(m_lock);
     m_clientName = szName ? szName : L"";
     return S_OK;
@@ -294,11 +308,13 @@ STDMETHODIMP OpcServer::SetClientName(LPCWSTR szName) {
 // IConnectionPointContainer
 
 STDMETHODIMP OpcServer::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
+    HangGate();
     if (ppEnum) *ppEnum = nullptr;
     return E_NOTIMPL;
 }
 
 STDMETHODIMP OpcServer::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
+    HangGate();
     if (!ppCP) return E_POINTER;
     *ppCP = nullptr;
     if (riid != IID_IOPCShutdown) return CONNECT_E_NOCONNECTION;
@@ -311,12 +327,14 @@ STDMETHODIMP OpcServer::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP
 // IOPCBrowseServerAddressSpace
 
 STDMETHODIMP OpcServer::QueryOrganization(OPCNAMESPACETYPE* pNameSpaceType) {
+    HangGate();
     if (!pNameSpaceType) return E_POINTER;
     *pNameSpaceType = m_space == Space::Flat ? OPC_NS_FLAT : OPC_NS_HIERARCHIAL;
     return S_OK;
 }
 
 STDMETHODIMP OpcServer::ChangeBrowsePosition(OPCBROWSEDIRECTION dwBrowseDirection, LPCWSTR szString) {
+    HangGate();
     if (m_space == Space::Flat) return E_FAIL;
     const std::wstring arg = szString ? szString : L"";
     std::lock_guard<std::mutex> lock(m_lock);
@@ -343,6 +361,7 @@ STDMETHODIMP OpcServer::ChangeBrowsePosition(OPCBROWSEDIRECTION dwBrowseDirectio
 STDMETHODIMP OpcServer::BrowseOPCItemIDs(OPCBROWSETYPE dwBrowseFilterType, LPCWSTR szFilterCriteria,
                                          VARTYPE vtDataTypeFilter, DWORD dwAccessRightsFilter,
                                          IEnumString** ppIEnumString) {
+    HangGate();
     if (!ppIEnumString) return E_POINTER;
     *ppIEnumString = nullptr;
     if (dwBrowseFilterType != OPC_BRANCH && dwBrowseFilterType != OPC_LEAF && dwBrowseFilterType != OPC_FLAT)
@@ -360,6 +379,7 @@ STDMETHODIMP OpcServer::BrowseOPCItemIDs(OPCBROWSETYPE dwBrowseFilterType, LPCWS
 }
 
 STDMETHODIMP OpcServer::GetItemID(LPWSTR szItemDataID, LPWSTR* szItemID) {
+    HangGate();
     if (!szItemID) return E_POINTER;
     *szItemID = nullptr;
     const BrowseNode* at;
@@ -374,6 +394,7 @@ STDMETHODIMP OpcServer::GetItemID(LPWSTR szItemDataID, LPWSTR* szItemID) {
 }
 
 STDMETHODIMP OpcServer::BrowseAccessPaths(LPCWSTR, IEnumString** ppIEnumString) {
+    HangGate();
     if (ppIEnumString) *ppIEnumString = nullptr;
     return E_NOTIMPL;
 }

@@ -26,7 +26,7 @@ class OpcServer final : public IOPCServer,
                         public IOPCItemProperties,
                         private ModuleObject {
 public:
-    static HRESULT create(Space space, REFIID riid, void** ppv);
+    static HRESULT create(const Flavour& flavour, REFIID riid, void** ppv);
 
     bool tryAddRef();
     void sendShutdown(const std::wstring& reason);
@@ -79,13 +79,14 @@ public:
                                HRESULT** ppErrors) override;
 
 private:
-    explicit OpcServer(Space space);
+    explicit OpcServer(const Flavour& flavour);
     ~OpcServer();
     std::wstring uniqueNameLocked();
     Group* findLocked(const std::wstring& name);
     HRESULT errorString(HRESULT code, LCID locale, LPWSTR* out);
 
     std::atomic<ULONG> m_refs{1};
+    const Flavour m_flavour;
     const Space m_space;
     const AddressSpace& m_addressSpace;
     std::mutex m_lock;

@@ -1,6 +1,7 @@
 // The simulated tags: their table, how changing tags move at each scan, and writes.
 #include "tags.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -133,6 +134,9 @@ Simulation::Simulation() {
     m_controls[ControlKind::RefuseItems] = addShared(L"Control.RefuseItems", Control(L"Control.RefuseItems", VT_BOOL, ControlKind::RefuseItems), Initial(VT_BOOL, 0).ref());
     m_controls[ControlKind::RefuseWrites] = addShared(L"Control.RefuseWrites", Control(L"Control.RefuseWrites", VT_BOOL, ControlKind::RefuseWrites), Initial(VT_BOOL, 0).ref());
     m_controls[ControlKind::BigBranchSize] = addShared(L"Control.BigBranchSize", Control(L"Control.BigBranchSize", VT_I4, ControlKind::BigBranchSize), Initial(VT_I4, 0).ref());
+    // Controls for benchmarks and failure tests: added by id, never listed by browsing.
+    m_controls[ControlKind::BigPeriodMs] = addHidden(Control(L"Control.BigPeriodMs", VT_I4, ControlKind::BigPeriodMs), Initial(VT_I4, 0).ref());
+    m_controls[ControlKind::HangSeconds] = addHidden(Control(L"Control.HangSeconds", VT_I4, ControlKind::HangSeconds), Initial(VT_I4, 0).ref());
 
     // Bring the changing tags to their first values.
     scan();
@@ -144,6 +148,15 @@ Tag* Simulation::add(Space space, const std::wstring& path, TagInfo info, const 
     setLocked(*tag, initial, quality, UtcNow());
     m_ids[int(space)][tag->info.id] = tag;
     m_placements[int(space)].push_back({path, tag});
+    return tag;
+}
+
+Tag* Simulation::addHidden(TagInfo info, const VARIANT& initial) {
+    m_tags.push_back(std::make_unique<Tag>(std::move(info)));
+    Tag* tag = m_tags.back().get();
+    setLocked(*tag, initial, kGood, UtcNow());
+    m_ids[int(Space::Hierarchical)][tag->info.id] = tag;
+    m_ids[int(Space::Flat)][tag->info.id] = tag;
     return tag;
 }
 
@@ -230,9 +243,12 @@ void Simulation::advanceLocked(Tag& tag, double seconds, const FILETIME& now) {
         next.setText(kStates[static_cast<long long>(seconds / i.period) % 3]);
         break;
     case Behaviour::BigLeaf: {
-        // Leaf n steps every period seconds between n and n + 9.5.
+        // Leaf n steps every period seconds between n and n + 9.5; Control.BigPeriodMs, when
+        // set, gives every leaf that period instead (below one scan: a step every scan).
         long index = std::wcstol(i.id.c_str() + 5, nullptr, 10);
-        next.setR8(index + 0.5 * (static_cast<long long>(seconds / i.period) % 20));
+        const long common = m_controls[ControlKind::BigPeriodMs]->m_state.value.ref().lVal;
+        const double period = common > 0 ? std::max(common, static_cast<long>(kScanMs)) / 1000.0 : i.period;
+        next.setR8(index + 0.5 * (static_cast<long long>(seconds / period) % 20));
         break;
     }
     }
@@ -257,7 +273,11 @@ HRESULT Simulation::write(Tag& tag, const VARIANT& value) {
         hr = S_OK;
     }
     if (FAILED(hr)) return hr;
-    if (i.control == ControlKind::BigBranchSize && (converted.ref().lVal < 0 || converted.ref().lVal > kMaxBigBranchSize))
+    const long limit = i.control == ControlKind::BigBranchSize ? kMaxBigBranchSize
+                     : i.control == ControlKind::BigPeriodMs     ? kMaxBigPeriodMs
+                     : i.control == ControlKind::HangSeconds     ? kMaxHangSeconds
+                                                                 : -1;
+    if (limit >= 0 && (converted.ref().lVal < 0 || converted.ref().lVal > limit))
         return static_cast<HRESULT>(0xC004000BL);  // OPC_E_RANGE
 
     std::lock_guard<std::mutex> lock(m_lock);
@@ -269,6 +289,11 @@ HRESULT Simulation::write(Tag& tag, const VARIANT& value) {
         m_shutdownReason = (text && *text) ? text : L"The Quorvane simulation server was asked to shut down";
         m_shutdownPending = true;
         m_shutdownDue = GetTickCount64() + 100;  // after the write's reply has gone out
+    }
+    if (i.control == ControlKind::HangSeconds) {
+        // Calls arriving from now on wait; the write itself has passed the gate and answers.
+        const long n = converted.ref().lVal;
+        m_hangUntil = n > 0 ? GetTickCount64() + 1000ULL * n : 0;
     }
     return S_OK;
 }
@@ -291,6 +316,19 @@ bool Simulation::refuseItems() {
 long Simulation::bigBranchSize() {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_controls[ControlKind::BigBranchSize]->m_state.value.ref().lVal;
+}
+
+void Simulation::waitOutHang() {
+    for (;;) {
+        ULONGLONG until;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            until = m_hangUntil;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (until <= now) return;
+        Sleep(static_cast<DWORD>(std::min<ULONGLONG>(until - now, 200)));
+    }
 }
 
 bool Simulation::takeShutdownRequest(std::wstring& reason) {

@@ -20,13 +20,22 @@ namespace sim {
 
 enum class Space { Hierarchical, Flat };
 
+// What one registered class offers on top of its address space.
+struct Flavour {
+    Space space = Space::Hierarchical;
+    bool browsing = true;  // IOPCBrowseServerAddressSpace
+    bool da1 = false;      // DA 1.0 only: groups deliver through IDataObject, no 2.0 interfaces
+};
+
 enum class Behaviour { Static, Sine, Ramp, Counter, Random, Toggle, TextCycle, BigLeaf };
 
-enum class ControlKind { None, Shutdown, RefuseGroups, RefuseItems, RefuseWrites, BigBranchSize };
+enum class ControlKind { None, Shutdown, RefuseGroups, RefuseItems, RefuseWrites, BigBranchSize, BigPeriodMs, HangSeconds };
 
 constexpr DWORD kReadable = 0x01;   // OPC_READABLE
 constexpr DWORD kWriteable = 0x02;  // OPC_WRITEABLE
 constexpr long kMaxBigBranchSize = 100000;  // leaf names have five digits
+constexpr long kMaxBigPeriodMs = 3600000;
+constexpr long kMaxHangSeconds = 600;
 
 struct TagInfo {
     std::wstring id;
@@ -83,6 +92,8 @@ public:
     bool refuseGroups();
     bool refuseItems();
     long bigBranchSize();
+    // Blocks the calling thread while a hang asked for by Control.HangSeconds lasts.
+    void waitOutHang();
     // A shutdown request whose moment has come: true once per Control.Shutdown write.
     bool takeShutdownRequest(std::wstring& reason);
 
@@ -92,6 +103,7 @@ private:
     Simulation();
     Tag* add(Space space, const std::wstring& path, TagInfo info, const VARIANT& initial, WORD quality);
     Tag* addShared(const std::wstring& path, TagInfo info, const VARIANT& initial);
+    Tag* addHidden(TagInfo info, const VARIANT& initial);  // in both spaces, not browsed
     void setLocked(Tag& tag, const VARIANT& value, WORD quality, const FILETIME& now);
     void advanceLocked(Tag& tag, double seconds, const FILETIME& now);
     bool flagLocked(ControlKind kind);
@@ -107,7 +119,12 @@ private:
     bool m_shutdownPending = false;
     ULONGLONG m_shutdownDue = 0;
     std::wstring m_shutdownReason;
+    ULONGLONG m_hangUntil = 0;  // GetTickCount64 time; 0: no hang
 };
+
+// Control.HangSeconds: every incoming call (at the top of each interface method) and every
+// worker pass waits here while a hang lasts, so the server looks stopped to its clients.
+inline void HangGate() { Simulation::instance().waitOutHang(); }
 
 // Compares two values of the same tag (same canonical type).
 bool SameValue(const VARIANT& a, const VARIANT& b);

@@ -37,6 +37,7 @@ void Run() {
     ULONGLONG nextScan = GetTickCount64();
     ULONGLONG nextClientCheck = nextScan + kClientCheckMs;
     for (;;) {
+        HangGate();  // a hung server sends nothing either
         const ULONGLONG now = GetTickCount64();
         if (now >= nextClientCheck) {
             nextClientCheck = now + kClientCheckMs;

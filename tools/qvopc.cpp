@@ -26,6 +26,7 @@ kobrix::Binding g_opc;
 std::vector<std::pair<int, std::string>> g_items;  // item handle, item id
 bool g_shutdown = false;
 bool g_echo = false;         // write: the value came back
+VARIANT g_written;           // write: the value to wait for (VT_EMPTY: none yet)
 VARTYPE g_currentType = VT_EMPTY;
 
 struct Options {
@@ -99,7 +100,10 @@ void __stdcall OnDataChange(int, int, int hItem, const VARIANT* value, DWORD low
                 ValueText(value).c_str(), QualityText(quality).c_str());
     std::fflush(stdout);
     if (value) g_currentType = value->vt;
-    g_echo = true;
+    // Only the written value counts as its echo: an update of the old value may still arrive.
+    if (value && g_written.vt != VT_EMPTY &&
+        VarCmp(const_cast<VARIANT*>(value), &g_written, LOCALE_INVARIANT, 0) == static_cast<HRESULT>(VARCMP_EQ))
+        g_echo = true;
 }
 
 BOOL __stdcall OnShutdown(int) {
@@ -247,11 +251,15 @@ int Write(const Options& o) {
     VariantClear(&text);
     if (FAILED(hr)) return Fail("'" + o.args[2] + "' is not a value of type vt " + std::to_string(vt));
     g_echo = false;
+    g_written = value;  // owned by `value`, cleared below
     int accepted = g_opc.OpcWriteItem(session.server, session.group, g_items[0].first, &value, 0);
+    if (accepted) {
+        std::printf("written; waiting for the server to report it back\n");
+        Pump(static_cast<DWORD>(o.seconds * 1000), &g_echo);
+    }
+    VariantInit(&g_written);
     VariantClear(&value);
     if (!accepted) return Fail("server '" + o.args[0] + "' refused the value for '" + o.args[1] + "'");
-    std::printf("written; waiting for the server to report it back\n");
-    Pump(static_cast<DWORD>(o.seconds * 1000), &g_echo);
     return 0;
 }
 
