@@ -121,18 +121,18 @@ bool StartUp(int items, Run* run, std::string* why) {
     qvdde::DdeClient client;
     UINT err = 0;
     auto conv = client.Connect("Quorvane", "S", &err);
-    if (!conv) {
+    std::string refusal;
+    if (!conv) refusal = std::string("no conversation on topic S: ") + qvdde::ErrorName(err);
+    else if (!conv->StartAdvise(last, kFormat, 60000).ok) refusal = "advise start on " + last + " refused";
+    if (!refusal.empty()) {
         // Noted, and the value is taken from the list instead.
-        std::printf("  %6d items: NO DDE conversation on topic S (%s); the last row's value cell is read instead\n",
-                    items, qvdde::ErrorName(err));
+        std::printf("  %6d items: DDE FAILED (%s); the last row's value cell is read instead\n", items,
+                    refusal.c_str());
         run->valueByDde = false;
         while (run->value < 0 && clock.Seconds() < kBoundMs / 1000.0) {
             if (!Cell(app.process().handle(), list, items - 1, 1).empty()) run->value = clock.Seconds();
             else Sleep(20);
         }
-    } else if (!conv->StartAdvise(last, kFormat, 60000).ok) {
-        *why = "advise start on " + last + " refused";
-        return false;
     }
     while (run->value < 0 && clock.Seconds() < kBoundMs / 1000.0) {
         auto a = client.NextAdvise(1000);

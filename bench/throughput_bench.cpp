@@ -28,7 +28,10 @@
 // processes from Linux), to say who the limiter is.
 //
 // Usage: throughput_bench [--items N] [--hot H] [--connections C[,C...]] [--step-seconds S]
-//        [--bare-only 1]
+//        [--bare-only 1] [--library-only 1]
+//   --library-only 1: no bridge; this process's own KOBRIX2 group on all the items.
+//   --idle-tab 1: a last connection with one static item is selected, so that the measured
+//   rows are not on show (what redrawing them costs).
 //   --hot H: hot links on every (N/H)-th item only, so that the OPC side's absorption is
 //   measured apart from the cost of many DDE links (defaults: 10,000 items, all hot).
 #include <windows.h>
@@ -67,11 +70,17 @@ struct SampleHistory {
 std::vector<SampleHistory> g_samples;
 std::unordered_map<int, int> g_sampleByHandle;
 long g_observed = 0;
+std::vector<double>* g_callbackLag = nullptr;  // when set: OPC timestamp -> this callback, ms
 
 void __stdcall OnChange(int, int, int item, const VARIANT* value, DWORD low, DWORD high, DWORD) {
     auto it = g_sampleByHandle.find(item);
     if (it == g_sampleByHandle.end() || value == nullptr || value->vt != VT_R8) return;
-    g_samples[size_t(it->second)].changes.push_back({value->dblVal, (uint64_t(high) << 32) | low});
+    const uint64_t stamp = (uint64_t(high) << 32) | low;
+    if (g_callbackLag != nullptr) {
+        g_callbackLag->push_back(double(int64_t(qvdde::PreciseNow() - stamp)) / 1e4);
+    } else {
+        g_samples[size_t(it->second)].changes.push_back({value->dblVal, stamp});
+    }
     ++g_observed;
 }
 
@@ -263,7 +272,10 @@ struct BridgeRun {
 };
 
 // items: the OPC items, split over the connections; a hot link on every stride-th one.
-bool RunBridge(int connections, int items, int stride, double stepSeconds, BridgeRun* run, std::string* why) {
+// idleTab: one more connection, last and so selected, with one static item: the rows of the
+// measured connections are then not on show and not redrawn.
+bool RunBridge(int connections, int items, int stride, bool idleTab, double stepSeconds, BridgeRun* run,
+               std::string* why) {
     run->connections = connections;
     std::vector<qvtest::ConfigConnection> config;
     std::vector<std::pair<std::string, std::vector<std::string>>> topics;
@@ -291,6 +303,12 @@ bool RunBridge(int connections, int items, int stride, double stepSeconds, Bridg
         config.push_back(conn);
     }
     items = per * connections;
+    if (idleTab) {
+        qvtest::ConfigConnection idle;
+        idle.alias = "Idle";
+        idle.items = {"Static.R8"};
+        config.push_back(idle);
+    }
     OpcSide opc;
     if (!opc.Start(items, sampleIds, why)) return false;
 
@@ -306,15 +324,28 @@ bool RunBridge(int connections, int items, int stride, double stepSeconds, Bridg
                      bench::CpuProbe(GetCurrentProcess(), "throughput_bench.exe"),
                      bench::CpuProbe(bench::WineserverDir())};
 
+    // Updates are suspended while the links start: a Wine client reports an advise start as
+    // refused when advise data of the same conversation arrives meanwhile (the program's
+    // flush would post the first values of the links already made). Suspended, the flush
+    // drops those first values; the steps bring values enough.
     qvdde::DdeClient client;
     std::vector<std::unique_ptr<qvdde::Conversation>> convs;
-    if (!StartLinks(client, "Quorvane", topics, &convs, &run->linkSeconds, why)) return false;
-    // Every new link gets its first value at the program's next flush.
+    if (!app.Click(qvtest::kSuspend, 60000)) {
+        *why = "the Suspend button did not answer";
+        return false;
+    }
+    const bool linked = StartLinks(client, "Quorvane", topics, &convs, &run->linkSeconds, why);
+    Sleep(1500);  // one flush, with the marks of the new links, while suspended
+    if (!app.Click(qvtest::kResume, 60000)) {
+        *why = "the Resume button did not answer";
+        return false;
+    }
+    if (!linked) return false;
     clock.Restart();
     run->firstValues = Drain(client, 3000, 300000);
     run->firstValuesSeconds = clock.Seconds();
     std::printf("  bridge, %d connection(s), %d items: started and listed in %.1f s; %d links started in %.1f s; %ld"
-                " first values in %.1f s\n",
+                " advises before the first step (%.1f s)\n",
                 connections, items, run->startSeconds, links, run->linkSeconds, run->firstValues,
                 run->firstValuesSeconds);
     std::fflush(stdout);
@@ -411,6 +442,59 @@ bool RunBare(int topicCount, int links, double seconds, BareRun* run, std::strin
     return true;
 }
 
+// ---- The library alone ------------------------------------------------------------------
+
+void PumpFor(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - now), QS_ALLINPUT);
+    }
+}
+
+// What KOBRIX2.dll alone takes in: this process's own group on all the items, stepped like
+// the bridge; values a second reaching the callback and their lag from the OPC timestamp.
+bool RunLibrary(int items, double stepSeconds, std::string* why) {
+    std::vector<std::string> ids;
+    for (int n = 0; n < items; ++n) ids.push_back(bench::BigItem(n));
+    const std::string me = bench::LinuxProcDir("throughput_bench.exe");
+    const SIZE_T before = bench::LinuxStatusBytes(me, "RssAnon");
+    OpcSide opc;
+    if (!opc.Start(items, ids, why)) return false;
+    PumpFor(3000);  // the first values
+    const SIZE_T after = bench::LinuxStatusBytes(me, "RssAnon");
+    if (before > 0 && after > before)
+        std::printf("  library: %d items in one group: %.0f bytes/item more resident anonymous memory (Linux RssAnon)\n",
+                    items, double(after - before) / items);
+    const bench::CpuProbe self(GetCurrentProcess(), "throughput_bench.exe"), wine(bench::WineserverDir());
+    for (long period : kPeriodsMs) {
+        if (period > stepSeconds * 500) continue;  // at least two changes in a step
+        opc.SetPeriod(period);
+        PumpFor(1500);
+        std::vector<double> lag;
+        g_observed = 0;
+        g_callbackLag = &lag;
+        const double cpu0 = self.Seconds(), wine0 = wine.Seconds();
+        bench::Stopwatch clock;
+        PumpFor(DWORD(stepSeconds * 1000));
+        const double seconds = clock.Seconds();
+        g_callbackLag = nullptr;
+        const double nominal = items * 1000.0 / std::max(period, long(kRateMs)), rate = g_observed / seconds;
+        std::printf("  library   period %5ld ms: nominal %8.0f/s  received %8.0f/s (%5.1f%%)  lag p50 %7.1f p99 %7.1f"
+                    " ms  cpu bench %.2f wineserver %.2f\n",
+                    period, nominal, rate, 100 * rate / nominal, bench::Percentile(lag, 50), bench::Percentile(lag, 99),
+                    (self.Seconds() - cpu0) / seconds, (wine.Seconds() - wine0) / seconds);
+        std::fflush(stdout);
+        if (rate < 0.5 * nominal) break;
+    }
+    opc.SetPeriod(kQuietPeriodMs);
+    return true;
+}
+
 std::vector<int> ParseList(const char* text) {
     std::vector<int> out;
     std::stringstream in(text);
@@ -426,7 +510,7 @@ int main(int argc, char** argv) {
     int items = 10000, hot = 0;
     std::vector<int> connectionCounts = {1, 4};
     double stepSeconds = 6;
-    bool bareOnly = false;
+    bool bareOnly = false, libraryOnly = false, idleTab = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--items") items = std::max(4, std::atoi(argv[i + 1]));
@@ -434,6 +518,8 @@ int main(int argc, char** argv) {
         else if (a == "--connections") connectionCounts = ParseList(argv[i + 1]);
         else if (a == "--step-seconds") stepSeconds = std::max(2.0, std::atof(argv[i + 1]));
         else if (a == "--bare-only") bareOnly = std::atoi(argv[i + 1]) != 0;
+        else if (a == "--library-only") libraryOnly = std::atoi(argv[i + 1]) != 0;
+        else if (a == "--idle-tab") idleTab = std::atoi(argv[i + 1]) != 0;
     }
     if (connectionCounts.empty()) connectionCounts = {1};
     const int stride = hot > 0 && hot < items ? items / hot : 1;
@@ -447,6 +533,10 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     std::string why;
+    if (libraryOnly) {
+        if (!RunLibrary(items, stepSeconds, &why)) std::printf("library run failed: %s\n", why.c_str());
+        return why.empty() ? 0 : 1;
+    }
     for (int c : connectionCounts) {
         BareRun bare;
         if (!RunBare(c, links, stepSeconds, &bare, &why)) {
@@ -461,7 +551,7 @@ int main(int argc, char** argv) {
         if (bareOnly) continue;
 
         BridgeRun bridge;
-        if (!RunBridge(c, items, stride, stepSeconds, &bridge, &why)) {
+        if (!RunBridge(c, items, stride, idleTab, stepSeconds, &bridge, &why)) {
             std::printf("bridge, %d connection(s): failed: %s\n", c, why.c_str());
             return 1;
         }
