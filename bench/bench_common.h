@@ -123,17 +123,24 @@ inline double LinuxCpuSeconds(const std::string& dir) {
     return (utime + stime) / 100.0;
 }
 
-// The wineserver of this process's prefix, or "".
-inline std::string WineserverDir() {
+// "WINEPREFIX=<this process's prefix>", to tell our processes from those of another prefix.
+inline std::string PrefixEntry() {
     char prefix[MAX_PATH] = {};
     if (!GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix)) return {};
-    return LinuxProcDir("wineserver", std::string("WINEPREFIX=") + prefix);
+    return std::string("WINEPREFIX=") + prefix;
+}
+
+// The wineserver of this process's prefix, or "".
+inline std::string WineserverDir() {
+    const std::string entry = PrefixEntry();
+    return entry.empty() ? std::string() : LinuxProcDir("wineserver", entry);
 }
 
 // CPU seconds of one process, from Linux under Wine, else from the system.
 class CpuProbe {
   public:
-    CpuProbe(HANDLE process, const std::string& marker) : process_(process), dir_(LinuxProcDir(marker)) {}
+    CpuProbe(HANDLE process, const std::string& marker)
+        : process_(process), dir_(LinuxProcDir(marker, PrefixEntry())) {}
     explicit CpuProbe(std::string dir) : dir_(std::move(dir)) {}
     double Seconds() const { return !dir_.empty() ? LinuxCpuSeconds(dir_) : process_ ? CpuSeconds(process_) : -1; }
 

@@ -461,7 +461,7 @@ void PumpFor(DWORD ms) {
 bool RunLibrary(int items, double stepSeconds, std::string* why) {
     std::vector<std::string> ids;
     for (int n = 0; n < items; ++n) ids.push_back(bench::BigItem(n));
-    const std::string me = bench::LinuxProcDir("throughput_bench.exe");
+    const std::string me = bench::LinuxProcDir("throughput_bench.exe", bench::PrefixEntry());
     const SIZE_T before = bench::LinuxStatusBytes(me, "RssAnon");
     OpcSide opc;
     if (!opc.Start(items, ids, why)) return false;
