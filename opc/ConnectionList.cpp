@@ -84,8 +84,12 @@ BOOL CConnectionList::GetItemValue(HSZ hszTopic, HSZ hszItem, VARIANT* pValue) {
     CServerConnection* conn = FindTopic(hszTopic);
     CTagItem* item = conn != nullptr ? conn->FindItem(hszItem) : nullptr;
     if (item == nullptr) return FALSE;
-    if (pValue != nullptr) ::VariantCopy(pValue, &item->m_vValue);
-    else item->m_bAdvisePending = 1;
+    if (pValue != nullptr) {
+        ::VariantCopy(pValue, &item->m_vValue);
+    } else {
+        item->m_bAdvisePending = 1;
+        item->m_bLinked = 1;
+    }
     return TRUE;
 }
 
@@ -115,6 +119,9 @@ BOOL CConnectionList::StoreDataChange(int hServer, int hItem, const VARIANT* val
 }
 
 void CConnectionList::Advise(CServerConnection* conn, CTagItem* item) {
+    // An item no client ever linked has nothing to post to; under Wine a post costs a walk
+    // over every link of the instance all the same (docs/wine-notes.md).
+    if (!item->m_bLinked) return;
     if (m_pGate != nullptr && !m_pGate->Advise(conn->m_hszTopic, item->m_hszItem)) {
         // A deferred advise: the first item of that name waits for the flush.
         if (CTagItem* first = conn->FindItem(item->m_hszItem)) first->m_bAdvisePending = 1;

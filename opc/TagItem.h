@@ -29,6 +29,7 @@ class CTagItem : public CObject {
     void Save(CFile& file) const;
 
     int m_bAdvisePending = 0;  // a DDE client started a link; the next flush posts the advise
+    int m_bLinked = 0;         // a DDE client has started a link on it: its changes are posted
     const CString m_strTagName;  // the OPC item id and the DDE item name
     const CString m_strExtra;    // kept but never shown, stored or passed on
     int m_hItem = -1;          // the library's item handle, as it returned it

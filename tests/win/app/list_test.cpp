@@ -76,8 +76,10 @@ TEST_F(ListTest, ReadsCopyOrMarkTheFirstItemAndWritesGoToTheLibrary) {
     ASSERT_TRUE(list.GetItemValue(Hsz("t"), Hsz("I"), &out));
     EXPECT_DOUBLE_EQ(out.dblVal, 2.5);
     EXPECT_EQ(a->GetItem(0)->m_bAdvisePending, 0);  // a copy marks nothing
+    EXPECT_EQ(a->GetItem(0)->m_bLinked, 0);
     EXPECT_TRUE(list.GetItemValue(Hsz("T"), Hsz("i"), nullptr));
     EXPECT_EQ(a->GetItem(0)->m_bAdvisePending, 1);
+    EXPECT_EQ(a->GetItem(0)->m_bLinked, 1);
     EXPECT_EQ(a->GetItem(1)->m_bAdvisePending, 0);
     EXPECT_FALSE(list.GetItemValue(Hsz("T"), Hsz("missing"), nullptr));
     EXPECT_FALSE(list.GetItemValue(Hsz("missing"), Hsz("I"), nullptr));
@@ -115,9 +117,13 @@ TEST_F(ListTest, DataChangesGoToTheFirstItemWithTheHandleAndTellTheRow) {
     EXPECT_EQ(listener.rows, (std::vector<std::pair<CServerConnection*, int>>{{conn, 1}}));
     EXPECT_NE(std::string(conn->StatusText()).find("    Last Updated: "), std::string::npos);
 
-    // Inside a DDE callback the advise waits: the item is marked and flushed after it.
+    // Inside a DDE callback the advise of a linked item waits: the item is marked and
+    // flushed after it. An item no client linked has no advise to wait for.
     Gate().EnterCallback();
     Store(101, 301, R8(3));
+    EXPECT_EQ(conn->GetItem(0)->m_bAdvisePending, 0);
+    conn->GetItem(0)->m_bLinked = 1;
+    Store(101, 301, R8(4));
     Gate().LeaveCallback();
     EXPECT_EQ(conn->GetItem(0)->m_bAdvisePending, 1);
     Gate().Suspend(TRUE);  // a flush clears the marks also while suspended

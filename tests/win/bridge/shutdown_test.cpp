@@ -73,7 +73,12 @@ TEST(BridgeShutdown, ServerShutdownDisconnectsAndAttemptReconnectRestoresTheFlow
     EXPECT_TRUE(again) << "no value on the old hot link after the reconnect";
     auto next = qvtest::WaitForAny(client, "Plant.Line1.Counter", 3000);
     EXPECT_TRUE(next) << "values do not go on flowing after the reconnect";
-    std::vector<std::string> row = b.Row("Plant.Line1.Counter");
+    // The row is redrawn at the next coalesced redraw, after the advise: wait for it.
+    std::vector<std::string> row;
+    for (ULONGLONG end = GetTickCount64() + 5000; GetTickCount64() < end; Sleep(50)) {
+        row = b.Row("Plant.Line1.Counter");
+        if (row.size() >= 3 && row[2] == "Good") break;
+    }
     ASSERT_GE(row.size(), 3u);
     EXPECT_EQ("Good", row[2]);
 
