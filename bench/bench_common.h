@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "kobrix/Binding.h"
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
 
 namespace bench {
 
@@ -172,6 +175,12 @@ inline std::string BigItem(int n) {
     char id[32];
     std::snprintf(id, sizeof id, "Big.T%05d", n);
     return id;
+}
+
+// A support step's result as the benchmarks report it: true, or false with the reason.
+inline bool Ok(const ::testing::AssertionResult& result, std::string* why) {
+    if (!result && why != nullptr) *why = result.message();
+    return static_cast<bool>(result);
 }
 
 }  // namespace bench

@@ -84,12 +84,12 @@ int ListCount(HWND list) {
 // The empty program's private bytes, once its window shows.
 bool EmptyProgram(SIZE_T* bytes, std::string* why) {
     qvtest::QuorvaneApp app;
-    if (!app.Start(std::string(), why, 60000)) return false;
+    if (!bench::Ok(app.Start(std::string(), 60000), why)) return false;
     while (!IsWindowVisible(app.mainWindow()) && app.process().running()) Sleep(20);
     Sleep(1000);
     *bytes = MemoryOf(app);
     std::string ignored;
-    app.Close(60000, &ignored);
+    bench::Ok(app.Close(60000), &ignored);
     return true;
 }
 
@@ -103,8 +103,8 @@ bool StartUp(int items, Run* run, std::string* why) {
 
     qvtest::QuorvaneApp app;
     bench::Stopwatch clock;  // the folder is copied within it: a few milliseconds
-    if (!app.Start(text, why, kBoundMs)) return false;
-    HWND list = app.Control(qvtest::kList);
+    if (!bench::Ok(app.Start(text, kBoundMs), why)) return false;
+    HWND list = app.Control(IDC_ITEM_LIST);
     while ((run->listed < 0 || run->window < 0) && clock.Seconds() < kBoundMs / 1000.0) {
         if (!app.process().running()) {
             *why = "the program ended during start-up";
@@ -149,7 +149,7 @@ bool StartUp(int items, Run* run, std::string* why) {
     run->privateBytes = MemoryOf(app);
     bench::Stopwatch closing;
     std::string closeWhy;
-    if (app.Close(kBoundMs, &closeWhy)) run->close = closing.Seconds();
+    if (bench::Ok(app.Close(kBoundMs), &closeWhy)) run->close = closing.Seconds();
     else std::printf("  note: %s\n", closeWhy.c_str());
     return true;
 }

@@ -314,10 +314,10 @@ bool RunBridge(int connections, int items, int stride, bool idleTab, double step
 
     bench::Stopwatch clock;
     qvtest::QuorvaneApp app;
-    if (!app.Start(qvtest::ConfigText(config), why, 900000)) return false;
+    if (!bench::Ok(app.Start(qvtest::ConfigText(config), 900000), why)) return false;
     while (!IsWindowVisible(app.mainWindow()) && clock.Seconds() < 900 && app.process().running()) Sleep(50);
     for (const auto& c : config)
-        if (!app.WaitForTopic(c.alias, 60000, why)) return false;
+        if (!bench::Ok(app.WaitForTopic(c.alias, 60000), why)) return false;
     run->startSeconds = clock.Seconds();
     const std::string& folder = app.folder().path();
     const Probes cpu{bench::CpuProbe(app.process().handle(), folder.substr(folder.find_last_of('\\') + 1)),
@@ -330,13 +330,13 @@ bool RunBridge(int connections, int items, int stride, bool idleTab, double step
     // drops those first values; the steps bring values enough.
     qvdde::DdeClient client;
     std::vector<std::unique_ptr<qvdde::Conversation>> convs;
-    if (!app.Click(qvtest::kSuspend, 60000)) {
+    if (!app.Click(IDC_SUSPEND, 60000)) {
         *why = "the Suspend button did not answer";
         return false;
     }
     const bool linked = StartLinks(client, "Quorvane", topics, &convs, &run->linkSeconds, why);
     Sleep(1500);  // one flush, with the marks of the new links, while suspended
-    if (!app.Click(qvtest::kResume, 60000)) {
+    if (!app.Click(IDC_RESUME, 60000)) {
         *why = "the Resume button did not answer";
         return false;
     }
@@ -371,7 +371,7 @@ bool RunBridge(int connections, int items, int stride, bool idleTab, double step
     opc.SetPeriod(kQuietPeriodMs);
     convs.clear();
     std::string closeWhy;
-    if (!app.Close(120000, &closeWhy)) std::printf("  note: %s\n", closeWhy.c_str());
+    if (!bench::Ok(app.Close(120000), &closeWhy)) std::printf("  note: %s\n", closeWhy.c_str());
     return true;
 }
 
