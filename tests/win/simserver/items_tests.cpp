@@ -84,36 +84,36 @@ TEST(SimItems, StaticTagsKeepTheirTypeAndStoreConvertedWrites) {
         Variant before;
         WORD q = 0;
         ASSERT_EQ(S_OK, g.read(h, before, q));
-        EXPECT_EQ(c.type, before.vt());
+        EXPECT_EQ(c.type, before.Vt());
         EXPECT_EQ(0xC0, q);
         // DATE from text would depend on the date format; write those two as numbers.
         Variant value = (c.type == VT_DATE) ? Variant(qvtest::R8(c.expected)) : MakeText(c.written);
-        ASSERT_EQ(S_OK, g.write(h, value.ref()));
+        ASSERT_EQ(S_OK, g.write(h, value.Ref()));
         Variant after;
         ASSERT_EQ(S_OK, g.read(h, after, q));
-        ASSERT_EQ(c.type, after.vt());
+        ASSERT_EQ(c.type, after.Vt());
         VARIANT r8;
         VariantInit(&r8);
-        ASSERT_EQ(S_OK, VariantChangeType(&r8, after.get(), 0, VT_R8));
+        ASSERT_EQ(S_OK, VariantChangeType(&r8, after.Get(), 0, VT_R8));
         EXPECT_DOUBLE_EQ(c.expected, r8.dblVal);
-        EXPECT_EQ(S_OK, g.write(h, before.ref()));  // leave it as found
+        EXPECT_EQ(S_OK, g.write(h, before.Ref()));  // leave it as found
     }
     OPCHANDLE text = g.add(L"Static.BSTR", 2);
     ASSERT_EQ(S_OK, g.write(text, qvtest::I4(42)));
     Variant v;
     WORD q;
     ASSERT_EQ(S_OK, g.read(text, v, q));
-    ASSERT_EQ(VT_BSTR, v.vt());
-    EXPECT_STREQ(L"42", v.ref().bstrVal);
-    EXPECT_EQ(S_OK, g.write(text, MakeText(L"Hello").ref()));
+    ASSERT_EQ(VT_BSTR, v.Vt());
+    EXPECT_STREQ(L"42", v.Ref().bstrVal);
+    EXPECT_EQ(S_OK, g.write(text, MakeText(L"Hello").Ref()));
 
     // Values that cannot become the tag's type are refused and change nothing.
     OPCHANDLE i4 = g.add(L"Static.I4", 3);
     OPCHANDLE ui1 = g.add(L"Static.UI1", 4);
-    EXPECT_EQ(OPC_E_BADTYPE, g.write(i4, MakeText(L"not a number").ref()));
+    EXPECT_EQ(OPC_E_BADTYPE, g.write(i4, MakeText(L"not a number").Ref()));
     EXPECT_EQ(OPC_E_RANGE, g.write(ui1, qvtest::I4(300)));
     ASSERT_EQ(S_OK, g.read(ui1, v, q));
-    EXPECT_EQ(200, v.ref().bVal);
+    EXPECT_EQ(200, v.Ref().bVal);
 }
 
 TEST(SimItems, QualityTagsCarryTheirQualityAndInactiveCacheReadsAreOutOfService) {
@@ -150,8 +150,8 @@ TEST(SimItems, RequestedTypeIsWhatReadsDeliver) {
     Variant v;
     WORD q;
     ASSERT_EQ(S_OK, g.read(h, v, q));
-    ASSERT_EQ(VT_BSTR, v.vt());
-    EXPECT_STREQ(L"-1600", v.ref().bstrVal);
+    ASSERT_EQ(VT_BSTR, v.Vt());
+    EXPECT_STREQ(L"-1600", v.Ref().bstrVal);
 
     VARTYPE r8 = VT_R8;
     HRESULT* errors = nullptr;
@@ -159,8 +159,8 @@ TEST(SimItems, RequestedTypeIsWhatReadsDeliver) {
     EXPECT_EQ(S_OK, errors[0]);
     CoTaskMemFree(errors);
     ASSERT_EQ(S_OK, g.read(h, v, q));
-    ASSERT_EQ(VT_R8, v.vt());
-    EXPECT_EQ(-1600.0, v.ref().dblVal);
+    ASSERT_EQ(VT_R8, v.Vt());
+    EXPECT_EQ(-1600.0, v.Ref().dblVal);
 
     // New client handles show up in reads; ValidateItems checks without adding.
     OPCHANDLE client = 4242;

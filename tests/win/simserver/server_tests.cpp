@@ -26,7 +26,7 @@ TEST(SimServer, ActivatesBothClassesByProgIdAndReportsStatus) {
         CoTaskMemFree(st->szVendorInfo);
         CoTaskMemFree(st);
 
-        auto browse = Query<IOPCBrowseServerAddressSpace>(server.get(), IID_IOPCBrowseServerAddressSpace);
+        auto browse = Query<IOPCBrowseServerAddressSpace>(server.Get(), IID_IOPCBrowseServerAddressSpace);
         ASSERT_TRUE(browse);
         OPCNAMESPACETYPE ns{};
         ASSERT_EQ(S_OK, browse->QueryOrganization(&ns));
@@ -88,7 +88,7 @@ TEST(SimServer, AddGroupRevisesFastRatesAndRefusesBadDeadbands) {
 
         ComPtr<IOPCGroupStateMgt> byName;
         ASSERT_EQ(S_OK, server->GetGroupByName(L"Exact", IID_IOPCGroupStateMgt,
-                                                reinterpret_cast<IUnknown**>(byName.put())));
+                                                reinterpret_cast<IUnknown**>(byName.Put())));
         DWORD rate = 0, lcid = 0;
         BOOL active = FALSE;
         LPWSTR name = nullptr;
@@ -114,14 +114,14 @@ TEST(SimServer, AddGroupRevisesFastRatesAndRefusesBadDeadbands) {
         EXPECT_EQ(OPC_E_DUPLICATENAME, byName->SetName(L"Other"));
         EXPECT_EQ(S_OK, byName->SetName(L"Renamed"));
         ComPtr<IOPCItemMgt> renamed;
-        EXPECT_EQ(S_OK, server->GetGroupByName(L"Renamed", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.put())));
-        EXPECT_EQ(E_INVALIDARG, server->GetGroupByName(L"Exact", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.put())));
+        EXPECT_EQ(S_OK, server->GetGroupByName(L"Renamed", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.Put())));
+        EXPECT_EQ(E_INVALIDARG, server->GetGroupByName(L"Exact", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.Put())));
 
         ComPtr<IEnumString> groups;
         ASSERT_EQ(S_OK, server->CreateGroupEnumerator(OPC_ENUM_ALL, IID_IEnumString,
-                                                       reinterpret_cast<IUnknown**>(groups.put())));
+                                                       reinterpret_cast<IUnknown**>(groups.Put())));
         std::vector<std::wstring> names;
-        ASSERT_EQ(S_OK, Drain(groups.get(), 10, names));
+        ASSERT_EQ(S_OK, Drain(groups.Get(), 10, names));
         EXPECT_NE(names.end(), std::find(names.begin(), names.end(), L"Renamed"));
         EXPECT_NE(names.end(), std::find(names.begin(), names.end(), L"Other"));
     }

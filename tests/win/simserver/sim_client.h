@@ -5,7 +5,7 @@
 // Threading: everything here runs on the test's single-threaded apartment (the main
 // thread); callbacks arrive on it while qvtest::WaitUntil serves its messages.
 #include "opcda.h"
-#include "simserver/com_util.h"
+#include "com/ComPtr.h"
 #include "tests/win/support/opc.h"
 #include "tests/win/support/wait.h"
 
@@ -16,8 +16,8 @@
 
 namespace simtest {
 
-using sim::ComPtr;
-using sim::Variant;
+using com::ComPtr;
+using com::Variant;
 
 constexpr wchar_t kHierarchical[] = L"Quorvane.Simulation.1";
 constexpr wchar_t kFlat[] = L"Quorvane.SimulationFlat.1";
@@ -28,7 +28,7 @@ inline HRESULT Connect(const wchar_t* progId, ComPtr<IOPCServer>& server) { retu
 template <class I>
 ComPtr<I> Query(IUnknown* unk, const IID& iid) {
     ComPtr<I> out;
-    if (unk) unk->QueryInterface(iid, reinterpret_cast<void**>(out.put()));
+    if (unk) unk->QueryInterface(iid, reinterpret_cast<void**>(out.Put()));
     return out;
 }
 
@@ -122,8 +122,8 @@ public:
     HRESULT addResult() const { return m_hr; }
     DWORD revisedRate() const { return m_revised; }
     OPCHANDLE serverHandle() const { return m_handle; }
-    IOPCItemMgt* items() const { return m_items.get(); }
-    ComPtr<IOPCSyncIO> sync() const { return Query<IOPCSyncIO>(m_items.get(), IID_IOPCSyncIO); }
+    IOPCItemMgt* items() const { return m_items.Get(); }
+    ComPtr<IOPCSyncIO> sync() const { return Query<IOPCSyncIO>(m_items.Get(), IID_IOPCSyncIO); }
 
     // Adds one item with the given client handle; returns the server handle or 0, and the per-item error.
     OPCHANDLE add(const wchar_t* id, OPCHANDLE client, HRESULT* error = nullptr, VARTYPE requested = VT_EMPTY);
