@@ -1,4 +1,4 @@
-// Callbacks: deadband, writes coming back as changes, Refresh2, asynchronous read/write, shutdown requests.
+// Callbacks: deadband, Refresh2, asynchronous read/write, one callback per group.
 #include <gtest/gtest.h>
 
 #include "sim_client.h"
@@ -62,31 +62,6 @@ TEST(SimCallbacks, PercentDeadbandHoldsBackSmallChangesOfAnalogItemsOnly) {
     EXPECT_EQ(S_OK, s.group.write(sp, qvtest::R8(50)));
 }
 
-TEST(SimCallbacks, WrittenValueComesBackAsADataChangeInTheTagsType) {
-    Subscription s(KeepAlive::server(), 50);
-    ASSERT_EQ(S_OK, s.group.addResult());
-    OPCHANDLE r4 = s.group.add(L"Static.R4", 7);
-    ASSERT_NE(0u, r4);
-    Variant original;
-    WORD q;
-    ASSERT_EQ(S_OK, s.group.read(r4, original, q));
-    ASSERT_TRUE(s.advise());
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return s.sink->of(7).size() == 1; }, 3000));
-
-    ASSERT_EQ(S_OK, s.group.write(r4, MakeText(L"12.5").Ref()));
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return s.sink->of(7).size() == 2; }, 2000));
-    const Received* r = s.sink->of(7).back();
-    ASSERT_EQ(VT_R4, r->value.Vt());
-    EXPECT_EQ(12.5f, r->value.Ref().fltVal);
-    // Writing the same value again is no change: a counter added to the group afterwards
-    // reports twice, and the written tag still has sent two values.
-    ASSERT_EQ(S_OK, s.group.write(r4, qvtest::R8(12.5)));
-    ASSERT_NE(0u, s.group.add(L"Plant.Line1.Counter", 8));
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return s.sink->of(8).size() >= 2; }, 10000));
-    EXPECT_EQ(2u, s.sink->of(7).size());
-    EXPECT_EQ(S_OK, s.group.write(r4, original.Ref()));
-}
-
 TEST(SimCallbacks, Refresh2SendsEveryActiveItemInOneCallWithTheTransactionId) {
     Subscription s(KeepAlive::server(), 60000);  // no ordinary updates during the test after the first
     ASSERT_EQ(S_OK, s.group.addResult());
@@ -139,25 +114,6 @@ TEST(SimCallbacks, Refresh2SendsEveryActiveItemInOneCallWithTheTransactionId) {
     ComPtr<DataSink> other = ComPtr<DataSink>::Adopt(new DataSink);
     Advise second(s.group.items(), IID_IOPCDataCallback, other.Get());
     EXPECT_EQ(CONNECT_E_ADVISELIMIT, second.result());
-}
-
-TEST(SimCallbacks, ControlShutdownReachesEveryAdvisedShutdownSink) {
-    ComPtr<IOPCServer> listener;
-    ASSERT_EQ(S_OK, Connect(kFlat, listener));
-    ComPtr<ShutdownSink> sink = ComPtr<ShutdownSink>::Adopt(new ShutdownSink);
-    Advise advise(listener.Get(), IID_IOPCShutdown, sink.Get());
-    ASSERT_EQ(S_OK, advise.result());
-
-    EXPECT_EQ(S_OK, WriteOnce(KeepAlive::server(), L"Control.Shutdown", MakeText(L"maintenance").Ref()));
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return !sink->reasons.empty(); }, 3000));
-    EXPECT_EQ(L"maintenance", sink->reasons[0]);
-    EXPECT_EQ(GetCurrentThreadId(), sink->threads[0]);
-
-    // Any value asks for it; without a text the server gives its own reason. The first
-    // request was delivered once: the second reason follows it directly.
-    EXPECT_EQ(S_OK, WriteOnce(KeepAlive::server(), L"Control.Shutdown", qvtest::I4(1)));
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return sink->reasons.size() >= 2; }, 10000));
-    EXPECT_EQ((std::vector<std::wstring>{L"maintenance", L"1"}), sink->reasons);
 }
 
 }  // namespace

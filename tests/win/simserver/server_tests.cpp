@@ -1,4 +1,4 @@
-// Server object: activation by ProgID, status, error strings, groups and their rates.
+// Server object: error strings, locale, groups and their rates, named groups.
 #include <gtest/gtest.h>
 
 #include "sim_client.h"
@@ -7,32 +7,6 @@
 
 namespace simtest {
 namespace {
-
-TEST(SimServer, ActivatesBothClassesByProgIdAndReportsStatus) {
-    ASSERT_TRUE(KeepAlive::server()) << "is the server registered (scripts/register.sh)?";
-    for (const wchar_t* progId : {kHierarchical, kFlat}) {
-        ComPtr<IOPCServer> server;
-        const ULONGLONG t0 = GetTickCount64();
-        ASSERT_EQ(S_OK, Connect(progId, server));
-        RecordProperty(progId == kFlat ? "activate_flat_ms" : "activate_ms", static_cast<int>(GetTickCount64() - t0));
-
-        OPCSERVERSTATUS* st = nullptr;
-        ASSERT_EQ(S_OK, server->GetStatus(&st));
-        ASSERT_NE(nullptr, st);
-        EXPECT_EQ(OPC_STATUS_RUNNING, st->dwServerState);
-        ASSERT_NE(nullptr, st->szVendorInfo);
-        EXPECT_STREQ(L"Quorvane Simulation Server", st->szVendorInfo);
-        EXPECT_NE(0u, st->ftStartTime.dwHighDateTime);
-        CoTaskMemFree(st->szVendorInfo);
-        CoTaskMemFree(st);
-
-        auto browse = Query<IOPCBrowseServerAddressSpace>(server.Get(), IID_IOPCBrowseServerAddressSpace);
-        ASSERT_TRUE(browse);
-        OPCNAMESPACETYPE ns{};
-        ASSERT_EQ(S_OK, browse->QueryOrganization(&ns));
-        EXPECT_EQ(progId == kFlat ? OPC_NS_FLAT : OPC_NS_HIERARCHIAL, ns);
-    }
-}
 
 // The out-string parameters depend on the repaired proxy: without the repair they arrive NULL.
 TEST(SimServer, ErrorStringsAndLocaleTravelThroughTheProxy) {

@@ -20,28 +20,21 @@ STDMETHODIMP_(ULONG) DataSink::Release() {
     return n;
 }
 
-void DataSink::record(std::vector<Received>& into, DWORD transid, OPCHANDLE group, DWORD count, OPCHANDLE* items,
-                      VARIANT* values, WORD* qualities, FILETIME* stamps, HRESULT* errors) {
-    const DWORD thread = GetCurrentThreadId();
-    const ULONGLONG tick = GetTickCount64();
-    for (DWORD i = 0; i < count; ++i)
-        into.push_back({transid, group, items[i], Variant(values[i]), qualities[i], stamps[i], errors[i], thread, tick,
-                        dataChangeCalls});
+void DataSink::record(std::vector<Received>& into, DWORD transid, DWORD count, OPCHANDLE* items, VARIANT* values) {
+    for (DWORD i = 0; i < count; ++i) into.push_back({transid, items[i], Variant(values[i])});
 }
 
-STDMETHODIMP DataSink::OnDataChange(DWORD dwTransid, OPCHANDLE hGroup, HRESULT, HRESULT, DWORD dwCount,
-                                    OPCHANDLE* phClientItems, VARIANT* pvValues, WORD* pwQualities,
-                                    FILETIME* pftTimeStamps, HRESULT* pErrors) {
+STDMETHODIMP DataSink::OnDataChange(DWORD dwTransid, OPCHANDLE, HRESULT, HRESULT, DWORD dwCount,
+                                    OPCHANDLE* phClientItems, VARIANT* pvValues, WORD*, FILETIME*, HRESULT*) {
     ++dataChangeCalls;
     callSizes.push_back(dwCount);
-    record(changes, dwTransid, hGroup, dwCount, phClientItems, pvValues, pwQualities, pftTimeStamps, pErrors);
+    record(changes, dwTransid, dwCount, phClientItems, pvValues);
     return S_OK;
 }
 
-STDMETHODIMP DataSink::OnReadComplete(DWORD dwTransid, OPCHANDLE hGroup, HRESULT, HRESULT, DWORD dwCount,
-                                      OPCHANDLE* phClientItems, VARIANT* pvValues, WORD* pwQualities,
-                                      FILETIME* pftTimeStamps, HRESULT* pErrors) {
-    record(reads, dwTransid, hGroup, dwCount, phClientItems, pvValues, pwQualities, pftTimeStamps, pErrors);
+STDMETHODIMP DataSink::OnReadComplete(DWORD dwTransid, OPCHANDLE, HRESULT, HRESULT, DWORD dwCount,
+                                      OPCHANDLE* phClientItems, VARIANT* pvValues, WORD*, FILETIME*, HRESULT*) {
+    record(reads, dwTransid, dwCount, phClientItems, pvValues);
     return S_OK;
 }
 
@@ -61,27 +54,6 @@ std::vector<const Received*> DataSink::of(OPCHANDLE item) const {
     return out;
 }
 
-STDMETHODIMP ShutdownSink::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_IOPCShutdown) {
-        *ppv = static_cast<IOPCShutdown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) ShutdownSink::Release() {
-    ULONG n = --m_refs;
-    if (n == 0) delete this;
-    return n;
-}
-
-STDMETHODIMP ShutdownSink::ShutdownRequest(LPCWSTR szReason) {
-    reasons.push_back(szReason ? szReason : L"(null)");
-    threads.push_back(GetCurrentThreadId());
-    return S_OK;
-}
 
 // ---------------------------------------------------------------------------------------------
 Advise::Advise(IUnknown* container, const IID& iid, IUnknown* sink) {

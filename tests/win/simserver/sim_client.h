@@ -35,15 +35,8 @@ ComPtr<I> Query(IUnknown* unk, const IID& iid) {
 // One item value as received in a callback.
 struct Received {
     DWORD transactionId;
-    OPCHANDLE group;
     OPCHANDLE item;
     Variant value;
-    WORD quality;
-    FILETIME stamp;
-    HRESULT error;
-    DWORD threadId;
-    ULONGLONG tick;  // GetTickCount64 at arrival
-    DWORD call;      // which callback (1, 2, ...)
 };
 
 // Client-side IOPCDataCallback that records every value.
@@ -74,24 +67,7 @@ public:
 
 private:
     ~DataSink() = default;
-    void record(std::vector<Received>& into, DWORD transid, OPCHANDLE group, DWORD count, OPCHANDLE* items,
-                VARIANT* values, WORD* qualities, FILETIME* stamps, HRESULT* errors);
-    ULONG m_refs = 1;
-};
-
-// Client-side IOPCShutdown that records the reasons.
-class ShutdownSink final : public IOPCShutdown {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP ShutdownRequest(LPCWSTR szReason) override;
-
-    std::vector<std::wstring> reasons;
-    std::vector<DWORD> threads;
-
-private:
-    ~ShutdownSink() = default;
+    static void record(std::vector<Received>& into, DWORD transid, DWORD count, OPCHANDLE* items, VARIANT* values);
     ULONG m_refs = 1;
 };
 
