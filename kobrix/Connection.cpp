@@ -65,7 +65,7 @@ HRESULT AdviseStream(Server& server, Group& group) {
     if (!format) return HRESULT_FROM_WIN32(GetLastError());
     HRESULT hr = Library::Call(server, [&] { return group.itemMgt.As(IID_IDataObject, group.dataObject); });
     if (FAILED(hr)) return hr;
-    group.streamSink = ComPtr<StreamSink>(new StreamSink(server.handle, group.handle), false);
+    group.streamSink = ComPtr<StreamSink>::Adopt(new StreamSink(server.handle, group.handle));
     FORMATETC wanted = {format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     return Library::Call(server, [&] {
         return group.dataObject->DAdvise(&wanted, ADVF_PRIMEFIRST, group.streamSink.Get(), &group.adviseConnection);
@@ -136,7 +136,7 @@ int ConnectServer(const char* machine, const char* progId) {
     if (!server) return -1;
     server->server = object;
     // Shutdown requests are optional for a server: no connection point, no requests.
-    ComPtr<ShutdownSink> sink(new ShutdownSink(server->handle), false);
+    auto sink = ComPtr<ShutdownSink>::Adopt(new ShutdownSink(server->handle));
     DWORD cookie = 0;
     ComPtr<IConnectionPoint> point;
     HRESULT hr = Library::Call(*server, [&] { return Advise(object.Get(), IID_IOPCShutdown, sink.Get(), point, cookie); });
@@ -196,7 +196,7 @@ int AddGroup(int hServer, const char* name, DWORD* updateRate, float* deadband) 
     bool ready = SUCCEEDED(Library::Call(*server, [&] { return group->itemMgt.As(IID_IOPCSyncIO, group->syncIO); }));
     if (ready) Library::Call(*server, [&] { return group->itemMgt.As(IID_IOPCAsyncIO2, group->asyncIO); });
     if (ready) {
-        group->sink = ComPtr<DataSink>(new DataSink(hServer, group->handle), false);
+        group->sink = ComPtr<DataSink>::Adopt(new DataSink(hServer, group->handle));
         hr = Library::Call(*server, [&] {
             return Advise(group->itemMgt.Get(), IID_IOPCDataCallback, group->sink.Get(), group->dataPoint,
                           group->dataCookie);

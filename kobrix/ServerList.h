@@ -1,11 +1,13 @@
 #pragma once
 // Finding OPC servers and creating server objects, on this machine or a named one.
-#include "kobrix/ComPtr.h"
+#include "com/ComPtr.h"
 #include "opcda.h"
 
 #include <string>
 
 namespace kobrix {
+
+using com::ComPtr;
 
 // True for "", "localhost", "127.0.0.1" and this computer's names (any case, leading "\\" allowed).
 bool IsThisMachine(const char* machine);

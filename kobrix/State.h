@@ -2,7 +2,7 @@
 // The library's records and handle tables. Everything here is touched only on the
 // library's owner thread (see Kobrix2.cpp for the rules).
 #include "kobrix/Bounded.h"
-#include "kobrix/ComPtr.h"
+#include "com/ComPtr.h"
 #include "kobrix/Sinks.h"
 #include "kobrix/kobrix2.h"
 #include "opcda.h"
@@ -13,6 +13,10 @@
 #include <vector>
 
 namespace kobrix {
+
+using com::ComPtr;
+using com::TaskMem;
+using com::Variant;
 
 struct Item {
     int handle = -1;            // ours; the client handle the server hands back

@@ -1,11 +1,13 @@
 #pragma once
-// Small COM helpers of the simulation server: an owning interface pointer, an owning
-// VARIANT, CoTaskMem allocation for [out] arrays and strings, and the process-wide count
-// of live COM objects that decides when the server exits.
+// Small COM helpers of the simulation server: CoTaskMem allocation for [out] arrays and
+// strings, and the process-wide count of live COM objects that decides when the server
+// exits. The owning holders (ComPtr, Variant) are the shared ones of com/ComPtr.h.
 // All of them are safe to use from any thread of the server's multithreaded apartment.
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
+
+#include "com/ComPtr.h"
 
 #include <atomic>
 #include <cstring>
@@ -16,53 +18,8 @@
 
 namespace sim {
 
-// Owning interface pointer (AddRef on copy, Release on destruction).
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ComPtr(T* p) : m_p(p) { if (m_p) m_p->AddRef(); }  // NOLINT: implicit on purpose, adds a reference
-    ComPtr(const ComPtr& o) : ComPtr(o.m_p) {}
-    ComPtr(ComPtr&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
-    ~ComPtr() { reset(); }
-    ComPtr& operator=(ComPtr o) { std::swap(m_p, o.m_p); return *this; }
-
-    static ComPtr adopt(T* p) { ComPtr c; c.m_p = p; return c; }
-    void reset() { if (m_p) std::exchange(m_p, nullptr)->Release(); }
-    T* get() const { return m_p; }
-    T* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    T** put() { reset(); return &m_p; }
-    T* detach() { return std::exchange(m_p, nullptr); }
-
-private:
-    T* m_p = nullptr;
-};
-
-// Owning VARIANT.
-class Variant {
-public:
-    Variant() { VariantInit(&m_v); }
-    Variant(const Variant& o) : Variant() { VariantCopy(&m_v, const_cast<VARIANT*>(&o.m_v)); }
-    explicit Variant(const VARIANT& v) : Variant() { VariantCopy(&m_v, const_cast<VARIANT*>(&v)); }
-    Variant& operator=(const Variant& o) { if (this != &o) { VariantClear(&m_v); VariantCopy(&m_v, const_cast<VARIANT*>(&o.m_v)); } return *this; }
-    ~Variant() { VariantClear(&m_v); }
-
-    VARIANT* get() { return &m_v; }
-    const VARIANT& ref() const { return m_v; }
-    VARTYPE vt() const { return m_v.vt; }
-    void clear() { VariantClear(&m_v); }
-    void setR8(double d) { clear(); m_v.vt = VT_R8; m_v.dblVal = d; }
-    void setR4(float f) { clear(); m_v.vt = VT_R4; m_v.fltVal = f; }
-    void setI4(LONG l) { clear(); m_v.vt = VT_I4; m_v.lVal = l; }
-    void setBool(bool b) { clear(); m_v.vt = VT_BOOL; m_v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; }
-    void setText(const wchar_t* s) { clear(); m_v.vt = VT_BSTR; m_v.bstrVal = SysAllocString(s); }
-    // Copies into caller memory that holds an initialised (or zeroed) VARIANT.
-    HRESULT copyTo(VARIANT* out) const { return VariantCopy(out, const_cast<VARIANT*>(&m_v)); }
-
-private:
-    VARIANT m_v;
-};
+using com::ComPtr;
+using com::Variant;
 
 // Zeroed CoTaskMem array for an [out] parameter; nullptr when n is 0 or memory is short.
 template <class T>

@@ -53,7 +53,7 @@ public:
         if (cookie) *cookie = 0;
         if (!unk || !cookie) return E_POINTER;
         ComPtr<Sink> sink;
-        if (FAILED(unk->QueryInterface(m_iid, reinterpret_cast<void**>(sink.put())))) return CONNECT_E_CANNOTCONNECT;
+        if (FAILED(unk->QueryInterface(m_iid, reinterpret_cast<void**>(sink.Put())))) return CONNECT_E_CANNOTCONNECT;
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_single && !m_sinks.empty()) return CONNECT_E_ADVISELIMIT;
         m_sinks.push_back({++m_lastCookie, sink});
@@ -93,7 +93,7 @@ public:
         std::vector<Connection> gone;
         std::lock_guard<std::mutex> lock(m_lock);
         for (auto it = m_sinks.begin(); it != m_sinks.end();) {
-            if (it->sink.get() == sink) { gone.push_back(*it); it = m_sinks.erase(it); }
+            if (it->sink.Get() == sink) { gone.push_back(*it); it = m_sinks.erase(it); }
             else ++it;
         }
     }

@@ -31,7 +31,7 @@ bool Convertible(const Tag& tag, VARTYPE requested) {
     Sample s = Simulation::instance().read(tag);
     VARIANT v;
     VariantInit(&v);  // the conversion clears its destination first: garbage there fails it
-    HRESULT hr = VariantChangeTypeEx(&v, s.value.get(), LOCALE_INVARIANT, 0, requested);
+    HRESULT hr = VariantChangeTypeEx(&v, s.value.Get(), LOCALE_INVARIANT, 0, requested);
     if (SUCCEEDED(hr)) VariantClear(&v);
     return SUCCEEDED(hr) || hr == DISP_E_OVERFLOW;  // overflow depends on the value, not the type
 }
@@ -66,7 +66,7 @@ Group::Batch::~Batch() {
 void Group::Batch::add(OPCHANDLE h, const Sample& s, VARTYPE requested) {
     handles.push_back(h);
     values.emplace_back();
-    HRESULT hr = Deliver(s.value.ref(), requested, &values.back());
+    HRESULT hr = Deliver(s.value.Ref(), requested, &values.back());
     qualities.push_back(SUCCEEDED(hr) ? s.quality : kQualityBad);
     stamps.push_back(s.stamp);
     errors.push_back(SUCCEEDED(hr) ? S_OK : hr);
@@ -340,7 +340,7 @@ ComPtr<OpcServer> Group::server() {
     // Taken under our lock: a dying server object detaches us under this same lock first,
     // so a server whose count already reached zero is never used.
     std::lock_guard<std::mutex> lock(m_lock);
-    return (m_server && m_server->tryAddRef()) ? ComPtr<OpcServer>::adopt(m_server) : ComPtr<OpcServer>();
+    return (m_server && m_server->tryAddRef()) ? ComPtr<OpcServer>::Adopt(m_server) : ComPtr<OpcServer>();
 }
 
 STDMETHODIMP Group::SetName(LPCWSTR szName) {
@@ -406,7 +406,7 @@ STDMETHODIMP Group::Read(OPCDATASOURCE dwSource, DWORD dwCount, OPCHANDLE* phSer
         Sample s = Simulation::instance().read(*item.tag);
         st.hClient = item.clientHandle;
         st.ftTimeStamp = s.stamp;
-        HRESULT hr = Deliver(s.value.ref(), item.requested, &st.vDataValue);
+        HRESULT hr = Deliver(s.value.Ref(), item.requested, &st.vDataValue);
         st.wQuality = FAILED(hr) ? kQualityBad
                       : (dwSource == OPC_DS_CACHE && (!m_settings.active || !item.active)) ? kQualityOutOfService
                                                                                           : s.quality;
@@ -572,9 +572,9 @@ bool Group::changed(const Item& item, const Sample& s) const {
     if (!item.sent || item.lastQuality != s.quality) return true;
     if (item.tag->info.analog && m_settings.deadband > 0) {
         const double band = m_settings.deadband / 100.0 * (item.tag->info.euHigh - item.tag->info.euLow);
-        return std::fabs(AsDouble(s.value.ref()) - AsDouble(item.lastValue.ref())) > band;
+        return std::fabs(AsDouble(s.value.Ref()) - AsDouble(item.lastValue.Ref())) > band;
     }
-    return !SameValue(s.value.ref(), item.lastValue.ref());
+    return !SameValue(s.value.Ref(), item.lastValue.Ref());
 }
 
 void Group::markSent(Item& item, const Sample& s) {
@@ -593,7 +593,7 @@ void Group::fire(Batch& batch, DWORD transactionId, bool readComplete) {
             : sink->OnDataChange(transactionId, batch.group, batch.masterQuality(), batch.masterError(),
                                  n, batch.handles.data(), batch.values.data(), batch.qualities.data(),
                                  batch.stamps.data(), batch.errors.data());
-        if (ClientGone(hr)) m_callback.drop(sink.get());
+        if (ClientGone(hr)) m_callback.drop(sink.Get());
     }
     if (!readComplete) fireStream(batch, transactionId);
 }
@@ -641,7 +641,7 @@ void Group::runTask(Task& task) {
     if (task.kind == TaskKind::Cancelled) {
         for (ComPtr<IOPCDataCallback>& sink : m_callback.sinks())
             if (ClientGone(sink->OnCancelComplete(task.transactionId, group)))
-                m_callback.drop(sink.get());
+                m_callback.drop(sink.Get());
         return;
     }
     if (task.kind == TaskKind::Write) {
@@ -653,7 +653,7 @@ void Group::runTask(Task& task) {
                 auto it = m_items.find(task.handles[i]);
                 if (it == m_items.end()) continue;  // removed meanwhile
                 clients.push_back(it->second.clientHandle);
-                errors.push_back(Simulation::instance().write(*it->second.tag, task.values[i].ref()));
+                errors.push_back(Simulation::instance().write(*it->second.tag, task.values[i].Ref()));
             }
         }
         HRESULT master = S_OK;
@@ -661,7 +661,7 @@ void Group::runTask(Task& task) {
         for (ComPtr<IOPCDataCallback>& sink : m_callback.sinks())
             if (ClientGone(sink->OnWriteComplete(task.transactionId, group, master,
                                                  static_cast<DWORD>(clients.size()), clients.data(), errors.data())))
-                m_callback.drop(sink.get());
+                m_callback.drop(sink.Get());
         return;
     }
     Batch batch;

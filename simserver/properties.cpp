@@ -36,7 +36,7 @@ HRESULT PropertyValue(const Tag& tag, DWORD id, VARIANT* out) {
     const Sample s = Simulation::instance().read(tag);
     switch (id) {
     case 1: out->vt = VT_I2; out->iVal = static_cast<SHORT>(tag.info.type); return S_OK;
-    case 2: return s.value.copyTo(out);
+    case 2: return s.value.CopyTo(out);
     case 3: out->vt = VT_I2; out->iVal = static_cast<SHORT>(s.quality); return S_OK;
     case 4: {
         SYSTEMTIME st;

@@ -63,7 +63,7 @@ LSTATUS DeleteTree(const std::wstring& key) {
 
 HRESULT CategoryManager(ComPtr<ICatRegister>& out) {
     return CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatRegister,
-                            reinterpret_cast<void**>(out.put()));
+                            reinterpret_cast<void**>(out.Put()));
 }
 
 HRESULT RegisterCategory(ICatRegister* cats, const CATID& catid, const wchar_t* description) {
@@ -124,12 +124,12 @@ HRESULT RegisterServer(bool da1Only, bool extras) {
     ComPtr<ICatRegister> cats;
     HRESULT hr = CategoryManager(cats);
     if (FAILED(hr)) return hr;
-    if (da1Only || extras) hr = RegisterCategory(cats.get(), CATID_OPCDAServer10, OPC_CATDESC_DA10);
-    if (SUCCEEDED(hr) && !da1Only) hr = RegisterCategory(cats.get(), CATID_OPCDAServer20, OPC_CATDESC_DA20);
+    if (da1Only || extras) hr = RegisterCategory(cats.Get(), CATID_OPCDAServer10, OPC_CATDESC_DA10);
+    if (SUCCEEDED(hr) && !da1Only) hr = RegisterCategory(cats.Get(), CATID_OPCDAServer20, OPC_CATDESC_DA20);
     for (const ClassEntry& c : kClasses) {
         if (FAILED(hr)) break;
         if (c.extra && !extras) {  // registered before with /All: gone again
-            rc = Unregister(c, cats.get());
+            rc = Unregister(c, cats.Get());
             if (rc != ERROR_SUCCESS) hr = HRESULT_FROM_WIN32(rc);
             continue;
         }
@@ -148,7 +148,7 @@ HRESULT UnregisterServer() {
     CategoryManager(cats);
     LSTATUS rc = ERROR_SUCCESS;
     for (const ClassEntry& c : kClasses) {
-        LSTATUS r = Unregister(c, cats.get());
+        LSTATUS r = Unregister(c, cats.Get());
         if (rc == ERROR_SUCCESS) rc = r;
     }
     return HRESULT_FROM_WIN32(rc);

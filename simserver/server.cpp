@@ -88,7 +88,7 @@ STDMETHODIMP_(ULONG) OpcServer::Release() {
 
 void OpcServer::sendShutdown(const std::wstring& reason) {
     for (ComPtr<IOPCShutdown>& sink : m_shutdown.sinks())
-        if (ClientGone(sink->ShutdownRequest(reason.c_str()))) m_shutdown.drop(sink.get());
+        if (ClientGone(sink->ShutdownRequest(reason.c_str()))) m_shutdown.drop(sink.Get());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -23,12 +23,12 @@ HRESULT ConvertTo(VARIANT& out, const VARIANT& in, VARTYPE vt) {
 Variant Initial(VARTYPE vt, double number, const wchar_t* text = nullptr) {
     Variant v;
     if (vt == VT_BSTR) {
-        v.setText(text ? text : L"");
+        v.SetText(text ? text : L"");
         return v;
     }
     Variant r8;
-    r8.setR8(number);
-    ConvertTo(*v.get(), r8.ref(), vt);
+    r8.SetR8(number);
+    ConvertTo(*v.Get(), r8.Ref(), vt);
     return v;
 }
 
@@ -82,30 +82,30 @@ Simulation::Simulation() {
     Variant zeroR8 = Initial(VT_R8, 0);
 
     // Hierarchical space: changing plant values.
-    add(H, L"Plant.Line1.Temp", Analog(Moving(L"Plant.Line1.Temp", VT_R8, Behaviour::Sine, 10), 0, 100), zeroR8.ref(), kGood);
-    add(H, L"Plant.Line1.Level", Analog(Moving(L"Plant.Line1.Level", VT_R8, Behaviour::Ramp), 0, 100), zeroR8.ref(), kGood);
-    add(H, L"Plant.Line1.Counter", Moving(L"Plant.Line1.Counter", VT_I4, Behaviour::Counter), Initial(VT_I4, 0).ref(), kGood);
-    add(H, L"Plant.Line1.Random", Analog(Moving(L"Plant.Line1.Random", VT_R8, Behaviour::Random), 0, 100), zeroR8.ref(), kGood);
-    add(H, L"Plant.Line2.Pressure", Analog(Moving(L"Plant.Line2.Pressure", VT_R4, Behaviour::Sine, 20), 0, 10), Initial(VT_R4, 0).ref(), kGood);
-    add(H, L"Plant.Line2.Running", Moving(L"Plant.Line2.Running", VT_BOOL, Behaviour::Toggle, 2), Initial(VT_BOOL, 1).ref(), kGood);
-    add(H, L"Plant.Line2.State", Moving(L"Plant.Line2.State", VT_BSTR, Behaviour::TextCycle, 3), Initial(VT_BSTR, 0, kStates[0]).ref(), kGood);
+    add(H, L"Plant.Line1.Temp", Analog(Moving(L"Plant.Line1.Temp", VT_R8, Behaviour::Sine, 10), 0, 100), zeroR8.Ref(), kGood);
+    add(H, L"Plant.Line1.Level", Analog(Moving(L"Plant.Line1.Level", VT_R8, Behaviour::Ramp), 0, 100), zeroR8.Ref(), kGood);
+    add(H, L"Plant.Line1.Counter", Moving(L"Plant.Line1.Counter", VT_I4, Behaviour::Counter), Initial(VT_I4, 0).Ref(), kGood);
+    add(H, L"Plant.Line1.Random", Analog(Moving(L"Plant.Line1.Random", VT_R8, Behaviour::Random), 0, 100), zeroR8.Ref(), kGood);
+    add(H, L"Plant.Line2.Pressure", Analog(Moving(L"Plant.Line2.Pressure", VT_R4, Behaviour::Sine, 20), 0, 10), Initial(VT_R4, 0).Ref(), kGood);
+    add(H, L"Plant.Line2.Running", Moving(L"Plant.Line2.Running", VT_BOOL, Behaviour::Toggle, 2), Initial(VT_BOOL, 1).Ref(), kGood);
+    add(H, L"Plant.Line2.State", Moving(L"Plant.Line2.State", VT_BSTR, Behaviour::TextCycle, 3), Initial(VT_BSTR, 0, kStates[0]).Ref(), kGood);
 
     // Static writable tags, one per type.
-    add(H, L"Static.I1", Static(L"Static.I1", VT_I1), Initial(VT_I1, -8).ref(), kGood);
-    add(H, L"Static.I2", Static(L"Static.I2", VT_I2), Initial(VT_I2, -1600).ref(), kGood);
-    add(H, L"Static.I4", Static(L"Static.I4", VT_I4), Initial(VT_I4, -320000).ref(), kGood);
-    add(H, L"Static.UI1", Static(L"Static.UI1", VT_UI1), Initial(VT_UI1, 200).ref(), kGood);
-    add(H, L"Static.UI2", Static(L"Static.UI2", VT_UI2), Initial(VT_UI2, 60000).ref(), kGood);
-    add(H, L"Static.UI4", Static(L"Static.UI4", VT_UI4), Initial(VT_UI4, 4000000000.0).ref(), kGood);
-    add(H, L"Static.INT", Static(L"Static.INT", VT_INT), Initial(VT_INT, -42).ref(), kGood);
-    add(H, L"Static.UINT", Static(L"Static.UINT", VT_UINT), Initial(VT_UINT, 42).ref(), kGood);
-    add(H, L"Static.R4", Static(L"Static.R4", VT_R4), Initial(VT_R4, 3.25).ref(), kGood);
-    add(H, L"Static.R8", Static(L"Static.R8", VT_R8), Initial(VT_R8, 1234.5678).ref(), kGood);
-    add(H, L"Static.BSTR", Static(L"Static.BSTR", VT_BSTR), Initial(VT_BSTR, 0, L"Hello").ref(), kGood);
-    add(H, L"Static.BOOL", Static(L"Static.BOOL", VT_BOOL), Initial(VT_BOOL, 1).ref(), kGood);
-    add(H, L"Static.DATE", Static(L"Static.DATE", VT_DATE), Initial(VT_DATE, 45306.5 /* 2024-01-15 12:00 */).ref(), kGood);
-    add(H, L"Static.CY", Static(L"Static.CY", VT_CY), Initial(VT_CY, 12.3456).ref(), kGood);
-    add(H, L"Static.ReadOnly", Static(L"Static.ReadOnly", VT_R8, kReadable), Initial(VT_R8, 42).ref(), kGood);
+    add(H, L"Static.I1", Static(L"Static.I1", VT_I1), Initial(VT_I1, -8).Ref(), kGood);
+    add(H, L"Static.I2", Static(L"Static.I2", VT_I2), Initial(VT_I2, -1600).Ref(), kGood);
+    add(H, L"Static.I4", Static(L"Static.I4", VT_I4), Initial(VT_I4, -320000).Ref(), kGood);
+    add(H, L"Static.UI1", Static(L"Static.UI1", VT_UI1), Initial(VT_UI1, 200).Ref(), kGood);
+    add(H, L"Static.UI2", Static(L"Static.UI2", VT_UI2), Initial(VT_UI2, 60000).Ref(), kGood);
+    add(H, L"Static.UI4", Static(L"Static.UI4", VT_UI4), Initial(VT_UI4, 4000000000.0).Ref(), kGood);
+    add(H, L"Static.INT", Static(L"Static.INT", VT_INT), Initial(VT_INT, -42).Ref(), kGood);
+    add(H, L"Static.UINT", Static(L"Static.UINT", VT_UINT), Initial(VT_UINT, 42).Ref(), kGood);
+    add(H, L"Static.R4", Static(L"Static.R4", VT_R4), Initial(VT_R4, 3.25).Ref(), kGood);
+    add(H, L"Static.R8", Static(L"Static.R8", VT_R8), Initial(VT_R8, 1234.5678).Ref(), kGood);
+    add(H, L"Static.BSTR", Static(L"Static.BSTR", VT_BSTR), Initial(VT_BSTR, 0, L"Hello").Ref(), kGood);
+    add(H, L"Static.BOOL", Static(L"Static.BOOL", VT_BOOL), Initial(VT_BOOL, 1).Ref(), kGood);
+    add(H, L"Static.DATE", Static(L"Static.DATE", VT_DATE), Initial(VT_DATE, 45306.5 /* 2024-01-15 12:00 */).Ref(), kGood);
+    add(H, L"Static.CY", Static(L"Static.CY", VT_CY), Initial(VT_CY, 12.3456).Ref(), kGood);
+    add(H, L"Static.ReadOnly", Static(L"Static.ReadOnly", VT_R8, kReadable), Initial(VT_R8, 42).Ref(), kGood);
 
     // Fixed qualities; the value is the quality code.
     const struct { const wchar_t* id; WORD q; } qualities[] = {
@@ -113,30 +113,30 @@ Simulation::Simulation() {
         {L"Quality.LocalOverride", 0xD8}, {L"Quality.ConfigError", 0x04}, {L"Quality.CommFailure", 0x18},
         {L"Quality.LastUsable", 0x44}};
     for (const auto& q : qualities)
-        add(H, q.id, Static(q.id, VT_I4, kReadable), Initial(VT_I4, q.q).ref(), q.q);
+        add(H, q.id, Static(q.id, VT_I4, kReadable), Initial(VT_I4, q.q).Ref(), q.q);
 
     // Device tags whose item ids are not their browse paths.
-    add(H, L"Devices.Boiler.Pressure", Analog(Moving(L"DEV:boiler/pressure", VT_R8, Behaviour::Sine, 30), 0, 16), zeroR8.ref(), kGood);
-    add(H, L"Devices.Boiler.Flow", Analog(Moving(L"DEV:boiler/flow", VT_R8, Behaviour::Sine, 7), 0, 500), zeroR8.ref(), kGood);
+    add(H, L"Devices.Boiler.Pressure", Analog(Moving(L"DEV:boiler/pressure", VT_R8, Behaviour::Sine, 30), 0, 16), zeroR8.Ref(), kGood);
+    add(H, L"Devices.Boiler.Flow", Analog(Moving(L"DEV:boiler/flow", VT_R8, Behaviour::Sine, 7), 0, 500), zeroR8.Ref(), kGood);
 
     // Flat space.
-    add(F, L"Ramp1", Analog(Moving(L"Ramp1", VT_R8, Behaviour::Ramp), 0, 100), zeroR8.ref(), kGood);
-    add(F, L"Sine1", Analog(Moving(L"Sine1", VT_R8, Behaviour::Sine, 10), 0, 100), zeroR8.ref(), kGood);
-    add(F, L"Counter1", Moving(L"Counter1", VT_I4, Behaviour::Counter), Initial(VT_I4, 0).ref(), kGood);
-    add(F, L"Random1", Analog(Moving(L"Random1", VT_R8, Behaviour::Random), 0, 100), zeroR8.ref(), kGood);
-    add(F, L"Switch1", Moving(L"Switch1", VT_BOOL, Behaviour::Toggle, 2), Initial(VT_BOOL, 1).ref(), kGood);
-    add(F, L"Text1", Moving(L"Text1", VT_BSTR, Behaviour::TextCycle, 3), Initial(VT_BSTR, 0, kStates[0]).ref(), kGood);
-    add(F, L"Setpoint1", Analog(Static(L"Setpoint1", VT_R8), 0, 100), Initial(VT_R8, 50).ref(), kGood);
+    add(F, L"Ramp1", Analog(Moving(L"Ramp1", VT_R8, Behaviour::Ramp), 0, 100), zeroR8.Ref(), kGood);
+    add(F, L"Sine1", Analog(Moving(L"Sine1", VT_R8, Behaviour::Sine, 10), 0, 100), zeroR8.Ref(), kGood);
+    add(F, L"Counter1", Moving(L"Counter1", VT_I4, Behaviour::Counter), Initial(VT_I4, 0).Ref(), kGood);
+    add(F, L"Random1", Analog(Moving(L"Random1", VT_R8, Behaviour::Random), 0, 100), zeroR8.Ref(), kGood);
+    add(F, L"Switch1", Moving(L"Switch1", VT_BOOL, Behaviour::Toggle, 2), Initial(VT_BOOL, 1).Ref(), kGood);
+    add(F, L"Text1", Moving(L"Text1", VT_BSTR, Behaviour::TextCycle, 3), Initial(VT_BSTR, 0, kStates[0]).Ref(), kGood);
+    add(F, L"Setpoint1", Analog(Static(L"Setpoint1", VT_R8), 0, 100), Initial(VT_R8, 50).Ref(), kGood);
 
     // Control tags: one set for the whole process, listed in both spaces.
-    m_controls[ControlKind::Shutdown] = addShared(L"Control.Shutdown", Control(L"Control.Shutdown", VT_BSTR, ControlKind::Shutdown), Initial(VT_BSTR, 0, L"").ref());
-    m_controls[ControlKind::RefuseGroups] = addShared(L"Control.RefuseGroups", Control(L"Control.RefuseGroups", VT_BOOL, ControlKind::RefuseGroups), Initial(VT_BOOL, 0).ref());
-    m_controls[ControlKind::RefuseItems] = addShared(L"Control.RefuseItems", Control(L"Control.RefuseItems", VT_BOOL, ControlKind::RefuseItems), Initial(VT_BOOL, 0).ref());
-    m_controls[ControlKind::RefuseWrites] = addShared(L"Control.RefuseWrites", Control(L"Control.RefuseWrites", VT_BOOL, ControlKind::RefuseWrites), Initial(VT_BOOL, 0).ref());
-    m_controls[ControlKind::BigBranchSize] = addShared(L"Control.BigBranchSize", Control(L"Control.BigBranchSize", VT_I4, ControlKind::BigBranchSize), Initial(VT_I4, 0).ref());
+    m_controls[ControlKind::Shutdown] = addShared(L"Control.Shutdown", Control(L"Control.Shutdown", VT_BSTR, ControlKind::Shutdown), Initial(VT_BSTR, 0, L"").Ref());
+    m_controls[ControlKind::RefuseGroups] = addShared(L"Control.RefuseGroups", Control(L"Control.RefuseGroups", VT_BOOL, ControlKind::RefuseGroups), Initial(VT_BOOL, 0).Ref());
+    m_controls[ControlKind::RefuseItems] = addShared(L"Control.RefuseItems", Control(L"Control.RefuseItems", VT_BOOL, ControlKind::RefuseItems), Initial(VT_BOOL, 0).Ref());
+    m_controls[ControlKind::RefuseWrites] = addShared(L"Control.RefuseWrites", Control(L"Control.RefuseWrites", VT_BOOL, ControlKind::RefuseWrites), Initial(VT_BOOL, 0).Ref());
+    m_controls[ControlKind::BigBranchSize] = addShared(L"Control.BigBranchSize", Control(L"Control.BigBranchSize", VT_I4, ControlKind::BigBranchSize), Initial(VT_I4, 0).Ref());
     // Controls for benchmarks and failure tests: added by id, never listed by browsing.
-    m_controls[ControlKind::BigPeriodMs] = addHidden(Control(L"Control.BigPeriodMs", VT_I4, ControlKind::BigPeriodMs), Initial(VT_I4, 0).ref());
-    m_controls[ControlKind::HangSeconds] = addHidden(Control(L"Control.HangSeconds", VT_I4, ControlKind::HangSeconds), Initial(VT_I4, 0).ref());
+    m_controls[ControlKind::BigPeriodMs] = addHidden(Control(L"Control.BigPeriodMs", VT_I4, ControlKind::BigPeriodMs), Initial(VT_I4, 0).Ref());
+    m_controls[ControlKind::HangSeconds] = addHidden(Control(L"Control.HangSeconds", VT_I4, ControlKind::HangSeconds), Initial(VT_I4, 0).Ref());
 
     // Bring the changing tags to their first values.
     scan();
@@ -186,7 +186,7 @@ Tag* Simulation::find(Space space, const std::wstring& id) {
         if (id[i] < L'0' || id[i] > L'9') return nullptr;
         index = index * 10 + (id[i] - L'0');
     }
-    if (index >= m_controls[ControlKind::BigBranchSize]->m_state.value.ref().lVal) return nullptr;
+    if (index >= m_controls[ControlKind::BigBranchSize]->m_state.value.Ref().lVal) return nullptr;
     auto leaf = m_bigLeaves.find(index);
     if (leaf != m_bigLeaves.end()) return leaf->second.get();
     TagInfo info = Moving(id.c_str(), VT_R8, Behaviour::BigLeaf, 2 + index % 9);
@@ -206,7 +206,7 @@ Sample Simulation::read(const Tag& tag) {
 
 void Simulation::setLocked(Tag& tag, const VARIANT& value, WORD quality, const FILETIME& now) {
     Sample& s = tag.m_state;
-    if (s.value.vt() == value.vt && SameValue(s.value.ref(), value) && s.quality == quality) return;
+    if (s.value.Vt() == value.vt && SameValue(s.value.Ref(), value) && s.quality == quality) return;
     s.value = Variant(value);
     s.quality = quality;
     s.stamp = now;
@@ -214,45 +214,45 @@ void Simulation::setLocked(Tag& tag, const VARIANT& value, WORD quality, const F
 
 void Simulation::advanceLocked(Tag& tag, double seconds, const FILETIME& now) {
     const TagInfo& i = tag.info;
-    const VARIANT& cur = tag.m_state.value.ref();
+    const VARIANT& cur = tag.m_state.value.Ref();
     Variant next;
     switch (i.behaviour) {
     case Behaviour::Static:
         return;
     case Behaviour::Sine: {
         double x = i.euLow + (i.euHigh - i.euLow) * (0.5 + 0.5 * std::sin(2 * kPi * seconds / i.period));
-        if (i.type == VT_R4) next.setR4(static_cast<float>(x)); else next.setR8(x);
+        if (i.type == VT_R4) next.SetR4(static_cast<float>(x)); else next.SetR8(x);
         break;
     }
     case Behaviour::Ramp: {
         double step = (i.euHigh - i.euLow) / 100.0;
         double x = cur.dblVal + step;
-        next.setR8(x > i.euHigh + step / 2 ? i.euLow : x);
+        next.SetR8(x > i.euHigh + step / 2 ? i.euLow : x);
         break;
     }
     case Behaviour::Counter:
-        next.setI4(cur.lVal == 0x7FFFFFFF ? 0 : cur.lVal + 1);
+        next.SetI4(cur.lVal == 0x7FFFFFFF ? 0 : cur.lVal + 1);
         break;
     case Behaviour::Random:
-        next.setR8(std::uniform_real_distribution<double>(i.euLow, i.euHigh)(m_random));
+        next.SetR8(std::uniform_real_distribution<double>(i.euLow, i.euHigh)(m_random));
         break;
     case Behaviour::Toggle:
-        next.setBool(static_cast<long long>(seconds / i.period) % 2 == 0);
+        next.SetBool(static_cast<long long>(seconds / i.period) % 2 == 0);
         break;
     case Behaviour::TextCycle:
-        next.setText(kStates[static_cast<long long>(seconds / i.period) % 3]);
+        next.SetText(kStates[static_cast<long long>(seconds / i.period) % 3]);
         break;
     case Behaviour::BigLeaf: {
         // Leaf n steps every period seconds between n and n + 9.5; Control.BigPeriodMs, when
         // set, gives every leaf that period instead (below one scan: a step every scan).
         long index = std::wcstol(i.id.c_str() + 5, nullptr, 10);
-        const long common = m_controls[ControlKind::BigPeriodMs]->m_state.value.ref().lVal;
+        const long common = m_controls[ControlKind::BigPeriodMs]->m_state.value.Ref().lVal;
         const double period = common > 0 ? std::max(common, static_cast<long>(kScanMs)) / 1000.0 : i.period;
-        next.setR8(index + 0.5 * (static_cast<long long>(seconds / period) % 20));
+        next.SetR8(index + 0.5 * (static_cast<long long>(seconds / period) % 20));
         break;
     }
     }
-    setLocked(tag, next.ref(), tag.m_state.quality, now);
+    setLocked(tag, next.Ref(), tag.m_state.quality, now);
 }
 
 void Simulation::scan() {
@@ -267,9 +267,9 @@ HRESULT Simulation::write(Tag& tag, const VARIANT& value) {
     const TagInfo& i = tag.info;
     if (!(i.rights & kWriteable)) return static_cast<HRESULT>(0xC0040006L);  // OPC_E_BADRIGHTS
     Variant converted;
-    HRESULT hr = ConvertTo(*converted.get(), value, i.type);
+    HRESULT hr = ConvertTo(*converted.Get(), value, i.type);
     if (i.control == ControlKind::Shutdown && FAILED(hr)) {
-        converted.setText(L"");  // any value asks for a shutdown
+        converted.SetText(L"");  // any value asks for a shutdown
         hr = S_OK;
     }
     if (FAILED(hr)) return hr;
@@ -277,7 +277,7 @@ HRESULT Simulation::write(Tag& tag, const VARIANT& value) {
                      : i.control == ControlKind::BigPeriodMs     ? kMaxBigPeriodMs
                      : i.control == ControlKind::HangSeconds     ? kMaxHangSeconds
                                                                  : -1;
-    if (limit >= 0 && (converted.ref().lVal < 0 || converted.ref().lVal > limit))
+    if (limit >= 0 && (converted.Ref().lVal < 0 || converted.Ref().lVal > limit))
         return static_cast<HRESULT>(0xC004000BL);  // OPC_E_RANGE
 
     std::lock_guard<std::mutex> lock(m_lock);
@@ -285,21 +285,21 @@ HRESULT Simulation::write(Tag& tag, const VARIANT& value) {
     tag.m_state.value = converted;
     tag.m_state.stamp = UtcNow();
     if (i.control == ControlKind::Shutdown) {
-        const BSTR text = converted.ref().bstrVal;
+        const BSTR text = converted.Ref().bstrVal;
         m_shutdownReason = (text && *text) ? text : L"The Quorvane simulation server was asked to shut down";
         m_shutdownPending = true;
         m_shutdownDue = GetTickCount64() + 100;  // after the write's reply has gone out
     }
     if (i.control == ControlKind::HangSeconds) {
         // Calls arriving from now on wait; the write itself has passed the gate and answers.
-        const long n = converted.ref().lVal;
+        const long n = converted.Ref().lVal;
         m_hangUntil = n > 0 ? GetTickCount64() + 1000ULL * n : 0;
     }
     return S_OK;
 }
 
 bool Simulation::flagLocked(ControlKind kind) {
-    const VARIANT& v = m_controls[kind]->m_state.value.ref();
+    const VARIANT& v = m_controls[kind]->m_state.value.Ref();
     return v.vt == VT_BOOL && v.boolVal != VARIANT_FALSE;
 }
 
@@ -315,7 +315,7 @@ bool Simulation::refuseItems() {
 
 long Simulation::bigBranchSize() {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_controls[ControlKind::BigBranchSize]->m_state.value.ref().lVal;
+    return m_controls[ControlKind::BigBranchSize]->m_state.value.Ref().lVal;
 }
 
 void Simulation::waitOutHang() {

@@ -27,7 +27,7 @@ std::vector<ComPtr<T>> Snapshot(std::vector<T*>& list) {
     std::vector<ComPtr<T>> out;
     out.reserve(list.size());
     for (T* p : list)
-        if (p->tryAddRef()) out.push_back(ComPtr<T>::adopt(p));
+        if (p->tryAddRef()) out.push_back(ComPtr<T>::Adopt(p));
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include "persist/Config.h"
 #include "tests/win/app/app_env.h"
 #include "tests/win/support/fake_opc.h"
+#include "tests/win/support/process.h"
 
 using namespace apptest;
 
@@ -127,18 +128,14 @@ TEST(ConfigTest, AProcessKilledWhileSavingLeavesAWholeConfiguration) {
     ::GetModuleFileNameA(nullptr, exe, sizeof exe);
     for (int round = 0; round < 3; ++round) {
         ::DeleteFileA(path.c_str());  // so that the wait below sees this child's first save
-        std::string cmd = std::string("\"") + exe + "\" --save-loop \"" + path + "\"";
-        STARTUPINFOA si = {sizeof si};
-        PROCESS_INFORMATION pi = {};
-        ASSERT_TRUE(::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        qvtest::ChildProcess child;
+        std::string why;
+        ASSERT_TRUE(child.Start(qvtest::QuoteArg(exe) + " --save-loop " + qvtest::QuoteArg(path), "", false, &why)) << why;
         // Let it save for a while, then end it mid-way, as a crash or power cut would.
         DWORD deadline = ::GetTickCount() + 20000;  // a loaded machine starts processes slowly
         while (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetTickCount() < deadline) Sleep(10);
         Sleep(150 + 97 * round);
-        ::TerminateProcess(pi.hProcess, 9);
-        ::WaitForSingleObject(pi.hProcess, 5000);
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
+        child.Terminate();
 
         std::string text;
         ASSERT_TRUE(qvtest::ReadFileBytes(path, &text)) << "round " << round;

@@ -8,6 +8,7 @@
 
 #include "opc/OpcLibrary.h"
 #include "tests/win/support/folder.h"
+#include "tests/win/support/process.h"
 
 // The child: 1 bound; 0 not bound and a connect refused; 2 not bound but a connect made.
 int RunOpcLoad() {
@@ -26,17 +27,9 @@ DWORD RunCopyIn(const std::string& library) {
     ::GetModuleFileNameA(nullptr, exe, sizeof exe);
     std::string copy = dir.File("app_tests.exe");
     if (!::CopyFileA(exe, copy.c_str(), FALSE)) return 99;
-    std::string cmd = "\"" + copy + "\" --opc-load";
-    STARTUPINFOA si = {sizeof si};
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 98;
-    DWORD code = 97;
-    if (::WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) ::GetExitCodeProcess(pi.hProcess, &code);
-    else ::TerminateProcess(pi.hProcess, 96);
-    ::WaitForSingleObject(pi.hProcess, 5000);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return code;
+    qvtest::ChildProcess child;
+    if (!child.Start(qvtest::QuoteArg(copy) + " --opc-load", "", false, nullptr)) return 98;
+    return child.Wait(20000).value_or(97);  // the destructor ends a child that hangs
 }
 
 }  // namespace

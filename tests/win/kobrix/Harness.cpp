@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <sstream>
 
 namespace kbt {
 
@@ -144,18 +145,11 @@ bool RestartRpcSsUnderWine() {
 }
 
 int RunServerProgram(const wchar_t* arguments) {
-    std::string exe = kobrix::Binding::BesideProgram("QuorvaneSim.exe");
-    std::wstring command = L"\"" + std::wstring(exe.begin(), exe.end()) + L"\" " + arguments;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
+    std::vector<std::string> args;
+    std::wistringstream in(arguments);
+    for (std::wstring a; in >> a;) args.emplace_back(a.begin(), a.end());
+    qvtest::ToolRun run = qvtest::RunTool("QuorvaneSim", args, 30000);
+    return run.started && run.finished ? static_cast<int>(run.exitCode) : -1;
 }
 
 }  // namespace kbt

@@ -82,7 +82,7 @@ bool Kill(DWORD pid);
 // later activation of that class fails until rpcss restarts. Stops RpcSs (COM starts it again
 // on the next activation). Does nothing outside Wine, where rpcss copes by itself.
 bool RestartRpcSsUnderWine();
-// Runs QuorvaneSim.exe with arguments (e.g. L"/RegServer /All") to its end: its exit code,
+// Runs QuorvaneSim.exe with arguments (e.g. L"/RegServer /All") to its end (qvtest::RunTool): its exit code,
 // or -1 when it could not start or did not end within 30 s.
 int RunServerProgram(const wchar_t* arguments);
 

@@ -95,9 +95,9 @@ TEST(Data, ServerRefusalsAnswerMinusOneOrZero) {
     ASSERT_NE(r8, -1);
     ASSERT_NE(readOnly, -1);
     EXPECT_EQ(c.Write(readOnly, R8(1)), 0);
-    sim::Variant text;
-    text.setText(L"not a number");
-    EXPECT_EQ(c.Write(r8, text.ref()), 0);
+    com::Variant text;
+    text.SetText(L"not a number");
+    EXPECT_EQ(c.Write(r8, text.Ref()), 0);
     {
         qvtest::ControlTag refuse(L"Control.RefuseWrites", Bool(true), Bool(false));
         ASSERT_TRUE(refuse.ok());

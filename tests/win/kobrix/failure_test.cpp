@@ -12,11 +12,11 @@ TEST(Failure, ShutdownRequestReachesTheCallback) {
     Connection c(kHierarchical, 100);
     ASSERT_TRUE(c.Ok());
     g_shutdowns.clear();
-    sim::Variant reason;
-    reason.setText(L"kobrix test");
+    com::Variant reason;
+    reason.SetText(L"kobrix test");
     int item = c.Add("Control.Shutdown");
     ASSERT_NE(item, -1);
-    EXPECT_EQ(c.Write(item, reason.ref()), 1);
+    EXPECT_EQ(c.Write(item, reason.Ref()), 1);
     EXPECT_TRUE(WaitUntil([&] { return std::count(g_shutdowns.begin(), g_shutdowns.end(), c.server) > 0; }, 10000));
     EXPECT_EQ(g_shutdownThread, GetCurrentThreadId());
     // The program's answer to a shutdown request: remove items and group, disconnect.

@@ -28,7 +28,7 @@ class SimBrowse : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(S_OK, Connect(kHierarchical, server));
-        browse = Query<IOPCBrowseServerAddressSpace>(server.get(), IID_IOPCBrowseServerAddressSpace);
+        browse = Query<IOPCBrowseServerAddressSpace>(server.Get(), IID_IOPCBrowseServerAddressSpace);
         ASSERT_TRUE(browse);
     }
     ComPtr<IOPCServer> server;
@@ -38,26 +38,26 @@ protected:
 
 TEST_F(SimBrowse, FiltersAndFlatListing) {
     ASSERT_EQ(S_OK, browse->ChangeBrowsePosition(OPC_BROWSE_TO, L"Static"));
-    ASSERT_EQ(S_OK, Browse(browse.get(), OPC_LEAF, names, L"R*"));
+    ASSERT_EQ(S_OK, Browse(browse.Get(), OPC_LEAF, names, L"R*"));
     EXPECT_EQ((Names{L"R4", L"R8", L"ReadOnly"}), names);
-    ASSERT_EQ(S_OK, Browse(browse.get(), OPC_LEAF, names, L"UI?"));
+    ASSERT_EQ(S_OK, Browse(browse.Get(), OPC_LEAF, names, L"UI?"));
     EXPECT_EQ((Names{L"UI1", L"UI2", L"UI4"}), names);
-    ASSERT_EQ(S_OK, Browse(browse.get(), OPC_LEAF, names, L"", VT_R8));
+    ASSERT_EQ(S_OK, Browse(browse.Get(), OPC_LEAF, names, L"", VT_R8));
     EXPECT_EQ((Names{L"R8", L"ReadOnly"}), names);
-    ASSERT_EQ(S_OK, Browse(browse.get(), OPC_LEAF, names, L"", VT_R8, OPC_WRITEABLE));
+    ASSERT_EQ(S_OK, Browse(browse.Get(), OPC_LEAF, names, L"", VT_R8, OPC_WRITEABLE));
     EXPECT_EQ((Names{L"R8"}), names);
     ASSERT_EQ(S_OK, browse->ChangeBrowsePosition(OPC_BROWSE_TO, L"Quality"));
-    EXPECT_EQ(S_FALSE, Browse(browse.get(), OPC_LEAF, names, L"", VT_EMPTY, OPC_WRITEABLE));
+    EXPECT_EQ(S_FALSE, Browse(browse.Get(), OPC_LEAF, names, L"", VT_EMPTY, OPC_WRITEABLE));
 
     // OPC_FLAT from the root: every item id below, directly usable in AddItems.
     ASSERT_EQ(S_OK, browse->ChangeBrowsePosition(OPC_BROWSE_TO, L""));
-    ASSERT_EQ(S_OK, Browse(browse.get(), OPC_FLAT, names));
+    ASSERT_EQ(S_OK, Browse(browse.Get(), OPC_FLAT, names));
     EXPECT_EQ(36u, names.size());
     EXPECT_TRUE(Has(names, L"Plant.Line2.State"));
     EXPECT_TRUE(Has(names, L"DEV:boiler/flow"));
     EXPECT_TRUE(Has(names, L"Control.BigBranchSize"));
     EXPECT_FALSE(Has(names, L"Devices.Boiler.Flow"));
-    ASSERT_EQ(S_OK, Browse(browse.get(), OPC_FLAT, names, L"*Line1*"));
+    ASSERT_EQ(S_OK, Browse(browse.Get(), OPC_FLAT, names, L"*Line1*"));
     EXPECT_EQ(4u, names.size());
     IEnumString* paths = reinterpret_cast<IEnumString*>(1);
     EXPECT_EQ(E_NOTIMPL, browse->BrowseAccessPaths(L"Static.R8", &paths));
@@ -69,21 +69,21 @@ TEST_F(SimBrowse, BigBranchAppearsWithTheRequestedNumberOfLeaves) {
     {
         qvtest::ControlTag big(L"Control.BigBranchSize", qvtest::I4(100000), qvtest::I4(0));
         ASSERT_TRUE(big.ok());
-        ASSERT_EQ(S_OK, Browse(browse.get(), OPC_BRANCH, names));
+        ASSERT_EQ(S_OK, Browse(browse.Get(), OPC_BRANCH, names));
         EXPECT_TRUE(Has(names, L"Big"));
         ASSERT_EQ(S_OK, browse->ChangeBrowsePosition(OPC_BROWSE_DOWN, L"Big"));
 
         ComPtr<IEnumString> e;
-        ASSERT_EQ(S_OK, browse->BrowseOPCItemIDs(OPC_LEAF, L"", VT_EMPTY, 0, e.put()));
+        ASSERT_EQ(S_OK, browse->BrowseOPCItemIDs(OPC_LEAF, L"", VT_EMPTY, 0, e.Put()));
         names.clear();
         ULONGLONG t0 = GetTickCount64();
-        ASSERT_EQ(S_OK, Drain(e.get(), 1000, names));
+        ASSERT_EQ(S_OK, Drain(e.Get(), 1000, names));
         const ULONGLONG drainMs = GetTickCount64() - t0;
         RecordProperty("enum_100000_names_chunk1000_ms", static_cast<int>(drainMs));
         ASSERT_EQ(100000u, names.size());
         EXPECT_EQ(L"T00000", names.front());
         EXPECT_EQ(L"T99999", names.back());
-        EXPECT_EQ(L"Big.T04711", ItemId(browse.get(), L"T04711"));
+        EXPECT_EQ(L"Big.T04711", ItemId(browse.Get(), L"T04711"));
 
         // One name per call: the cost of a round trip through the proxy.
         ASSERT_EQ(S_OK, e->Reset());
@@ -102,32 +102,32 @@ TEST_F(SimBrowse, BigBranchAppearsWithTheRequestedNumberOfLeaves) {
         ASSERT_EQ(S_OK, e->Skip(99000));
         EXPECT_EQ(S_FALSE, e->Skip(1000));
         ComPtr<IEnumString> clone;
-        ASSERT_EQ(S_OK, e->Clone(clone.put()));
+        ASSERT_EQ(S_OK, e->Clone(clone.Put()));
         ASSERT_EQ(S_OK, clone->Reset());
         ASSERT_EQ(S_OK, clone->Next(1, &one, &got));
         EXPECT_STREQ(L"T00000", one);
         CoTaskMemFree(one);
         std::printf("[ measure  ] IEnumString over the proxy: 100000 names in chunks of 1000: %llu ms\n", drainMs);
 
-        TestGroup g(server.get(), 1000);
+        TestGroup g(server.Get(), 1000);
         HRESULT err = S_OK;
         EXPECT_NE(0u, g.add(L"Big.T99999", 1, &err));
         EXPECT_EQ(0u, g.add(L"Big.T100000", 2, &err));
         EXPECT_EQ(OPC_E_UNKNOWNITEMID, err);
 
         ASSERT_EQ(S_OK, browse->ChangeBrowsePosition(OPC_BROWSE_TO, L""));
-        ASSERT_EQ(S_OK, Browse(browse.get(), OPC_FLAT, names, L"Big.T0000#"));
+        ASSERT_EQ(S_OK, Browse(browse.Get(), OPC_FLAT, names, L"Big.T0000#"));
         EXPECT_EQ(10u, names.size());
         EXPECT_EQ(L"Big.T00009", names.back());
     }
-    ASSERT_EQ(S_OK, Browse(browse.get(), OPC_BRANCH, names));
+    ASSERT_EQ(S_OK, Browse(browse.Get(), OPC_BRANCH, names));
     EXPECT_FALSE(Has(names, L"Big"));
     EXPECT_EQ(E_INVALIDARG, browse->ChangeBrowsePosition(OPC_BROWSE_DOWN, L"Big"));
-    TestGroup g(server.get(), 1000);
+    TestGroup g(server.Get(), 1000);
     HRESULT err = S_OK;
     EXPECT_EQ(0u, g.add(L"Big.T00001", 1, &err));
     EXPECT_EQ(OPC_E_UNKNOWNITEMID, err);
-    EXPECT_EQ(OPC_E_RANGE, WriteOnce(server.get(), L"Control.BigBranchSize", qvtest::I4(100001)));
+    EXPECT_EQ(OPC_E_RANGE, WriteOnce(server.Get(), L"Control.BigBranchSize", qvtest::I4(100001)));
 }
 
 }  // namespace

@@ -21,16 +21,16 @@ TEST(SimLifetime, ServerExitsAfterTheLastReleaseAndStartsAgain) {
         // in an untidy order: group interface after the server object.
         ComPtr<IOPCServer> server;
         ASSERT_EQ(S_OK, Connect(kHierarchical, server));
-        TestGroup g(server.get(), 100);
+        TestGroup g(server.Get(), 100);
         ASSERT_NE(0u, g.add(L"Plant.Line1.Counter", 1));
         ComPtr<IOPCItemMgt> kept(g.items());
-        auto browse = Query<IOPCBrowseServerAddressSpace>(server.get(), IID_IOPCBrowseServerAddressSpace);
+        auto browse = Query<IOPCBrowseServerAddressSpace>(server.Get(), IID_IOPCBrowseServerAddressSpace);
         ComPtr<IEnumString> e;
-        ASSERT_TRUE(SUCCEEDED(browse->BrowseOPCItemIDs(OPC_FLAT, L"", VT_EMPTY, 0, e.put())));
+        ASSERT_TRUE(SUCCEEDED(browse->BrowseOPCItemIDs(OPC_FLAT, L"", VT_EMPTY, 0, e.Put())));
         EXPECT_EQ(1, CountServerProcesses());
         g.release();
-        browse.reset();
-        server.reset();
+        browse.Reset();
+        server.Reset();
         // The group outlives its server object; it refuses work but is still a valid object.
         HRESULT* errors = nullptr;
         OPCHANDLE h = 1;

@@ -1,4 +1,4 @@
-// Server object: activation by ProgID, status, error strings, groups and their rates.
+// Server object: error strings, locale, groups and their rates, named groups.
 #include <gtest/gtest.h>
 
 #include "sim_client.h"
@@ -7,32 +7,6 @@
 
 namespace simtest {
 namespace {
-
-TEST(SimServer, ActivatesBothClassesByProgIdAndReportsStatus) {
-    ASSERT_TRUE(KeepAlive::server()) << "is the server registered (scripts/register.sh)?";
-    for (const wchar_t* progId : {kHierarchical, kFlat}) {
-        ComPtr<IOPCServer> server;
-        const ULONGLONG t0 = GetTickCount64();
-        ASSERT_EQ(S_OK, Connect(progId, server));
-        RecordProperty(progId == kFlat ? "activate_flat_ms" : "activate_ms", static_cast<int>(GetTickCount64() - t0));
-
-        OPCSERVERSTATUS* st = nullptr;
-        ASSERT_EQ(S_OK, server->GetStatus(&st));
-        ASSERT_NE(nullptr, st);
-        EXPECT_EQ(OPC_STATUS_RUNNING, st->dwServerState);
-        ASSERT_NE(nullptr, st->szVendorInfo);
-        EXPECT_STREQ(L"Quorvane Simulation Server", st->szVendorInfo);
-        EXPECT_NE(0u, st->ftStartTime.dwHighDateTime);
-        CoTaskMemFree(st->szVendorInfo);
-        CoTaskMemFree(st);
-
-        auto browse = Query<IOPCBrowseServerAddressSpace>(server.get(), IID_IOPCBrowseServerAddressSpace);
-        ASSERT_TRUE(browse);
-        OPCNAMESPACETYPE ns{};
-        ASSERT_EQ(S_OK, browse->QueryOrganization(&ns));
-        EXPECT_EQ(progId == kFlat ? OPC_NS_FLAT : OPC_NS_HIERARCHIAL, ns);
-    }
-}
 
 // The out-string parameters depend on the repaired proxy: without the repair they arrive NULL.
 TEST(SimServer, ErrorStringsAndLocaleTravelThroughTheProxy) {
@@ -88,7 +62,7 @@ TEST(SimServer, AddGroupRevisesFastRatesAndRefusesBadDeadbands) {
 
         ComPtr<IOPCGroupStateMgt> byName;
         ASSERT_EQ(S_OK, server->GetGroupByName(L"Exact", IID_IOPCGroupStateMgt,
-                                                reinterpret_cast<IUnknown**>(byName.put())));
+                                                reinterpret_cast<IUnknown**>(byName.Put())));
         DWORD rate = 0, lcid = 0;
         BOOL active = FALSE;
         LPWSTR name = nullptr;
@@ -114,14 +88,14 @@ TEST(SimServer, AddGroupRevisesFastRatesAndRefusesBadDeadbands) {
         EXPECT_EQ(OPC_E_DUPLICATENAME, byName->SetName(L"Other"));
         EXPECT_EQ(S_OK, byName->SetName(L"Renamed"));
         ComPtr<IOPCItemMgt> renamed;
-        EXPECT_EQ(S_OK, server->GetGroupByName(L"Renamed", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.put())));
-        EXPECT_EQ(E_INVALIDARG, server->GetGroupByName(L"Exact", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.put())));
+        EXPECT_EQ(S_OK, server->GetGroupByName(L"Renamed", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.Put())));
+        EXPECT_EQ(E_INVALIDARG, server->GetGroupByName(L"Exact", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.Put())));
 
         ComPtr<IEnumString> groups;
         ASSERT_EQ(S_OK, server->CreateGroupEnumerator(OPC_ENUM_ALL, IID_IEnumString,
-                                                       reinterpret_cast<IUnknown**>(groups.put())));
+                                                       reinterpret_cast<IUnknown**>(groups.Put())));
         std::vector<std::wstring> names;
-        ASSERT_EQ(S_OK, Drain(groups.get(), 10, names));
+        ASSERT_EQ(S_OK, Drain(groups.Get(), 10, names));
         EXPECT_NE(names.end(), std::find(names.begin(), names.end(), L"Renamed"));
         EXPECT_NE(names.end(), std::find(names.begin(), names.end(), L"Other"));
     }

@@ -20,28 +20,21 @@ STDMETHODIMP_(ULONG) DataSink::Release() {
     return n;
 }
 
-void DataSink::record(std::vector<Received>& into, DWORD transid, OPCHANDLE group, DWORD count, OPCHANDLE* items,
-                      VARIANT* values, WORD* qualities, FILETIME* stamps, HRESULT* errors) {
-    const DWORD thread = GetCurrentThreadId();
-    const ULONGLONG tick = GetTickCount64();
-    for (DWORD i = 0; i < count; ++i)
-        into.push_back({transid, group, items[i], Variant(values[i]), qualities[i], stamps[i], errors[i], thread, tick,
-                        dataChangeCalls});
+void DataSink::record(std::vector<Received>& into, DWORD transid, DWORD count, OPCHANDLE* items, VARIANT* values) {
+    for (DWORD i = 0; i < count; ++i) into.push_back({transid, items[i], Variant(values[i])});
 }
 
-STDMETHODIMP DataSink::OnDataChange(DWORD dwTransid, OPCHANDLE hGroup, HRESULT, HRESULT, DWORD dwCount,
-                                    OPCHANDLE* phClientItems, VARIANT* pvValues, WORD* pwQualities,
-                                    FILETIME* pftTimeStamps, HRESULT* pErrors) {
+STDMETHODIMP DataSink::OnDataChange(DWORD dwTransid, OPCHANDLE, HRESULT, HRESULT, DWORD dwCount,
+                                    OPCHANDLE* phClientItems, VARIANT* pvValues, WORD*, FILETIME*, HRESULT*) {
     ++dataChangeCalls;
     callSizes.push_back(dwCount);
-    record(changes, dwTransid, hGroup, dwCount, phClientItems, pvValues, pwQualities, pftTimeStamps, pErrors);
+    record(changes, dwTransid, dwCount, phClientItems, pvValues);
     return S_OK;
 }
 
-STDMETHODIMP DataSink::OnReadComplete(DWORD dwTransid, OPCHANDLE hGroup, HRESULT, HRESULT, DWORD dwCount,
-                                      OPCHANDLE* phClientItems, VARIANT* pvValues, WORD* pwQualities,
-                                      FILETIME* pftTimeStamps, HRESULT* pErrors) {
-    record(reads, dwTransid, hGroup, dwCount, phClientItems, pvValues, pwQualities, pftTimeStamps, pErrors);
+STDMETHODIMP DataSink::OnReadComplete(DWORD dwTransid, OPCHANDLE, HRESULT, HRESULT, DWORD dwCount,
+                                      OPCHANDLE* phClientItems, VARIANT* pvValues, WORD*, FILETIME*, HRESULT*) {
+    record(reads, dwTransid, dwCount, phClientItems, pvValues);
     return S_OK;
 }
 
@@ -61,33 +54,12 @@ std::vector<const Received*> DataSink::of(OPCHANDLE item) const {
     return out;
 }
 
-STDMETHODIMP ShutdownSink::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_IOPCShutdown) {
-        *ppv = static_cast<IOPCShutdown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) ShutdownSink::Release() {
-    ULONG n = --m_refs;
-    if (n == 0) delete this;
-    return n;
-}
-
-STDMETHODIMP ShutdownSink::ShutdownRequest(LPCWSTR szReason) {
-    reasons.push_back(szReason ? szReason : L"(null)");
-    threads.push_back(GetCurrentThreadId());
-    return S_OK;
-}
 
 // ---------------------------------------------------------------------------------------------
 Advise::Advise(IUnknown* container, const IID& iid, IUnknown* sink) {
     auto cpc = Query<IConnectionPointContainer>(container, IID_IConnectionPointContainer);
     if (!cpc) return;
-    m_hr = cpc->FindConnectionPoint(iid, m_point.put());
+    m_hr = cpc->FindConnectionPoint(iid, m_point.Put());
     if (SUCCEEDED(m_hr)) m_hr = m_point->Advise(sink, &m_cookie);
 }
 
@@ -98,16 +70,16 @@ Advise::~Advise() {
 TestGroup::TestGroup(IOPCServer* server, DWORD rate, FLOAT deadband, BOOL active, const wchar_t* name)
     : m_server(server) {
     m_hr = server->AddGroup(name, active, rate, 1, nullptr, &deadband, 0x409, &m_handle, &m_revised, IID_IOPCItemMgt,
-                            reinterpret_cast<IUnknown**>(m_items.put()));
+                            reinterpret_cast<IUnknown**>(m_items.Put()));
 }
 
 TestGroup::~TestGroup() { release(); }
 
 void TestGroup::release() {
-    m_items.reset();
+    m_items.Reset();
     if (m_server && m_handle) m_server->RemoveGroup(m_handle, FALSE);
     m_handle = 0;
-    m_server.reset();
+    m_server.Reset();
 }
 
 OPCHANDLE TestGroup::add(const wchar_t* id, OPCHANDLE client, HRESULT* error, VARTYPE requested) {
@@ -163,7 +135,7 @@ HRESULT WriteOnce(IOPCServer* server, const wchar_t* id, const VARIANT& value) {
     return h ? g.write(h, value) : hr;
 }
 
-Variant MakeText(const wchar_t* s) { Variant v; v.setText(s); return v; }
+Variant MakeText(const wchar_t* s) { Variant v; v.SetText(s); return v; }
 
 HRESULT Drain(IEnumString* e, ULONG chunk, std::vector<std::wstring>& names) {
     std::vector<LPOLESTR> buf(chunk);
@@ -183,21 +155,21 @@ HRESULT Browse(IOPCBrowseServerAddressSpace* browse, OPCBROWSETYPE type, std::ve
                const wchar_t* filter, VARTYPE vt, DWORD rights) {
     names.clear();
     ComPtr<IEnumString> e;
-    HRESULT hr = browse->BrowseOPCItemIDs(type, filter, vt, rights, e.put());
+    HRESULT hr = browse->BrowseOPCItemIDs(type, filter, vt, rights, e.Put());
     if (FAILED(hr)) return hr;
     if (!e) return E_POINTER;
-    HRESULT drained = Drain(e.get(), 64, names);
+    HRESULT drained = Drain(e.Get(), 64, names);
     return FAILED(drained) ? drained : hr;
 }
 
 void RunOrphanClient() {
     ComPtr<IOPCServer> server;
     if (SUCCEEDED(Connect(kHierarchical, server))) {
-        auto* group = new TestGroup(server.get(), 50);
+        auto* group = new TestGroup(server.Get(), 50);
         group->add(L"Plant.Line1.Counter", 1);
         auto* sink = new DataSink;
         auto* advise = new Advise(group->items(), IID_IOPCDataCallback, sink);
-        auto browse = Query<IOPCBrowseServerAddressSpace>(server.get(), IID_IOPCBrowseServerAddressSpace);
+        auto browse = Query<IOPCBrowseServerAddressSpace>(server.Get(), IID_IOPCBrowseServerAddressSpace);
         IEnumString* e = nullptr;
         browse->BrowseOPCItemIDs(OPC_FLAT, L"", VT_EMPTY, 0, &e);
         qvtest::WaitUntil([&] { return sink->dataChangeCalls > 0; }, 10000);
@@ -216,9 +188,9 @@ ComPtr<IOPCServer>& KeepAliveServer() {
 
 IOPCServer* KeepAlive::server() {
     if (!KeepAliveServer()) Connect(kHierarchical, KeepAliveServer());
-    return KeepAliveServer().get();
+    return KeepAliveServer().Get();
 }
 
-void KeepAlive::release() { KeepAliveServer().reset(); }
+void KeepAlive::release() { KeepAliveServer().Reset(); }
 
 }  // namespace simtest

@@ -5,7 +5,7 @@
 // Threading: everything here runs on the test's single-threaded apartment (the main
 // thread); callbacks arrive on it while qvtest::WaitUntil serves its messages.
 #include "opcda.h"
-#include "simserver/com_util.h"
+#include "com/ComPtr.h"
 #include "tests/win/support/opc.h"
 #include "tests/win/support/wait.h"
 
@@ -16,8 +16,8 @@
 
 namespace simtest {
 
-using sim::ComPtr;
-using sim::Variant;
+using com::ComPtr;
+using com::Variant;
 
 constexpr wchar_t kHierarchical[] = L"Quorvane.Simulation.1";
 constexpr wchar_t kFlat[] = L"Quorvane.SimulationFlat.1";
@@ -28,22 +28,15 @@ inline HRESULT Connect(const wchar_t* progId, ComPtr<IOPCServer>& server) { retu
 template <class I>
 ComPtr<I> Query(IUnknown* unk, const IID& iid) {
     ComPtr<I> out;
-    if (unk) unk->QueryInterface(iid, reinterpret_cast<void**>(out.put()));
+    if (unk) unk->QueryInterface(iid, reinterpret_cast<void**>(out.Put()));
     return out;
 }
 
 // One item value as received in a callback.
 struct Received {
     DWORD transactionId;
-    OPCHANDLE group;
     OPCHANDLE item;
     Variant value;
-    WORD quality;
-    FILETIME stamp;
-    HRESULT error;
-    DWORD threadId;
-    ULONGLONG tick;  // GetTickCount64 at arrival
-    DWORD call;      // which callback (1, 2, ...)
 };
 
 // Client-side IOPCDataCallback that records every value.
@@ -74,24 +67,7 @@ public:
 
 private:
     ~DataSink() = default;
-    void record(std::vector<Received>& into, DWORD transid, OPCHANDLE group, DWORD count, OPCHANDLE* items,
-                VARIANT* values, WORD* qualities, FILETIME* stamps, HRESULT* errors);
-    ULONG m_refs = 1;
-};
-
-// Client-side IOPCShutdown that records the reasons.
-class ShutdownSink final : public IOPCShutdown {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP ShutdownRequest(LPCWSTR szReason) override;
-
-    std::vector<std::wstring> reasons;
-    std::vector<DWORD> threads;
-
-private:
-    ~ShutdownSink() = default;
+    static void record(std::vector<Received>& into, DWORD transid, DWORD count, OPCHANDLE* items, VARIANT* values);
     ULONG m_refs = 1;
 };
 
@@ -122,8 +98,8 @@ public:
     HRESULT addResult() const { return m_hr; }
     DWORD revisedRate() const { return m_revised; }
     OPCHANDLE serverHandle() const { return m_handle; }
-    IOPCItemMgt* items() const { return m_items.get(); }
-    ComPtr<IOPCSyncIO> sync() const { return Query<IOPCSyncIO>(m_items.get(), IID_IOPCSyncIO); }
+    IOPCItemMgt* items() const { return m_items.Get(); }
+    ComPtr<IOPCSyncIO> sync() const { return Query<IOPCSyncIO>(m_items.Get(), IID_IOPCSyncIO); }
 
     // Adds one item with the given client handle; returns the server handle or 0, and the per-item error.
     OPCHANDLE add(const wchar_t* id, OPCHANDLE client, HRESULT* error = nullptr, VARTYPE requested = VT_EMPTY);

@@ -48,11 +48,11 @@ std::vector<DWORD> SimServerProcesses() {
     return pids;
 }
 
-HRESULT ConnectSim(const wchar_t* progId, sim::ComPtr<IOPCServer>& server) {
+HRESULT ConnectSim(const wchar_t* progId, com::ComPtr<IOPCServer>& server) {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(progId, &clsid);
     if (FAILED(hr)) return hr;
-    return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IOPCServer, reinterpret_cast<void**>(server.put()));
+    return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IOPCServer, reinterpret_cast<void**>(server.Put()));
 }
 
 ControlTag::ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& reset, const wchar_t* progId)
@@ -62,7 +62,7 @@ ControlTag::ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& r
     step_ = "AddGroup";
     DWORD revised = 0;
     hr_ = server_->AddGroup(L"", FALSE, 1000, 1, nullptr, nullptr, 0, &groupHandle_, &revised, IID_IOPCItemMgt,
-                            reinterpret_cast<IUnknown**>(group_.put()));
+                            reinterpret_cast<IUnknown**>(group_.Put()));
     if (FAILED(hr_)) return;
     step_ = "AddItems";
     OPCITEMDEF def{};
@@ -85,8 +85,8 @@ ControlTag::ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& r
 }
 
 HRESULT ControlTag::Write(const VARIANT& value) {
-    sim::ComPtr<IOPCSyncIO> io;
-    if (!group_ || !item_ || FAILED(group_->QueryInterface(IID_IOPCSyncIO, reinterpret_cast<void**>(io.put()))))
+    com::ComPtr<IOPCSyncIO> io;
+    if (!group_ || !item_ || FAILED(group_->QueryInterface(IID_IOPCSyncIO, reinterpret_cast<void**>(io.Put()))))
         return E_FAIL;
     HRESULT* errors = nullptr;
     HRESULT hr = io->Write(1, &item_, const_cast<VARIANT*>(&value), &errors);
@@ -96,10 +96,10 @@ HRESULT ControlTag::Write(const VARIANT& value) {
 }
 
 ControlTag::~ControlTag() {
-    if (item_) Write(reset_.ref());
-    group_.reset();
+    if (item_) Write(reset_.Ref());
+    group_.Reset();
     if (groupHandle_) server_->RemoveGroup(groupHandle_, TRUE);
-    server_.reset();
+    server_.Reset();
     if (com_) CoUninitialize();
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "opcda.h"
-#include "simserver/com_util.h"
+#include "com/ComPtr.h"
 
 namespace qvtest {
 
@@ -28,7 +28,7 @@ VARIANT Bool(bool v);
 std::vector<DWORD> SimServerProcesses();
 
 // Activates the simulation server out of process by ProgID.
-HRESULT ConnectSim(const wchar_t* progId, sim::ComPtr<IOPCServer>& server);
+HRESULT ConnectSim(const wchar_t* progId, com::ComPtr<IOPCServer>& server);
 
 class ControlTag {
 public:
@@ -43,11 +43,11 @@ public:
 
 private:
     bool com_ = false;
-    sim::ComPtr<IOPCServer> server_;
-    sim::ComPtr<IOPCItemMgt> group_;
+    com::ComPtr<IOPCServer> server_;
+    com::ComPtr<IOPCItemMgt> group_;
     OPCHANDLE groupHandle_ = 0;
     OPCHANDLE item_ = 0;
-    sim::Variant reset_;
+    com::Variant reset_;
     const char* step_ = "connect";
     HRESULT hr_ = E_FAIL;
 };
