@@ -10,6 +10,13 @@
 #include "resource.h"
 #include "ui/VantrelView.h"
 
+namespace {
+
+const char kSettingsSection[] = "Settings";
+const char kAllowDdeWrites[] = "AllowDdeWrites";
+
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CVantrelApp, CWinApp)
     ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
     ON_COMMAND(ID_FILE_NEW, OnFileNew)
@@ -36,6 +43,7 @@ BOOL CVantrelApp::InitInstance() {
 
     OpcLoadLibrary();
     StartDdeService();
+    m_ddeServer.SetWritesAllowed(GetProfileInt(kSettingsSection, kAllowDdeWrites, 1) != 0);
 
     AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CVantrelDoc), RUNTIME_CLASS(CMainFrame),
                                           RUNTIME_CLASS(CVantrelView)));
@@ -56,6 +64,13 @@ int CVantrelApp::ExitInstance() {
         m_bComInitialized = FALSE;
     }
     return CWinApp::ExitInstance();
+}
+
+BOOL CVantrelApp::AllowDdeWrites(BOOL allow) {
+    m_ddeServer.SetWritesAllowed(allow);
+    BOOL stored = WriteProfileInt(kSettingsSection, kAllowDdeWrites, allow ? 1 : 0);
+    DiagLog::LogDdeWrites(allow != FALSE, stored != FALSE);
+    return stored;
 }
 
 void CVantrelApp::OnAppAbout() {

@@ -28,6 +28,12 @@ class CVantrelApp : public CWinApp {
     // Releases what StartDdeService made (at exit, and in tests).
     void StopDdeService() { m_ddeServer.Stop(); }
 
+    // "Allow DDE clients to write": read from the profile at start-up (on when absent),
+    // applied to the DDE server at once and stored when changed. FALSE when it could not
+    // be stored (it holds until the program ends).
+    BOOL DdeWritesAllowed() const { return m_ddeServer.WritesAllowed(); }
+    BOOL AllowDdeWrites(BOOL allow);
+
     CDdeServer m_ddeServer;
     CVantrelView* m_pMainView = nullptr;
     CMainFrame* m_pMainFrame = nullptr;

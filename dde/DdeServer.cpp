@@ -17,13 +17,30 @@ HDDEDATA AnswerBool(BOOL b) { return reinterpret_cast<HDDEDATA>(static_cast<UINT
 
 HDDEDATA AnswerPoke(UINT flag) { return reinterpret_cast<HDDEDATA>(static_cast<UINT_PTR>(flag)); }
 
+// A string handle's text as the client gave it (the log cuts it further).
+std::string NameOf(DWORD idInst, HSZ hsz) {
+    char text[256] = {};
+    ::DdeQueryStringA(idInst, hsz, text, sizeof text, CP_WINANSI);
+    return text;
+}
+
 // The refusal of a poke, logged with the names as the client gave them.
 HDDEDATA RefusePoke(DWORD idInst, HSZ hszTopic, HSZ hszItem, const char* reason) {
-    char topic[256] = {}, item[256] = {};
-    ::DdeQueryStringA(idInst, hszTopic, topic, sizeof topic, CP_WINANSI);
-    ::DdeQueryStringA(idInst, hszItem, item, sizeof item, CP_WINANSI);
-    DiagLog::LogPokeRefused(topic, item, reason);
+    DiagLog::LogPokeRefused(NameOf(idInst, hszTopic), NameOf(idInst, hszItem), reason);
     return AnswerPoke(DDE_FNOTPROCESSED);
+}
+
+// The record of a write that reached the OPC library: the value as a text client would
+// read it, its type, and whether the library took it.
+void LogWrite(DWORD idInst, HSZ hszTopic, HSZ hszItem, const VARIANT& value, BOOL accepted) {
+    std::string text;
+    if (FormatTextValue(value, &text)) {
+        if (!text.empty() && text.back() == '\0') text.pop_back();
+    } else {
+        text = "(no text form)";
+    }
+    DiagLog::LogPokeWritten(NameOf(idInst, hszTopic), NameOf(idInst, hszItem), text, VarTypeName(value.vt),
+                            accepted != FALSE);
 }
 
 }  // namespace
@@ -159,10 +176,11 @@ HDDEDATA CDdeServer::OnAdviseRequest(UINT uFmt, HSZ hszTopic, HSZ hszItem) {
  *  hData    [I] the poked block
  *
  * RETURNS
- *  DDE_FACK when the server took the write; DDE_FNOTPROCESSED for an unknown item, a
- *  block that does not decode to the item's type, or a refused write.
+ *  DDE_FACK when the server took the write; DDE_FNOTPROCESSED while writes are off, for
+ *  an unknown item, a block that does not decode to the item's type, or a refused write.
  */
 HDDEDATA CDdeServer::OnPoke(UINT uFmt, HSZ hszTopic, HSZ hszItem, HDDEDATA hData) {
+    if (!m_bWritesAllowed) return RefusePoke(m_idInst, hszTopic, hszItem, "writes are off");
     VARIANT current;
     ::VariantInit(&current);
     if (m_pList == nullptr || !m_pList->GetItemValue(hszTopic, hszItem, &current))
@@ -186,7 +204,7 @@ HDDEDATA CDdeServer::OnPoke(UINT uFmt, HSZ hszTopic, HSZ hszItem, HDDEDATA hData
     }
 
     int written = m_pList->WriteItemValue(hszTopic, hszItem, &decoded);
+    LogWrite(m_idInst, hszTopic, hszItem, decoded, written != 0);
     ::VariantClear(&decoded);
-    if (written == 0) return RefusePoke(m_idInst, hszTopic, hszItem, "the OPC write failed");
-    return AnswerPoke(DDE_FACK);
+    return AnswerPoke(written != 0 ? DDE_FACK : DDE_FNOTPROCESSED);
 }

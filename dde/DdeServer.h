@@ -2,7 +2,8 @@
 // The DDE service "Quorvane": topic = connection alias, item = OPC item id. Serves
 // connect, advise start, advise request, request and poke; answers every other transaction
 // with 0. Data goes out and pokes come in as text for a client that asks for CF_TEXT, as
-// XlTable in every other format.
+// XlTable in every other format. While writes are off every poke is refused before it
+// reaches the OPC library; each write that does reach it is logged with its result.
 // Reaches the connections only through the connection list it is given.
 //
 // Ownership: owns the DDEML instance, the service name handle and the advise gate; holds
@@ -30,6 +31,9 @@ class CDdeServer {
 
     // The connections transactions are served from (nullptr: every topic is unknown).
     void SetConnections(CConnectionList* list) { m_pList = list; }
+    // Whether pokes are passed on to the OPC library (the owner keeps the setting).
+    void SetWritesAllowed(BOOL allowed) { m_bWritesAllowed = allowed; }
+    BOOL WritesAllowed() const { return m_bWritesAllowed; }
     CAdviseGate& Gate() { return m_gate; }
     DWORD Instance() const { return m_idInst; }
     HSZ ServiceName() const { return m_hszService; }
@@ -46,4 +50,5 @@ class CDdeServer {
     HSZ m_hszService = nullptr;
     CAdviseGate m_gate;
     CConnectionList* m_pList = nullptr;
+    BOOL m_bWritesAllowed = TRUE;
 };

@@ -191,6 +191,30 @@ BOOL DecodeOwnType(const std::string& text, VARIANT* result) {
 
 }  // namespace
 
+std::string VarTypeName(VARTYPE vt) {
+  switch (vt) {
+    case VT_EMPTY: return "VT_EMPTY";
+    case VT_NULL: return "VT_NULL";
+    case VT_I1: return "VT_I1";
+    case VT_I2: return "VT_I2";
+    case VT_I4: return "VT_I4";
+    case VT_I8: return "VT_I8";
+    case VT_UI1: return "VT_UI1";
+    case VT_UI2: return "VT_UI2";
+    case VT_UI4: return "VT_UI4";
+    case VT_UI8: return "VT_UI8";
+    case VT_INT: return "VT_INT";
+    case VT_UINT: return "VT_UINT";
+    case VT_R4: return "VT_R4";
+    case VT_R8: return "VT_R8";
+    case VT_CY: return "VT_CY";
+    case VT_DATE: return "VT_DATE";
+    case VT_BSTR: return "VT_BSTR";
+    case VT_BOOL: return "VT_BOOL";
+    default: return "VT " + std::to_string(vt);
+  }
+}
+
 std::string FormatTextNumber(double d) {
   if (!std::isfinite(d)) return std::string();
   if (d == 0) return "0";  // also -0

@@ -26,6 +26,9 @@ BOOL FormatTextValue(const VARIANT& value, std::string* text);
 // The number as shown above, or "" when it is not finite.
 std::string FormatTextNumber(double d);
 
+// The name of a value's type for people ("VT_R8"; "VT 72" for one without a name here).
+std::string VarTypeName(VARTYPE vt);
+
 // Reads a poked CF_TEXT block: the text up to its first zero byte (or its end), with
 // trailing CRs and LFs left out, and converts it to target. A block whose first
 // kTextPokeLimit bytes hold no zero byte is refused rather than cut. Targets:

@@ -73,9 +73,14 @@ void LogPokeRefused(const std::string& topic, const std::string& item, const std
 }
 
 void LogPokeWritten(const std::string& topic, const std::string& item, const std::string& value,
-                    const std::string& type, long hr) {
-  Write("dde", "poke written: %s!%s = \"%s\" (%s): %s", C(V(topic)), C(V(item)), C(V(value)), C(V(type)),
-        C(HResultText(hr)));
+                    const std::string& type, bool accepted) {
+  Write("dde", "write: %s!%s = \"%s\" (%s): %s", C(V(topic)), C(V(item)), C(V(value)), C(V(type)),
+        accepted ? "accepted" : "refused by the OPC library or server");
+}
+
+void LogDdeWrites(bool allowed, bool stored) {
+  Write("dde", "writes from DDE clients are %s%s", allowed ? "on" : "off",
+        stored ? "" : " (the setting could not be stored; it holds until the program ends)");
 }
 
 }  // namespace DiagLog

@@ -25,10 +25,15 @@ void LogDisconnect(const std::string& alias, const std::string& why);
 void LogServerShutdown(const std::string& alias, const std::string& reason);
 void LogServerLost(const std::string& alias, long hr);
 
-// A DDE poke refused before or by the OPC write (reason: "unknown item", "bad block",
-// "type", "writes are off", or the write's result in words).
+// A DDE poke refused before the OPC write (reason: "unknown item", "bad block", "type",
+// "writes are off").
 void LogPokeRefused(const std::string& topic, const std::string& item, const std::string& reason);
+// A poke passed on to the OPC library: the value as text and its type, and whether the
+// library took it (the library answers no more than that).
 void LogPokeWritten(const std::string& topic, const std::string& item, const std::string& value,
-                    const std::string& type, long hr);
+                    const std::string& type, bool accepted);
+// The "Allow DDE clients to write" setting at start-up and when it changes; stored: whether
+// the change reached the registry.
+void LogDdeWrites(bool allowed, bool stored = true);
 
 }  // namespace DiagLog

@@ -23,6 +23,7 @@
 #define IDC_ADD_ITEM            1005
 #define IDC_STATUS              1008
 #define IDC_HELP_ICON           1016
+#define IDC_DDE_WRITES          1020
 
 // Controls of the browser (131)
 #define IDC_BROWSE_TREE         1004
@@ -54,6 +55,7 @@
 #define ID_NEXT_PANE            0xE150
 #define ID_PREV_PANE            0xE151
 #define ID_OPEN_LOG             32771
+#define ID_DDE_WRITES           32780
 
 // Strings
 #define AFX_IDS_APP_TITLE       0xE000

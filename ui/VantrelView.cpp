@@ -50,6 +50,7 @@ BEGIN_MESSAGE_MAP(CVantrelView, CFormView)
     ON_BN_CLICKED(IDC_RESUME, OnResumeUpdates)
     ON_BN_CLICKED(IDC_SUSPEND, OnSuspendUpdates)
     ON_STN_CLICKED(IDC_HELP_ICON, OnHelpIcon)
+    ON_COMMAND(ID_DDE_WRITES, OnDdeWrites)
     ON_WM_DESTROY()
     ON_WM_TIMER()
     ON_NOTIFY(LVN_BEGINDRAG, IDC_ITEM_LIST, OnBegindragList)
@@ -110,6 +111,8 @@ void CVantrelView::OnInitialUpdate() {
     if (CVantrelApp* app = GetVantrelApp()) app->m_ddeServer.Gate().SetFlushWindow(m_hWnd);
     SetFocus();
     InsertListColumns();
+    ShowDdeWrites();
+    if (CVantrelApp* app = GetVantrelApp()) DiagLog::LogDdeWrites(app->DdeWritesAllowed() != FALSE);
 
     HWND hTab = TabCtrl();
     for (int i = 0; i < m_connections.GetSize(); ++i) {

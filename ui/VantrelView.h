@@ -106,6 +106,7 @@ class CVantrelView : public CFormView, public IConnectionListener {
     void OnResumeUpdates();
     void OnSuspendUpdates();
     void OnHelpIcon();
+    void OnDdeWrites();  // ui/DdeWrites.cpp, with ShowDdeWrites
     void OnDestroy();
     void OnTimer(UINT_PTR nIDEvent);
     void OnBegindragList(NMHDR* pNMHDR, LRESULT* pResult);
@@ -115,6 +116,7 @@ class CVantrelView : public CFormView, public IConnectionListener {
     HWND TabCtrl() const { return GetDlgItem(1000); }
     HWND ItemList() const { return GetDlgItem(1001); }
     void InsertListColumns();
+    void ShowDdeWrites();
 
     CConnectionList m_connections;  // in tab order
     int m_nSelectedItem = -1;       // the row a click last hit, for the delete command
