@@ -14,11 +14,11 @@ TEST(TypedIds, NoBrowseServerTakesTypedIdsAndTooLongIdsAreRefused) {
     const std::string stored(300, 'S');
     Program app;
     ASSERT_TRUE(app.Launch({road::Connection("Typed", {"Static.R8", stored}, road::kSimNoBrowse)}));
-    // From the configuration: left out, named in the notice and the log, the original kept.
+    // From the configuration: left out, named in the notice, the original kept.
     EXPECT_EQ(app.RowNames(), Names{"Static.R8"});
     const std::string status = app.Text(IDC_STATUS);
     EXPECT_NE(status.find("item skipped: The item id is longer than 255 characters"), std::string::npos) << status;
-    std::string bak, saved, log;
+    std::string bak, saved;
     EXPECT_TRUE(qvtest::ReadFileBytes(app.folder().File("quorvane.cfg.bak"), &bak));
     EXPECT_NE(bak.find(stored), std::string::npos);
 
@@ -28,7 +28,6 @@ TEST(TypedIds, NoBrowseServerTakesTypedIdsAndTooLongIdsAreRefused) {
     HWND field = GetDlgItem(dlg, IDC_TEXT_FIELD);
     road::RemoteTree tree(app.processHandle(), GetDlgItem(dlg, IDC_BROWSE_TREE));
     EXPECT_EQ(tree.Text(tree.Root()).rfind("This server does not offer browsing", 0), 0u) << tree.Text(tree.Root());
-    EXPECT_TRUE(tree.Children(tree.Root()).empty());
     ASSERT_TRUE(tree.Select(tree.Root()));  // leaves the field and the button as they are
 
     // Typed ids: the longest a link can name is taken whole, one character more refused.
@@ -44,9 +43,6 @@ TEST(TypedIds, NoBrowseServerTakesTypedIdsAndTooLongIdsAreRefused) {
     ASSERT_TRUE(road::Press(dlg, IDC_BROWSE_ADD_ITEM));
     EXPECT_EQ(app.AnswerMessageBox(),
               "Item not added. The item id is longer than 255 characters, the most a DDE link can name.");
-    road::SetTextOf(field, "");
-    ASSERT_TRUE(road::Press(dlg, IDC_BROWSE_ADD_ITEM));
-    EXPECT_EQ(app.AnswerMessageBox(), "Item not added. The item id is empty.");
     ASSERT_TRUE(road::Press(dlg, IDCANCEL));
     ASSERT_TRUE(road::WaitGone(dlg));
     EXPECT_EQ(app.RowNames(), (Names{"Static.R8", "Static.I4", longest}));
@@ -56,8 +52,6 @@ TEST(TypedIds, NoBrowseServerTakesTypedIdsAndTooLongIdsAreRefused) {
     ASSERT_TRUE(app.Close());
     ASSERT_TRUE(app.folder().ReadConfig(&saved));
     EXPECT_EQ(saved, qvtest::ConfigText({road::Connection("Typed", {"Static.R8", "Static.I4", longest}, road::kSimNoBrowse)}));
-    ASSERT_TRUE(qvtest::ReadFileBytes(app.folder().File("quorvane.log"), &log));
-    EXPECT_NE(log.find("item skipped: The item id is longer than 255"), std::string::npos) << log;
 }
 
 }  // namespace
