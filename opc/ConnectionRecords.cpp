@@ -2,14 +2,23 @@
 #include "opc/ConnectionList.h"
 #include "opc/ServerConnection.h"
 #include "opc/TagItem.h"
+#include "persist/ItemId.h"
 #include "persist/KeyValue.h"
 
 #include <string>
 
-CTagItem* CTagItem::Load(CFile& file, DWORD idInst) {
+CTagItem* CTagItem::Load(CFile& file, DWORD idInst, BOOL* refused) {
+    *refused = FALSE;
     CString tagName;
+    ULONGLONG start = file.GetPosition();
     if (!ReadStringEntry(&file, "TagName", &tagName)) return nullptr;
-    return new CTagItem(idInst, tagName);
+    // A line longer than the reader's buffer comes back cut, and so too long here as well.
+    ItemIdFit fit = CheckItemId(tagName, static_cast<size_t>(tagName.GetLength()));
+    if (fit == ItemIdFit::kFits) return new CTagItem(idInst, tagName);
+    *refused = TRUE;
+    if (CReadProblems* problems = file.GetReadProblems())
+        problems->Add(start, CString("item skipped: ") + ItemIdFitText(fit));
+    return nullptr;
 }
 
 void CTagItem::Save(CFile& file) const { WriteStringEntry(&file, "TagName", m_strTagName); }
@@ -28,7 +37,9 @@ CServerConnection* CServerConnection::Load(CFile& file, DWORD idInst) {
     ReadIntEntry(&file, "Number Of Items", &count);
     auto* conn = new CServerConnection(idInst, machine, server, alias, static_cast<DWORD>(updateRate), deadband);
     for (int i = 0; i < count; ++i) {
-        CTagItem* item = CTagItem::Load(file, idInst);
+        BOOL refused = FALSE;
+        CTagItem* item = CTagItem::Load(file, idInst, &refused);
+        if (refused) continue;
         if (item == nullptr) break;  // nothing behind the count any more
         conn->AddItem(item);
     }

@@ -24,8 +24,10 @@ class CTagItem : public CObject {
     CTagItem& operator=(const CTagItem&) = delete;
 
     // The item's "TagName" entry (opc/ConnectionRecords.cpp). Load answers nullptr, with
-    // nothing read, when the file holds no such entry at its position.
-    static CTagItem* Load(CFile& file, DWORD idInst);
+    // nothing read, when the file holds no such entry at its position; and nullptr with the
+    // entry read and *refused set for an id that cannot be a row (persist/ItemId.h), which
+    // goes to the file's problem list.
+    static CTagItem* Load(CFile& file, DWORD idInst, BOOL* refused);
     void Save(CFile& file) const;
 
     int m_bAdvisePending = 0;  // a DDE client started a link; the next flush posts the advise

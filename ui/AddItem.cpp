@@ -19,9 +19,10 @@ void CVantrelView::OnAddItemButton() {
     UpdateConnectButton();
 }
 
-void CVantrelView::AddItem(const char* extra, const char* itemId) {
+ItemIdFit CVantrelView::AddItem(const char* extra, const char* itemId) {
+    ItemIdFit fit = CheckItemId(itemId, itemId != nullptr ? static_cast<size_t>(::lstrlenA(itemId)) : 0);
     CServerConnection* conn = GetSelectedConnection();
-    if (conn == nullptr) return;
+    if (conn == nullptr || fit != ItemIdFit::kFits) return fit;
     auto* item = new CTagItem(m_connections.DdeInstance(), itemId, extra);
     item->m_hItem = OpcAddItem(conn->m_hServer, conn->m_hGroup, itemId);
     int row = conn->AddItem(item);
@@ -29,15 +30,20 @@ void CVantrelView::AddItem(const char* extra, const char* itemId) {
     InsertRows(conn, row);
     // The new item's first value, now rather than at the server's next change.
     OpcRefreshGroup(conn->m_hServer, conn->m_hGroup, KOBRIX_REFRESH_LAST_ADDED);
+    return fit;
 }
 
-void CVantrelView::AddItems(const std::vector<CString>& itemIds) {
+int CVantrelView::AddItems(const std::vector<CString>& itemIds) {
     CServerConnection* conn = GetSelectedConnection();
-    if (conn == nullptr || itemIds.empty()) return;
+    if (conn == nullptr) return 0;
     std::vector<CTagItem*> items;
     items.reserve(itemIds.size());
     DWORD idInst = m_connections.DdeInstance();
-    for (const CString& id : itemIds) items.push_back(new CTagItem(idInst, id));
+    for (const CString& id : itemIds) {
+        if (CheckItemId(id, static_cast<size_t>(id.GetLength())) == ItemIdFit::kFits) items.push_back(new CTagItem(idInst, id));
+    }
+    const int refused = static_cast<int>(itemIds.size() - items.size());
+    if (items.empty()) return refused;
 
     int first = conn->GetItemCount();
     for (CTagItem* item : items) {
@@ -48,4 +54,5 @@ void CVantrelView::AddItems(const std::vector<CString>& itemIds) {
     }
     RequestConfigurationSave();
     InsertRows(conn, first);
+    return refused;
 }

@@ -1,13 +1,20 @@
 #include "ui/BrowseItemsDlg.h"
 
+#include <string>
+
 #include "opc/OpcLibrary.h"
 #include "resource.h"
 #include "ui/VantrelView.h"
+#include "win/WinApp.h"
 
 namespace {
 
-const int kNameSize = 200;  // names and ids from the library, node texts: 199 characters
-const int kIdSize = 100;    // the id "Add Item" takes from the field: 99 characters
+const int kNameSize = 200;  // browse names and node texts: 199 characters
+// Item ids from the library: long enough that an id too long for a row is read whole and
+// refused by the view with its reason, rather than dropped unseen.
+const int kIdSize = 1024;
+
+const char kNoBrowsing[] = "This server does not offer browsing: type an item id above and press Add Item.";
 
 // Holds the mouse and shows the wait cursor while the library is asked at length.
 class CWaitCapture {
@@ -48,6 +55,15 @@ BOOL CBrowseItemsDlg::OnInitDialog() {
     m_hTree = GetDlgItem(IDC_BROWSE_TREE);
     m_hIdEdit = GetDlgItem(IDC_TEXT_FIELD);
 
+    // A server without an address space to browse answers no namespace type; its items
+    // are added by typed ids, so "Add Item" stays on whatever the tree does.
+    WORD namespaceType = 0;
+    m_bBrowsable = OpcGetNamespaceType(m_hServer, &namespaceType);
+    if (!m_bBrowsable) {
+        m_hRoot = InsertNode(TVI_ROOT, kNoBrowsing, 0);
+        EnableDlgItem(IDC_BROWSE_ADD_ITEM, TRUE);
+        return TRUE;
+    }
     OpcSetBrowsePosition(m_hServer, "");
     m_hRoot = InsertNode(TVI_ROOT, "Root", 0);
     OpcSetBrowsePosition(m_hServer, "");
@@ -143,6 +159,7 @@ void CBrowseItemsDlg::OnSelChanged(NMHDR* pNMHDR, LRESULT* pResult) {
     HTREEITEM hNode = reinterpret_cast<NMTREEVIEWA*>(pNMHDR)->itemNew.hItem;
     m_hCurrent = hNode;
     *pResult = 0;
+    if (!m_bBrowsable) return;  // the tree holds only the notice
     if (hNode == nullptr || !IsLeaf(hNode)) {
         // No selection, or a branch (with children or without): nothing to add singly.
         ::SetWindowTextA(m_hIdEdit, "");
@@ -156,9 +173,16 @@ void CBrowseItemsDlg::OnSelChanged(NMHDR* pNMHDR, LRESULT* pResult) {
 }
 
 void CBrowseItemsDlg::OnAddItem() {
-    char id[kIdSize] = {};
-    ::GetWindowTextA(m_hIdEdit, id, kIdSize);
-    if (m_pParentView != nullptr) m_pParentView->AddItem("", id);
+    // The whole text: an id cut to a buffer would name another item.
+    std::string id(static_cast<size_t>(::GetWindowTextLengthA(m_hIdEdit)) + 1, '\0');
+    id.resize(static_cast<size_t>(::GetWindowTextA(m_hIdEdit, &id[0], static_cast<int>(id.size()))));
+    AddOne(id.c_str());
+}
+
+void CBrowseItemsDlg::AddOne(const char* itemId) {
+    if (m_pParentView == nullptr) return;
+    ItemIdFit fit = m_pParentView->AddItem("", itemId);
+    if (fit != ItemIdFit::kFits) AfxMessageBox(CString("Item not added. ") + ItemIdFitText(fit), MB_ICONEXCLAMATION);
 }
 
 void CBrowseItemsDlg::OnAddBranch() {
@@ -169,14 +193,25 @@ void CBrowseItemsDlg::OnAddBranch() {
     int leaves = OpcBrowseNames(m_hServer, KOBRIX_BROWSE_FLAT);
     std::vector<CString> ids;
     ids.reserve(static_cast<size_t>(leaves > 0 ? leaves : 0));
+    int unreadable = 0;  // ids even longer than kIdSize: too long for a row as well
     for (int index = 0; index < leaves; ++index) {
-        char name[kNameSize] = {};
-        if (!OpcGetBrowseName(m_hServer, index, name, kNameSize)) continue;
-        name[kNameSize - 1] = '\0';
+        char name[kIdSize] = {};
+        if (!OpcGetBrowseName(m_hServer, index, name, kIdSize)) {
+            ++unreadable;
+            continue;
+        }
+        name[kIdSize - 1] = '\0';
         ids.push_back(name);
     }
     // One batch: the list is drawn once, when the branch is in.
-    if (m_pParentView != nullptr) m_pParentView->AddItems(ids);
+    if (m_pParentView == nullptr) return;
+    int refused = unreadable + m_pParentView->AddItems(ids);
+    if (refused > 0) {
+        std::string text = std::to_string(refused) + " of the branch's " + std::to_string(leaves) +
+                           " item ids were not added: longer than 255 characters (the most a DDE link can name), "
+                           "or holding what a line of the configuration file cannot keep.";
+        AfxMessageBox(text.c_str(), MB_ICONEXCLAMATION);
+    }
 }
 
 void CBrowseItemsDlg::OnDblClkTree(NMHDR*, LRESULT* pResult) {
@@ -184,7 +219,7 @@ void CBrowseItemsDlg::OnDblClkTree(NMHDR*, LRESULT* pResult) {
     HTREEITEM hNode = TreeView_GetSelection(m_hTree);
     // Only leaves are items; a branch, even one without children, has no id of its own.
     if (hNode == nullptr || TreeView_GetChild(m_hTree, hNode) != nullptr || !IsLeaf(hNode)) return;
-    if (m_pParentView != nullptr) m_pParentView->AddItem("", BuildNodePath(hNode));
+    AddOne(BuildNodePath(hNode));
 }
 
 CString CBrowseItemsDlg::LeafItemId(HTREEITEM hLeaf) {
@@ -192,10 +227,10 @@ CString CBrowseItemsDlg::LeafItemId(HTREEITEM hLeaf) {
     if (index >= m_itemIds.size()) return CString();
     const CString& name = m_itemIds[index];
     // The server names the id relative to the leaf's branch: go there first.
-    char id[kNameSize] = {};
+    char id[kIdSize] = {};
     if (OpcSetBrowsePosition(m_hServer, BuildNodePath(TreeView_GetParent(m_hTree, hLeaf))) &&
-        OpcGetItemId(m_hServer, ShortName(name), id, kNameSize)) {
-        id[kNameSize - 1] = '\0';
+        OpcGetItemId(m_hServer, ShortName(name), id, kIdSize)) {
+        id[kIdSize - 1] = '\0';
         return CString(id);
     }
     return name;

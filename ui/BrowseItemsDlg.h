@@ -10,6 +10,10 @@
 // the root carry 0. A branch that turned out to have no children therefore still tells
 // itself apart from a leaf and never offers another leaf's id.
 //
+// A server that offers no browsing gets a tree of one node saying so, and "Add Item" takes
+// the typed id. An id that cannot be a row is refused with a message box: one per single
+// add, one per branch with the count.
+//
 // Threading: the user-interface thread; every library call is synchronous.
 #include <windows.h>
 #include <commctrl.h>
@@ -50,11 +54,14 @@ class CBrowseItemsDlg : public CDialog {
     void OnAddItem();
     void OnAddBranch();
     void OnDblClkTree(NMHDR* pNMHDR, LRESULT* pResult);
+    // Adds one id through the view, telling the user why when it is refused.
+    void AddOne(const char* itemId);
 
     HTREEITEM m_hRoot = nullptr;
     HTREEITEM m_hCurrent = nullptr;  // last selected or expanded node: "Add Branch" works on it
     HWND m_hTree = nullptr;
     HWND m_hIdEdit = nullptr;
+    BOOL m_bBrowsable = TRUE;
     std::vector<CString> m_itemIds;  // the browse name of each leaf ever inserted, in order
 
     DECLARE_MESSAGE_MAP()

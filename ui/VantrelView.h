@@ -22,6 +22,7 @@
 
 #include "opc/ConnectionList.h"
 #include "persist/ConfigLoad.h"
+#include "persist/ItemId.h"
 #include "persist/SaveCoalescer.h"
 #include "win/Menu.h"
 #include "win/View.h"
@@ -66,9 +67,10 @@ class CVantrelView : public CFormView, public IConnectionListener {
     void UpdateConnectButton();
 
     // Adding items to the selected connection (ui/AddItem.cpp), at once in the library,
-    // the DDE side and the list; a batch as one, drawn once.
-    void AddItem(const char* extra, const char* itemId);
-    void AddItems(const std::vector<CString>& itemIds);
+    // the DDE side and the list; a batch as one, drawn once. An id that cannot be a row
+    // (persist/ItemId.h) is not added: AddItem answers why, AddItems how many it left out.
+    ItemIdFit AddItem(const char* extra, const char* itemId);
+    int AddItems(const std::vector<CString>& itemIds);
 
     // The DDE link of a row (ui/LinkCopy.cpp): "=Quorvane|alias!tag", or with the tag
     // between apostrophes when quoted; and the row whose band holds the list's client y

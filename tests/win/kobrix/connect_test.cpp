@@ -36,7 +36,7 @@ std::string ComputerName() {
 TEST(Enumerate, FindsTheSimulationUnderEachCategory) {
     auto reg = [](std::vector<std::string> args) { return qvtest::RunTool("QuorvaneSim", args).exitCode; };
     struct Registration {
-        ~Registration() { qvtest::RunTool("QuorvaneSim", {"/RegServer"}); }
+        ~Registration() { qvtest::RunTool("QuorvaneSim", {"/RegServer", "/All"}); }
     } restore;
     for (int selector : {1, 0}) {
         ASSERT_EQ(reg(selector == 1 ? std::vector<std::string>{"/RegServer"} : std::vector<std::string>{"/RegServer", "/DA1"}), 0u);

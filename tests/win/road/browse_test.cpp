@@ -97,7 +97,7 @@ TEST(Browse, HierarchicalSpaceLazyTreeAndEveryWayOfAdding) {
     ASSERT_TRUE(tree.DoubleClick(empty));  // handled once it returns
     EXPECT_EQ(road::ListCount(app.Control(IDC_ITEM_LIST)), 3);
 
-    // An id typed over a leaf's id, and one cut to 99 characters.
+    // An id typed over a leaf's id, and a long one, taken whole.
     ASSERT_TRUE(tree.Select(tree.Find({"Plant", "Line1", "Temp"})));
     road::SetTextOf(b.field, "Static.R8");
     ASSERT_TRUE(PressAndCount(app, b, 1005, 4));
@@ -117,7 +117,7 @@ TEST(Browse, HierarchicalSpaceLazyTreeAndEveryWayOfAdding) {
     ASSERT_TRUE(road::WaitGone(b.dlg));
     EXPECT_EQ(app.RowNames(),
               (Names{"Plant.Line1.Temp", "DEV:boiler/pressure", "Devices.Boiler.Pressure", "Static.R8",
-                     std::string(99, 'L'), "Plant.Line2.Pressure", "Plant.Line2.Running", "Plant.Line2.State",
+                     longId, "Plant.Line2.Pressure", "Plant.Line2.Running", "Plant.Line2.State",
                      "Quality.Good", "Quality.Bad", "Quality.Uncertain", "Quality.LocalOverride", "Quality.ConfigError",
                      "Quality.CommFailure", "Quality.LastUsable"}));
     EXPECT_EQ(app.Text(IDC_CONNECT), "Connect to OPC Server");

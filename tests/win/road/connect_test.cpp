@@ -69,7 +69,8 @@ TEST(Connect, LocalServerThroughBothDialogsAndWhatIsNeverRead) {
     dlg = app.OpenConnectDialog();
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(road::TextOf(GetDlgItem(dlg, IDC_MACHINE_NAME)), "LOCAL");
-    EXPECT_EQ(road::ComboItems(GetDlgItem(dlg, IDC_SERVER_LIST)), (std::vector<std::string>{road::kSim, road::kSimFlat}));
+    EXPECT_EQ(road::ComboItems(GetDlgItem(dlg, IDC_SERVER_LIST)),
+              (std::vector<std::string>{road::kSim, road::kSimFlat, road::kSimNoBrowse}));
     ASSERT_TRUE(road::ChooseComboItem(dlg, IDC_SERVER_LIST, 0));
     ASSERT_TRUE(road::Press(dlg, IDOK));
     HWND params = road::WaitForDialog(app.pid(), road::kParamsCaption);
@@ -94,7 +95,7 @@ TEST(Connect, LocalServerThroughBothDialogsAndWhatIsNeverRead) {
     EXPECT_EQ(SavedConfig(app), qvtest::ConfigText({want}));
 }
 
-// Registers the simulation server for OPC DA 1.0 only for one scope, then as usual again.
+// Registers the simulation server for OPC DA 1.0 only for one scope, then all its classes again.
 class Da1OnlyRegistration {
   public:
     ::testing::AssertionResult Apply() {
@@ -103,7 +104,7 @@ class Da1OnlyRegistration {
         return applied_ ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << run.Describe();
     }
     ~Da1OnlyRegistration() {
-        if (applied_) qvtest::RunTool("QuorvaneSim", {"/RegServer"}, 30000);
+        if (applied_) qvtest::RunTool("QuorvaneSim", {"/RegServer", "/All"}, 30000);
     }
 
   private:
@@ -215,7 +216,7 @@ TEST(Connect, RemoteMachineDialogRefillsTheListAndForgetsTheServerCancelKeepsBot
     road::PostKey(GetDlgItem(remote, IDC_TEXT_FIELD), VK_ESCAPE);
     ASSERT_TRUE(road::WaitGone(remote));
     EXPECT_EQ(road::TextOf(GetDlgItem(dlg, IDC_MACHINE_NAME)), "LOCAL");
-    EXPECT_EQ(road::ComboItems(list).size(), 2u);
+    EXPECT_EQ(road::ComboItems(list).size(), 3u);
     ASSERT_TRUE(road::Press(dlg, IDOK));
     HWND params = road::WaitForDialog(app.pid(), road::kParamsCaption);
     ASSERT_NE(params, nullptr) << app.AnswerMessageBox(100);
@@ -248,7 +249,7 @@ TEST(Connect, RemoteMachineDialogRefillsTheListAndForgetsTheServerCancelKeepsBot
     ASSERT_TRUE(road::Press(remote, IDOK));
     ASSERT_TRUE(road::WaitGone(remote));
     ASSERT_TRUE(qvtest::WaitUntil([&] { return road::TextOf(GetDlgItem(dlg, IDC_MACHINE_NAME)) == "LOCAL"; }, 10000));
-    EXPECT_EQ(road::ComboItems(list).size(), 2u);
+    EXPECT_EQ(road::ComboItems(list).size(), 3u);
     ASSERT_TRUE(road::Press(dlg, IDOK));
     EXPECT_EQ(app.AnswerMessageBox(), "Connection Failure");
     ASSERT_TRUE(SettledWithConnectDialog(app));
