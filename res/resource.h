@@ -54,6 +54,7 @@
 #define ID_NEXT_PANE            0xE150
 #define ID_PREV_PANE            0xE151
 #define ID_OPEN_LOG             32771
+#define ID_AUTO_RECONNECT       32772
 
 // Strings
 #define AFX_IDS_APP_TITLE       0xE000
