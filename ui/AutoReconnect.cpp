@@ -13,7 +13,6 @@
 
 namespace {
 
-const UINT kReconnectTimer = 3;
 const UINT kReconnectTickMs = 1000;  // the countdown is redrawn at most once a second
 const char kSection[] = "Settings";
 const char kEntry[] = "AutoReconnect";

@@ -20,7 +20,6 @@ const UINT kFlushTimer = 1;
 const UINT kFlushPeriodMs = 1000;
 const UINT kRedrawTimer = 2;
 const UINT kRedrawPeriodMs = 100;  // at most ten redraws a second, whatever the burst
-const UINT kReconnectTimer = 3;     // ui/AutoReconnect.cpp
 const int kTabLabelSize = 200;     // tab captions: at most 199 characters
 const int kListLabelSize = 400;    // row labels: at most 399 characters
 

@@ -104,6 +104,7 @@ class CVantrelView : public CFormView, public IConnectionListener {
     // Automatic reconnect (ui/AutoReconnect.cpp): the setting, the back-off of each
     // connection that waits for its next attempt, and what its tab and the status line say.
     void LoadAutoReconnectSetting();
+    static const UINT kReconnectTimer = 3;  // its window timer, one tick a second
     void ScheduleReconnect(CServerConnection* conn);
     void CancelReconnect(CServerConnection* conn);
     void OnReconnectTimer();

@@ -1,13 +1,14 @@
 // Automatic reconnect and a hanging server, through the real program with the test as its
-// DDE client: a hot link opened before the server went away gets values again with
-// nothing done on the client's side, after a shutdown request and after the server process
-// was killed; and while one server hangs, the window answers, another server process
-// keeps the links of its connection fed, and a close ends the program in time.
+// DDE client. A hot link opened before the server went away gets values again with nothing
+// done on the client's side, after a shutdown request and after the server process was
+// killed, while an unreachable stored connection is retried in its tab. While one server
+// hangs, the window answers, another server process keeps its links fed, and a close ends
+// the program in time.
 #include <gtest/gtest.h>
 
 #include "tests/win/bridge/bridge_env.h"
 #include "tests/win/support/opc.h"
-#include "tests/win/support/rpcss.h"
+#include "tests/win/support/server_kill.h"
 #include "tests/win/support/settings.h"
 #include "tests/win/support/tools.h"
 
@@ -51,21 +52,16 @@ void ExpectReconnected(bridge::Bridge& b, qvdde::DdeClient& client, const std::s
     EXPECT_TRUE(qvtest::WaitForAny(client, "Plant.Line1.Counter", 5000)) << "values do not go on flowing";
 }
 
-bool Kill(DWORD pid) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-    if (!process) return false;
-    bool gone = TerminateProcess(process, 9) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return gone;
-}
-
 TEST(AutoReconnect, TheOldLinkGetsValuesAgainAfterAShutdownRequestAndAfterTheServerWasKilled) {
     // The server process this test kills must be the one its program made start.
     ASSERT_TRUE(qvtest::WaitUntil([] { return qvtest::SimServerProcesses().empty(); }, 30000))
         << "a simulation server from elsewhere runs";
     qvtest::AutoReconnectOn on;
     bridge::Bridge b;
-    ASSERT_TRUE(b.Start({Conn("Auto", "Quorvane.Simulation.1", {"Plant.Line1.Counter", "Control.Shutdown"})}));
+    // A stored connection whose server cannot be reached waits in its tab: no box holds the start.
+    ASSERT_TRUE(b.Start({Conn("Missing", "Quorvane.NoSuchServer.1", {"A.B"}),
+                         Conn("Auto", "Quorvane.Simulation.1", {"Plant.Line1.Counter", "Control.Shutdown"})}));
+    EXPECT_EQ("", qvtest::FindMessageBox(b.app().pid()));
     qvdde::DdeClient client;
     auto conv = bridge::Open(client, "Auto");
     ASSERT_TRUE(conv);
@@ -77,7 +73,7 @@ TEST(AutoReconnect, TheOldLinkGetsValuesAgainAfterAShutdownRequestAndAfterTheSer
 
     std::vector<DWORD> servers = qvtest::SimServerProcesses();
     ASSERT_EQ(1u, servers.size());
-    ASSERT_TRUE(Kill(servers[0]));
+    ASSERT_TRUE(qvtest::Kill(servers[0]));
     ASSERT_TRUE(qvtest::RestartRpcSsUnderWine());
     ExpectReconnected(b, client, "<<<<<<< Connection to Server Lost");
 
@@ -85,6 +81,7 @@ TEST(AutoReconnect, TheOldLinkGetsValuesAgainAfterAShutdownRequestAndAfterTheSer
     std::string log;
     ASSERT_TRUE(qvtest::ReadFileBytes(b.app().folder().File("quorvane.log"), &log));
     EXPECT_NE(log.find("reconnect attempt 1: Auto (Quorvane.Simulation.1"), std::string::npos) << log;
+    EXPECT_NE(log.find("reconnect attempt 1: Missing (Quorvane.NoSuchServer.1"), std::string::npos) << log;
 
     // The menu item switches the setting and writes it back.
     PostMessageA(b.app().mainWindow(), WM_COMMAND, ID_AUTO_RECONNECT, 0);

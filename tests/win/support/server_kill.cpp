@@ -1,6 +1,4 @@
-#include "tests/win/support/rpcss.h"
-
-#include <windows.h>
+#include "tests/win/support/server_kill.h"
 
 #include "tests/win/support/wait.h"
 
@@ -18,6 +16,14 @@ struct ServiceHandle {
 };
 
 }  // namespace
+
+bool Kill(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!process) return false;
+    bool gone = TerminateProcess(process, 9) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return gone;
+}
 
 bool RestartRpcSsUnderWine() {
     if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) return true;
