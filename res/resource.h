@@ -55,6 +55,7 @@
 #define ID_NEXT_PANE            0xE150
 #define ID_PREV_PANE            0xE151
 #define ID_OPEN_LOG             32771
+#define ID_AUTO_RECONNECT       32772
 #define ID_DDE_WRITES           32780
 
 // Strings

@@ -3,6 +3,7 @@
 //                                       /All adds the no-browse and the DA 1.0 class
 //   QuorvaneSim.exe /UnregServer        remove them
 //   QuorvaneSim.exe -Embedding          started by COM: serve until the last object goes
+//   QuorvaneSim.exe /Solo -Embedding    the same for the own-process class only
 // Threading: the main thread joins the multithreaded apartment, registers the class
 // objects and waits in a message loop for the "no objects left" note; client calls
 // arrive on RPC threads, data changes leave from the worker thread (worker.h).
@@ -56,7 +57,7 @@ private:
 };
 
 struct Options {
-    bool reg = false, unreg = false, da1 = false, all = false;
+    bool reg = false, unreg = false, da1 = false, all = false, solo = false;
 };
 
 Options ParseCommandLine() {
@@ -70,6 +71,7 @@ Options ParseCommandLine() {
         else if (!lstrcmpiW(a, L"UnregServer")) o.unreg = true;
         else if (!lstrcmpiW(a, L"DA1")) o.da1 = true;
         else if (!lstrcmpiW(a, L"All")) o.all = true;
+        else if (!lstrcmpiW(a, L"Solo")) o.solo = true;
     }
     LocalFree(argv);
     return o;
@@ -89,7 +91,9 @@ void PumpUntil(bool (*done)()) {
     while (!done() && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
 }
 
-int Serve() {
+// solo: serve only the own-process class, so that a second server process exists beside
+// the one that serves the other classes (its control tags, a hang among them, its own).
+int Serve(bool solo) {
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // make the message queue
     HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -108,8 +112,12 @@ int Serve() {
         ClassFactory({Space::Hierarchical, false, false}), ClassFactory({Space::Hierarchical, true, true})};
     const CLSID* classes[] = {&CLSID_QuorvaneSimulation, &CLSID_QuorvaneSimulationFlat,
                               &CLSID_QuorvaneSimulationNoBrowse, &CLSID_QuorvaneSimulationDA1};
+    static ClassFactory soloFactory({Space::Hierarchical, true, false});
     DWORD cookies[4] = {0, 0, 0, 0};
-    for (int i = 0; i < 4 && SUCCEEDED(hr); ++i)
+    if (solo)
+        hr = CoRegisterClassObject(CLSID_QuorvaneSimulationSolo, &soloFactory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                   &cookies[0]);
+    for (int i = 0; i < 4 && SUCCEEDED(hr) && !solo; ++i)
         hr = CoRegisterClassObject(*classes[i], &factories[i], CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookies[i]);
     bool orphaned = false;
     if (SUCCEEDED(hr)) {
@@ -140,5 +148,5 @@ int Serve() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const sim::Options o = sim::ParseCommandLine();
     if (o.reg || o.unreg) return sim::Register(o);
-    return sim::Serve();
+    return sim::Serve(o.solo);
 }

@@ -15,6 +15,7 @@ const CLSID CLSID_QuorvaneSimulation = {0x5B3E4581, 0xCC9F, 0x47CC, {0x8C, 0x17,
 const CLSID CLSID_QuorvaneSimulationFlat = {0xF122D24D, 0xA7D8, 0x4F70, {0x85, 0xAC, 0xD2, 0x5C, 0xFA, 0xDB, 0x1B, 0x18}};
 const CLSID CLSID_QuorvaneSimulationNoBrowse = {0x9C41D7A2, 0x3E5B, 0x4F1A, {0x8D, 0x62, 0x17, 0xB0, 0x4C, 0x9E, 0x25, 0xD3}};
 const CLSID CLSID_QuorvaneSimulationDA1 = {0x2E8F6B14, 0xC7A9, 0x4D35, {0xB1, 0x0E, 0x6A, 0x93, 0xF2, 0x58, 0xD4, 0x71}};
+const CLSID CLSID_QuorvaneSimulationSolo = {0x7D2C5E90, 0x48B3, 0x4A6F, {0x9E, 0x21, 0x5C, 0x0B, 0x83, 0xF6, 0xA4, 0x17}};
 
 namespace {
 
@@ -27,6 +28,7 @@ struct ClassEntry {
     const wchar_t* description;
     bool da1Class;  // registered under the DA 1.0 category whatever the option
     bool extra;     // registered only when asked for (/All)
+    const wchar_t* switches = L"";  // after the program on its LocalServer32 command line
 };
 
 const ClassEntry kClasses[] = {
@@ -38,6 +40,8 @@ const ClassEntry kClasses[] = {
      L"Quorvane Simulation Server (no browsing)", false, true},
     {&CLSID_QuorvaneSimulationDA1, L"Quorvane.SimulationDA1.1", L"Quorvane.SimulationDA1",
      L"Quorvane Simulation Server (DA 1.0)", true, true},
+    {&CLSID_QuorvaneSimulationSolo, L"Quorvane.SimulationSolo.1", L"Quorvane.SimulationSolo",
+     L"Quorvane Simulation Server (own process)", false, true, L" /Solo"},
 };
 
 std::wstring GuidText(const GUID& g) {
@@ -114,7 +118,7 @@ HRESULT RegisterServer(bool da1Only, bool extras) {
             {key, c.description},
             {key + L"\\ProgID", prog},
             {key + L"\\VersionIndependentProgID", indep},
-            {key + L"\\LocalServer32", server},
+            {key + L"\\LocalServer32", server + c.switches},
         };
         for (const auto& v : values)
             if (rc == ERROR_SUCCESS) rc = SetValue(v.first, nullptr, v.second);

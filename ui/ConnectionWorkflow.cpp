@@ -83,25 +83,44 @@ void CVantrelView::ConnectNewServer() {
     UpdateConnectButton();
 }
 
-void CVantrelView::ReconnectServer(int index) {
+BOOL CVantrelView::ReconnectServer(int index, int attempt, BOOL quiet) {
     CServerConnection* conn = GetConnection(index);
-    if (conn == nullptr) return;
+    // One attempt at a time: the calls below let messages in, a timer tick or a click among them.
+    if (conn == nullptr || conn->m_hServer != -1 || m_bAttemptRunning) return FALSE;
+    quiet = quiet || attempt > 0;
+    m_bAttemptRunning = TRUE;
     char machine[kNameSize], server[kNameSize];
     ::lstrcpynA(machine, conn->m_strMachineName, kNameSize);
     ::lstrcpynA(server, conn->m_strServerName, kNameSize);
     // An enumeration always comes before the connect; its count is not needed.
     if (OpcEnumerateServers(1, machine) == 0) OpcEnumerateServers(0, machine);
     int hServer = OpcConnectServer(machine, server, 0);
-    DiagLog::LogConnect(static_cast<const char*>(conn->m_strAlias), machine, server, hServer != -1 ? S_OK : E_FAIL);
-    if (!OpenConnection(conn, hServer)) return;
+    DiagLog::LogConnect(static_cast<const char*>(conn->m_strAlias), machine, server, hServer != -1 ? S_OK : E_FAIL,
+                        attempt);
+    BOOL ok = quiet ? hServer != -1 && m_connections.Open(conn, hServer) : OpenConnection(conn, hServer);
+    m_bAttemptRunning = FALSE;
+    // Links that DDE clients kept through the loss need nothing more: the group refresh that
+    // ends Open brings every item as a data change, and each one is posted as it is stored.
+    // (Posting them here would hand the clients the values from before the loss once more.)
+    if (ok) {
+        CancelReconnect(conn);
+    } else {
+        if (quiet && conn->m_strStatus.IsEmpty()) conn->m_strStatus = "<<<<<<< Connection Failure >>>>>>>>>";
+        auto waiting = m_reconnects.find(conn);
+        // An automatic attempt that failed waits twice as long; the user's starts afresh.
+        if (attempt > 0 && waiting != m_reconnects.end()) waiting->second.Failed(::GetTickCount());
+        else ScheduleReconnect(conn);
+    }
     UpdateStatusLine();
     UpdateConnectButton();
+    return ok;
 }
 
 void CVantrelView::RemoveConnection(int index) {
     CServerConnection* conn = GetConnection(index);
-    if (conn == nullptr) return;
+    if (conn == nullptr || m_bAttemptRunning) return;
     DiagLog::LogDisconnect(static_cast<const char*>(conn->m_strAlias), "removed by the user");
+    CancelReconnect(conn);
     m_connections.RemoveAt(index);  // items, group and server leave the library
     RequestConfigurationSave();
     HWND hTab = TabCtrl();

@@ -56,6 +56,7 @@ BEGIN_MESSAGE_MAP(CVantrelView, CFormView)
     ON_NOTIFY(LVN_BEGINDRAG, IDC_ITEM_LIST, OnBegindragList)
     ON_MESSAGE(WM_SERVER_SHUTDOWN, OnServerShutdown)
     ON_MESSAGE(WM_FLUSH_ADVISES, OnFlushAdvises)
+    ON_COMMAND(ID_AUTO_RECONNECT, OnAutoReconnect)
 END_MESSAGE_MAP()
 
 CVantrelView::CVantrelView() : CFormView(IDD_QUORVANE_FORM) {
@@ -101,6 +102,7 @@ void CVantrelView::OnInitialUpdate() {
     m_strConfigPath = ConfigFilePath();
     m_strFileRev = "1.00";
     LoadConfiguration();
+    LoadAutoReconnectSetting();
 
     CFormView::OnInitialUpdate();
     if (CFrameWnd* frame = GetParentFrame()) frame->RecalcLayout();
@@ -115,10 +117,13 @@ void CVantrelView::OnInitialUpdate() {
     if (CVantrelApp* app = GetVantrelApp()) DiagLog::LogDdeWrites(app->DdeWritesAllowed() != FALSE);
 
     HWND hTab = TabCtrl();
+    // With automatic reconnect on, a stored connection that fails waits in its tab, not
+    // in a message box: the window and the other connections start at once.
     for (int i = 0; i < m_connections.GetSize(); ++i) {
-        ReconnectServer(i);
+        ReconnectServer(i, 0, m_bAutoReconnect);
         InsertTab(i, GetConnection(i)->m_strAlias);
     }
+    ShowReconnectState();
     // The last tab is selected; its rows are listed once, and the status line is its own.
     if (m_connections.GetSize() > 0) {
         TabCtrl_SetCurSel(hTab, m_connections.GetSize() - 1);
@@ -213,7 +218,14 @@ void CVantrelView::UpdateItemRow(int row, CTagItem* item) {
 void CVantrelView::UpdateStatusLine() {
     if (m_configLoad.HoldsStatusLine()) return;
     CServerConnection* conn = GetSelectedConnection();
-    SetDlgItemText(IDC_STATUS, conn != nullptr ? conn->StatusText() : CString("<<<<<< No Servers Connected >>>>>>"));
+    if (conn == nullptr) {
+        SetDlgItemText(IDC_STATUS, "<<<<<< No Servers Connected >>>>>>");
+        return;
+    }
+    CString text = conn->StatusText();
+    CString waiting = ReconnectText(conn);
+    if (!waiting.IsEmpty()) text += "    " + waiting;
+    SetDlgItemText(IDC_STATUS, text);
 }
 
 void CVantrelView::OnRowChanged(CServerConnection* conn, int row) {
@@ -230,6 +242,8 @@ void CVantrelView::ScheduleRedraw() {
 void CVantrelView::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent == kFlushTimer) {
         m_connections.FlushPendingAdvises();
+    } else if (nIDEvent == kReconnectTimer) {
+        OnReconnectTimer();
     } else if (nIDEvent == kRedrawTimer) {
         KillTimer(kRedrawTimer);
         m_bRedrawPending = FALSE;
@@ -259,7 +273,8 @@ LRESULT CVantrelView::OnServerShutdown(WPARAM wParam, LPARAM lParam) {
     if (lost) DiagLog::LogServerLost(static_cast<const char*>(conn->m_strAlias), RPC_E_DISCONNECTED);
     else DiagLog::LogServerShutdown(static_cast<const char*>(conn->m_strAlias), "the server asked its clients to disconnect");
     m_connections.Close(conn, lost);
-    UpdateStatusLine();
+    ScheduleReconnect(conn);
+    ShowReconnectState();
     UpdateConnectButton();
     RefreshItemList();
     return 0;
@@ -290,6 +305,7 @@ void CVantrelView::OnHelpIcon() {
 }
 
 void CVantrelView::OnDestroy() {
+    KillTimer(kReconnectTimer);
     m_saver.Stop();
     SaveConfiguration();
     CFormView::OnDestroy();

@@ -17,6 +17,7 @@
 #include <ole2.h>
 #include <ddeml.h>
 
+#include <map>
 #include <set>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "persist/ConfigLoad.h"
 #include "persist/ItemId.h"
 #include "persist/SaveCoalescer.h"
+#include "ui/ReconnectBackoff.h"
 #include "win/Menu.h"
 #include "win/View.h"
 
@@ -62,7 +64,10 @@ class CVantrelView : public CFormView, public IConnectionListener {
 
     // Connection workflow (ui/ConnectionWorkflow.cpp).
     void ConnectNewServer();
-    void ReconnectServer(int index);
+    // Connects a stored connection again. attempt: 0 for the user's, n for the n-th
+    // automatic one; an automatic or quiet attempt tells its failure in the tab and the
+    // status line instead of a message box. FALSE when nothing was connected.
+    BOOL ReconnectServer(int index, int attempt = 0, BOOL quiet = FALSE);
     void RemoveConnection(int index);
     void UpdateConnectButton();
 
@@ -98,6 +103,17 @@ class CVantrelView : public CFormView, public IConnectionListener {
     void InsertRows(CServerConnection* conn, int first);
     void ScheduleRedraw();
 
+    // Automatic reconnect (ui/AutoReconnect.cpp): the setting, the back-off of each
+    // connection that waits for its next attempt, and what its tab and the status line say.
+    void LoadAutoReconnectSetting();
+    static const UINT kReconnectTimer = 3;  // its window timer, one tick a second
+    void ScheduleReconnect(CServerConnection* conn);
+    void CancelReconnect(CServerConnection* conn);
+    void OnReconnectTimer();
+    void ShowReconnectState();
+    CString ReconnectText(CServerConnection* conn) const;  // empty when none is waiting
+    void UpdateAutoReconnectMenu();
+
     // Message handlers, in the order of the message table.
     void OnSelchangeTab(NMHDR* pNMHDR, LRESULT* pResult);
     void OnConnectButton();
@@ -114,6 +130,7 @@ class CVantrelView : public CFormView, public IConnectionListener {
     void OnBegindragList(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnServerShutdown(WPARAM wParam, LPARAM lParam);
     LRESULT OnFlushAdvises(WPARAM wParam, LPARAM lParam);
+    void OnAutoReconnect();
 
     HWND TabCtrl() const { return GetDlgItem(1000); }
     HWND ItemList() const { return GetDlgItem(1001); }
@@ -129,6 +146,9 @@ class CVantrelView : public CFormView, public IConnectionListener {
     BOOL m_bRedrawPending = FALSE;  // the redraw timer runs
     CConfigLoadReport m_configLoad;  // what the start-up load found (persist/ConfigLoad.h)
     CSaveCoalescer m_saver;          // saves after changes (persist/SaveCoalescer.h)
+    BOOL m_bAutoReconnect = TRUE;    // the "Reconnect Automatically" setting
+    BOOL m_bAttemptRunning = FALSE;  // a connect attempt is under way: no second one starts
+    std::map<CServerConnection*, CReconnectBackoff> m_reconnects;  // connections waiting for an attempt
 
     DECLARE_MESSAGE_MAP()
 };

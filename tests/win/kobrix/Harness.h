@@ -7,6 +7,7 @@
 // whenever it waits, which is when COM delivers the library's callbacks.
 #include "kobrix/Binding.h"
 #include "tests/win/support/opc.h"
+#include "tests/win/support/server_kill.h"
 #include "tests/win/support/tools.h"
 #include "tests/win/support/wait.h"
 
@@ -76,12 +77,8 @@ void DropKeeper();   // after a shutdown or a kill: the keeper's server is gone
 std::vector<DWORD> ServerProcesses();
 std::vector<DWORD> OurServerProcesses();
 extern std::vector<DWORD> g_serversAtStart;
-// Ends one process we started and waits for it to be gone.
-bool Kill(DWORD pid);
-// Under Wine a killed local server leaves a stale class registration in rpcss, and every
-// later activation of that class fails until rpcss restarts. Stops RpcSs (COM starts it again
-// on the next activation). Does nothing outside Wine, where rpcss copes by itself.
-bool RestartRpcSsUnderWine();
+using qvtest::Kill;
+using qvtest::RestartRpcSsUnderWine;
 // Runs QuorvaneSim.exe with arguments (e.g. L"/RegServer /All") to its end (qvtest::RunTool): its exit code,
 // or -1 when it could not start or did not end within 30 s.
 int RunServerProgram(const wchar_t* arguments);
