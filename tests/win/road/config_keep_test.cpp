@@ -103,9 +103,13 @@ TEST(ConfigKeep, AnAddIsOnTheDiskWithinSecondsSoAKillRightAfterLosesNothing) {
             << saved;
         app.process().Terminate();  // as kill -9: no close, no exit save
     }
+    // The server may still be going down after losing its only client: let it go first, so
+    // that the restart does not connect to a dying process.
+    road::WaitForNoSimServer(15000);
     Program again;
     ASSERT_TRUE(again.Start(saved));
-    EXPECT_TRUE(road::WaitUntil([&] { return again.RowNames() == std::vector<std::string>{"Plant.Line1.Temp"}; }, 30000));
+    EXPECT_TRUE(road::WaitUntil([&] { return again.RowNames() == std::vector<std::string>{"Plant.Line1.Temp"}; }, 30000))
+        << "message box: " << again.AnswerMessageBox(100);
 }
 
 }  // namespace
