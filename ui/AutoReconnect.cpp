@@ -95,5 +95,6 @@ void CVantrelView::ShowReconnectState() {
         tci.pszText = shown;
         ::SendMessageA(hTab, TCM_SETITEMA, i, reinterpret_cast<LPARAM>(&tci));
     }
-    UpdateStatusLine();
+    // With no connection the form's own text stands until the first change of the set.
+    if (m_connections.GetSize() > 0) UpdateStatusLine();
 }

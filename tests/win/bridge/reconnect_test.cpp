@@ -91,11 +91,10 @@ TEST(AutoReconnect, TheOldLinkGetsValuesAgainAfterAShutdownRequestAndAfterTheSer
     EXPECT_TRUE(b.app().Close(15000));
 }
 
-// The own-process simulation class is registered for this test only.
+// The own-process simulation class is registered (as the test command registers it anyway).
 class AllSimClasses {
   public:
     AllSimClasses() : ok(Register({"/RegServer", "/All"})) {}
-    ~AllSimClasses() { Register({"/RegServer"}); }
     static bool Register(const std::vector<std::string>& args) {
         qvtest::ToolRun run = qvtest::RunTool("QuorvaneSim", args);
         return run.finished && run.exitCode == 0;

@@ -70,7 +70,7 @@ TEST(Connect, LocalServerThroughBothDialogsAndWhatIsNeverRead) {
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(road::TextOf(GetDlgItem(dlg, IDC_MACHINE_NAME)), "LOCAL");
     EXPECT_EQ(road::ComboItems(GetDlgItem(dlg, IDC_SERVER_LIST)),
-              (std::vector<std::string>{road::kSim, road::kSimFlat, road::kSimNoBrowse}));
+              (std::vector<std::string>{road::kSim, road::kSimFlat, road::kSimNoBrowse, road::kSimSolo}));
     ASSERT_TRUE(road::ChooseComboItem(dlg, IDC_SERVER_LIST, 0));
     ASSERT_TRUE(road::Press(dlg, IDOK));
     HWND params = road::WaitForDialog(app.pid(), road::kParamsCaption);
@@ -216,7 +216,7 @@ TEST(Connect, RemoteMachineDialogRefillsTheListAndForgetsTheServerCancelKeepsBot
     road::PostKey(GetDlgItem(remote, IDC_TEXT_FIELD), VK_ESCAPE);
     ASSERT_TRUE(road::WaitGone(remote));
     EXPECT_EQ(road::TextOf(GetDlgItem(dlg, IDC_MACHINE_NAME)), "LOCAL");
-    EXPECT_EQ(road::ComboItems(list).size(), 3u);
+    EXPECT_EQ(road::ComboItems(list).size(), 4u);
     ASSERT_TRUE(road::Press(dlg, IDOK));
     HWND params = road::WaitForDialog(app.pid(), road::kParamsCaption);
     ASSERT_NE(params, nullptr) << app.AnswerMessageBox(100);
@@ -249,7 +249,7 @@ TEST(Connect, RemoteMachineDialogRefillsTheListAndForgetsTheServerCancelKeepsBot
     ASSERT_TRUE(road::Press(remote, IDOK));
     ASSERT_TRUE(road::WaitGone(remote));
     ASSERT_TRUE(qvtest::WaitUntil([&] { return road::TextOf(GetDlgItem(dlg, IDC_MACHINE_NAME)) == "LOCAL"; }, 10000));
-    EXPECT_EQ(road::ComboItems(list).size(), 3u);
+    EXPECT_EQ(road::ComboItems(list).size(), 4u);
     ASSERT_TRUE(road::Press(dlg, IDOK));
     EXPECT_EQ(app.AnswerMessageBox(), "Connection Failure");
     ASSERT_TRUE(SettledWithConnectDialog(app));

@@ -1,4 +1,5 @@
 #include "tests/win/support/process.h"
+#include "tests/win/support/wait.h"
 
 #include <chrono>
 
@@ -181,17 +182,21 @@ void ChildProcess::Terminate() {
 
 std::optional<std::string> ChildProcess::WaitLine(const std::string& prefix, DWORD timeoutMs) {
     if (!out_) return std::nullopt;
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return std::nullopt;
-        auto line = out_->Next(DWORD(deadline - now));
-        if (!line) {
-            if (out_->Ended()) return std::nullopt;
-            continue;
-        }
-        if (line->compare(0, prefix.size(), prefix) == 0) return line;
-    }
+    // Serves this thread's messages meanwhile: a child's DDE connect broadcasts to every
+    // top-level window, the test's own DDE windows included, and waits for their answers.
+    std::optional<std::string> found;
+    WaitUntil(
+        [&] {
+            while (auto line = out_->Next(0)) {
+                if (line->compare(0, prefix.size(), prefix) == 0) {
+                    found = std::move(line);
+                    return true;
+                }
+            }
+            return out_->Ended();
+        },
+        timeoutMs);
+    return found;
 }
 
 }  // namespace qvtest
