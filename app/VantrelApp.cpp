@@ -34,8 +34,8 @@ BOOL CVantrelApp::InitInstance() {
     m_bComInitialized = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     // Authentication level none: the OPC servers' callbacks into this process are not
     // authenticated (they come from servers on other machines as well).
-    ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_IMPERSONATE,
-                           nullptr, EOAC_NONE, nullptr);
+    ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
+                           EOAC_NONE, nullptr);
     AfxEnableControlContainer();
     Enable3dControls();
     SetRegistryKey("Local AppWizard-Generated Applications");

@@ -59,7 +59,8 @@ Run AddBranch(int leaves, DWORD updateRate) {
         return run;
     }
     qvtest::ToolRun poke = qvtest::RunTool(
-        "qvdde", {"--topic", "Bench", "--poke", "Control.BigBranchSize", std::to_string(leaves), "--as", "number"}, 30000);
+        "qvdde", {"--topic", "Bench", "--poke", "Control.BigBranchSize", std::to_string(leaves), "--as", "number"},
+        30000);
     if (!poke.finished || poke.exitCode != 0) {
         run.why = "cannot size the branch: " + poke.Describe();
         return run;
@@ -115,9 +116,10 @@ int main(int argc, char** argv) {
             std::printf("add branch %d leaves: failed: %s\n", sizes[i], runs[i].why.c_str());
             return 1;
         }
-        std::printf("add branch %5d leaves: %.2f s until the last row is listed (%.3f ms per item), "
-                    "%.2f s until it shows its first value\n",
-                    sizes[i], runs[i].addSeconds, 1000.0 * runs[i].addSeconds / sizes[i], runs[i].valueSeconds);
+        std::printf(
+            "add branch %5d leaves: %.2f s until the last row is listed (%.3f ms per item), "
+            "%.2f s until it shows its first value\n",
+            sizes[i], runs[i].addSeconds, 1000.0 * runs[i].addSeconds / sizes[i], runs[i].valueSeconds);
         std::fflush(stdout);
     }
     const double ratio = runs[1].addSeconds / runs[0].addSeconds;

@@ -108,7 +108,8 @@ inline SIZE_T LinuxStatusBytes(const std::string& dir, const char* field) {
     if (dir.empty()) return 0;
     const std::string status = Slurp(dir + "\\status");
     const size_t at = status.find(std::string("\n") + field + ":");
-    return at == std::string::npos ? 0 : SIZE_T(std::strtoull(status.c_str() + at + strlen(field) + 2, nullptr, 10)) * 1024;
+    return at == std::string::npos ? 0
+                                   : SIZE_T(std::strtoull(status.c_str() + at + strlen(field) + 2, nullptr, 10)) * 1024;
 }
 
 // User + system CPU seconds from /proc/<pid>/stat (100 ticks a second); -1 when missing.

@@ -66,35 +66,35 @@ Server g_server;
 HDDEDATA CALLBACK Callback(UINT type, UINT fmt, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA data, ULONG_PTR, ULONG_PTR) {
     Server& s = g_server;
     switch (type) {
-    case XTYP_CONNECT:
-        return reinterpret_cast<HDDEDATA>(s.TopicIndex(hsz1) >= 0);
-    case XTYP_ADVSTART:
-        if (s.ItemIndex(s.TopicIndex(hsz1), hsz2) < 0) return nullptr;
-        ++s.links;
-        return reinterpret_cast<HDDEDATA>(TRUE);
-    case XTYP_ADVSTOP:
-        --s.links;
-        return nullptr;
-    case XTYP_ADVREQ:
-    case XTYP_REQUEST: {
-        int t = s.TopicIndex(hsz1), i = s.ItemIndex(t, hsz2);
-        return t < 0 || i < 0 ? nullptr : s.Block(t, i, hsz2, fmt);
-    }
-    case XTYP_POKE: {
-        int t = s.TopicIndex(hsz1), i = s.ItemIndex(t, hsz2);
-        uint8_t buf[800];
-        DWORD n = DdeGetData(data, buf, sizeof buf, 0);
-        auto cell = qvdde::DecodeXlTable(buf, n);
-        if (t < 0 || i < 0 || !cell || cell->kind != qvdde::CellKind::Number)
-            return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
-        s.values[t][i] = cell->number;
-        return reinterpret_cast<HDDEDATA>(DDE_FACK);
-    }
-    case XTYP_DISCONNECT:
-        s.disconnected = true;
-        return nullptr;
-    default:
-        return nullptr;
+        case XTYP_CONNECT:
+            return reinterpret_cast<HDDEDATA>(s.TopicIndex(hsz1) >= 0);
+        case XTYP_ADVSTART:
+            if (s.ItemIndex(s.TopicIndex(hsz1), hsz2) < 0) return nullptr;
+            ++s.links;
+            return reinterpret_cast<HDDEDATA>(TRUE);
+        case XTYP_ADVSTOP:
+            --s.links;
+            return nullptr;
+        case XTYP_ADVREQ:
+        case XTYP_REQUEST: {
+            int t = s.TopicIndex(hsz1), i = s.ItemIndex(t, hsz2);
+            return t < 0 || i < 0 ? nullptr : s.Block(t, i, hsz2, fmt);
+        }
+        case XTYP_POKE: {
+            int t = s.TopicIndex(hsz1), i = s.ItemIndex(t, hsz2);
+            uint8_t buf[800];
+            DWORD n = DdeGetData(data, buf, sizeof buf, 0);
+            auto cell = qvdde::DecodeXlTable(buf, n);
+            if (t < 0 || i < 0 || !cell || cell->kind != qvdde::CellKind::Number)
+                return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
+            s.values[t][i] = cell->number;
+            return reinterpret_cast<HDDEDATA>(DDE_FACK);
+        }
+        case XTYP_DISCONNECT:
+            s.disconnected = true;
+            return nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -136,18 +136,30 @@ int main(int argc, char** argv) {
     long linkWaitMs = 60000;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i], v = argv[i + 1];
-        if (a == "--service") service = v;
-        else if (a == "--topics") topicCount = std::atoi(v.c_str());
-        else if (a == "--items") itemCount = std::atoi(v.c_str());
-        else if (a == "--links") wantLinks = std::atoi(v.c_str());
-        else if (a == "--posts") posts = std::atol(v.c_str());
-        else if (a == "--tick-us") tickUs = std::atol(v.c_str());
-        else if (a == "--per-tick") perTick = std::atol(v.c_str());
-        else if (a == "--linger-ms") lingerMs = std::atol(v.c_str());
-        else if (a == "--end-on-disconnect") endOnDisconnect = v == "1";
-        else if (a == "--distinct-items") distinct = v == "1";
-        else if (a == "--max-seconds") maxSeconds = std::atof(v.c_str());
-        else if (a == "--link-wait-ms") linkWaitMs = std::atol(v.c_str());
+        if (a == "--service")
+            service = v;
+        else if (a == "--topics")
+            topicCount = std::atoi(v.c_str());
+        else if (a == "--items")
+            itemCount = std::atoi(v.c_str());
+        else if (a == "--links")
+            wantLinks = std::atoi(v.c_str());
+        else if (a == "--posts")
+            posts = std::atol(v.c_str());
+        else if (a == "--tick-us")
+            tickUs = std::atol(v.c_str());
+        else if (a == "--per-tick")
+            perTick = std::atol(v.c_str());
+        else if (a == "--linger-ms")
+            lingerMs = std::atol(v.c_str());
+        else if (a == "--end-on-disconnect")
+            endOnDisconnect = v == "1";
+        else if (a == "--distinct-items")
+            distinct = v == "1";
+        else if (a == "--max-seconds")
+            maxSeconds = std::atof(v.c_str());
+        else if (a == "--link-wait-ms")
+            linkWaitMs = std::atol(v.c_str());
         else {
             std::fprintf(stderr, "dde_bare_server: unknown option %s\n", a.c_str());
             return 2;

@@ -47,8 +47,8 @@ namespace {
 
 const UINT kFormat = CF_SYLK;  // below 0xC000: Wine delivers it as is
 const DWORD kRateMs = 50;
-const char* const kFastItems[] = {"Plant.Line1.Temp",    "Plant.Line1.Level",  "Plant.Line1.Counter",
-                                  "Plant.Line1.Random",  "Plant.Line2.Pressure", "DEV:boiler/pressure",
+const char* const kFastItems[] = {"Plant.Line1.Temp",   "Plant.Line1.Level",    "Plant.Line1.Counter",
+                                  "Plant.Line1.Random", "Plant.Line2.Pressure", "DEV:boiler/pressure",
                                   "DEV:boiler/flow"};
 const int kFastCount = 7;
 const DWORD kWarmUpMs = 6000;
@@ -74,7 +74,7 @@ kobrix::Binding g_opc;
 std::map<long, uint64_t> g_counterStamps;
 int g_counterItem = -1;
 bool g_counting = false;
-long g_observed = 0;  // data changes of the observer's group while counting
+long g_observed = 0;                      // data changes of the observer's group while counting
 std::vector<double> g_observerLatencyMs;  // counter: OPC timestamp -> the observer's callback
 
 void __stdcall OnChange(int, int, int item, const VARIANT* value, DWORD low, DWORD high, DWORD) {
@@ -186,8 +186,7 @@ bool RunBridge(int connections, double seconds, Figures* f, std::string* why) {
         if (a->qpc.QuadPart >= end) break;
         ++f->advises;
         if (a->item == "Plant.Line1.Counter")
-            if (auto cell = qvdde::DecodeXlTable(a->data))
-                counterArrivals.push_back({long(cell->number), a->received});
+            if (auto cell = qvdde::DecodeXlTable(a->data)) counterArrivals.push_back({long(cell->number), a->received});
     }
     g_counting = false;
     f->opcChanges = g_observed;
@@ -196,7 +195,8 @@ bool RunBridge(int connections, double seconds, Figures* f, std::string* why) {
     client.Pump(300);
     for (const auto& arrival : counterArrivals) {
         auto stamp = g_counterStamps.find(arrival.first);
-        if (stamp != g_counterStamps.end()) f->latencyMs.push_back(double(int64_t(arrival.second - stamp->second)) / 1e4);
+        if (stamp != g_counterStamps.end())
+            f->latencyMs.push_back(double(int64_t(arrival.second - stamp->second)) / 1e4);
     }
     convs.clear();
     ::testing::AssertionResult closed = app.Close(20000);
@@ -208,12 +208,12 @@ bool RunBridge(int connections, double seconds, Figures* f, std::string* why) {
 
 bool RunBare(int topics, long posts, long tickUs, Figures* f, std::string* why) {
     const int links = topics * kFastCount;
-    auto server = qvtest::StartTool("dde_bare_server",
-                                    {"--service", "QvBench", "--topics", std::to_string(topics), "--items",
-                                     std::to_string(kFastCount), "--links", std::to_string(links), "--posts",
-                                     std::to_string(posts), "--tick-us", std::to_string(tickUs), "--per-tick",
-                                     std::to_string(links), "--linger-ms", "20000", "--end-on-disconnect", "1"},
-                                    why);
+    auto server = qvtest::StartTool(
+        "dde_bare_server",
+        {"--service", "QvBench", "--topics", std::to_string(topics), "--items", std::to_string(kFastCount), "--links",
+         std::to_string(links), "--posts", std::to_string(posts), "--tick-us", std::to_string(tickUs), "--per-tick",
+         std::to_string(links), "--linger-ms", "20000", "--end-on-disconnect", "1"},
+        why);
     if (!server) return false;
     if (!server->WaitLine("ready", 20000)) {
         *why = "dde_bare_server did not start: " + server->err()->Rest();
@@ -266,17 +266,21 @@ int main(int argc, char** argv) {
     long bareOnly = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
-        if (a == "--connections") connections = std::max(1, std::atoi(argv[i + 1]));
-        else if (a == "--seconds") seconds = std::max(1.0, std::atof(argv[i + 1]));
-        else if (a == "--bare-only") bareOnly = std::atol(argv[i + 1]);
+        if (a == "--connections")
+            connections = std::max(1, std::atoi(argv[i + 1]));
+        else if (a == "--seconds")
+            seconds = std::max(1.0, std::atof(argv[i + 1]));
+        else if (a == "--bare-only")
+            bareOnly = std::atol(argv[i + 1]);
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
                          EOAC_NONE, nullptr);
     const int items = connections * kFastCount;
-    std::printf("dde_bench: %d connections x %d items changing every %lu ms scan (%d hot links), %.0f s after %lu s"
-                " of warm-up\n",
-                connections, kFastCount, kRateMs, items, seconds, kWarmUpMs / 1000);
+    std::printf(
+        "dde_bench: %d connections x %d items changing every %lu ms scan (%d hot links), %.0f s after %lu s"
+        " of warm-up\n",
+        connections, kFastCount, kRateMs, items, seconds, kWarmUpMs / 1000);
     std::fflush(stdout);
 
     std::string why;
@@ -290,7 +294,8 @@ int main(int argc, char** argv) {
         std::printf("bare, 50 ms ticks: %8.1f advises/s  (%ld in %.2f s)  p50 %.2f ms  p99 %.2f ms\n", paced.rate(),
                     paced.advises, paced.seconds, Percentile(paced.latencyMs, 50), Percentile(paced.latencyMs, 99));
         std::printf("bare, unpaced:     %8.1f advises/s  (%ld in %.2f s)  p50 %.2f ms  p99 %.2f ms\n", unpaced.rate(),
-                    unpaced.advises, unpaced.seconds, Percentile(unpaced.latencyMs, 50), Percentile(unpaced.latencyMs, 99));
+                    unpaced.advises, unpaced.seconds, Percentile(unpaced.latencyMs, 50),
+                    Percentile(unpaced.latencyMs, 99));
         return 0;
     }
     if (!RunBridge(connections, seconds, &bridge, &why)) {
@@ -310,27 +315,31 @@ int main(int argc, char** argv) {
     }
     const double nominal = double(items) * 1000.0 / kRateMs;
     const double perGroup = bridge.opcChanges / bridge.seconds;
-    std::printf("OPC side:          %8.1f changes/s in one group of %d items (the bench's own group); x %d groups = %.1f/s"
-                " offered to the bridge (nominal %.0f/s)\n",
-                perGroup, kFastCount, connections, perGroup * connections, nominal);
+    std::printf(
+        "OPC side:          %8.1f changes/s in one group of %d items (the bench's own group); x %d groups = %.1f/s"
+        " offered to the bridge (nominal %.0f/s)\n",
+        perGroup, kFastCount, connections, perGroup * connections, nominal);
     std::printf("bridge:            %8.1f advises/s  (%ld in %.1f s) = %.1f%% of the changes offered\n", bridge.rate(),
                 bridge.advises, bridge.seconds, perGroup > 0 ? 100.0 * bridge.rate() / (perGroup * connections) : 0);
     std::printf("bare, same load:   %8.1f advises/s  (%ld in %.2f s, %d every %.1f ms)\n", paced.rate(), paced.advises,
                 paced.seconds, items, tickUs / 1000.0);
     std::printf("bare, unpaced:     %8.1f advises/s  (%ld in %.2f s)\n", unpaced.rate(), unpaced.advises,
                 unpaced.seconds);
-    std::printf("ratio bridge / bare same load: %.3f (target >= 0.9)\n", paced.rate() > 0 ? bridge.rate() / paced.rate() : 0);
+    std::printf("ratio bridge / bare same load: %.3f (target >= 0.9)\n",
+                paced.rate() > 0 ? bridge.rate() / paced.rate() : 0);
     std::printf("ratio bridge / bare unpaced:   %.3f\n", unpaced.rate() > 0 ? bridge.rate() / unpaced.rate() : 0);
-    std::printf("latency change -> client, bridge:  p50 %.2f ms  p99 %.2f ms  (p90 %.2f, max %.2f; %zu counter advises"
-                " matched to their OPC timestamp)\n",
-                Percentile(bridge.latencyMs, 50), Percentile(bridge.latencyMs, 99), Percentile(bridge.latencyMs, 90),
-                Percentile(bridge.latencyMs, 100), bridge.latencyMs.size());
-    std::printf("latency change -> direct OPC client (the bench's own group): p50 %.2f ms  p99 %.2f ms  (%zu changes)\n",
-                Percentile(g_observerLatencyMs, 50), Percentile(g_observerLatencyMs, 99), g_observerLatencyMs.size());
+    std::printf(
+        "latency change -> client, bridge:  p50 %.2f ms  p99 %.2f ms  (p90 %.2f, max %.2f; %zu counter advises"
+        " matched to their OPC timestamp)\n",
+        Percentile(bridge.latencyMs, 50), Percentile(bridge.latencyMs, 99), Percentile(bridge.latencyMs, 90),
+        Percentile(bridge.latencyMs, 100), bridge.latencyMs.size());
+    std::printf(
+        "latency change -> direct OPC client (the bench's own group): p50 %.2f ms  p99 %.2f ms  (%zu changes)\n",
+        Percentile(g_observerLatencyMs, 50), Percentile(g_observerLatencyMs, 99), g_observerLatencyMs.size());
     std::printf("latency post -> client, bare same load: p50 %.2f ms  p99 %.2f ms  (%zu advises)\n",
                 Percentile(paced.latencyMs, 50), Percentile(paced.latencyMs, 99), paced.latencyMs.size());
-    std::printf("latency post -> client, bare unpaced:    p50 %.2f ms  p99 %.2f ms\n", Percentile(unpaced.latencyMs, 50),
-                Percentile(unpaced.latencyMs, 99));
+    std::printf("latency post -> client, bare unpaced:    p50 %.2f ms  p99 %.2f ms\n",
+                Percentile(unpaced.latencyMs, 50), Percentile(unpaced.latencyMs, 99));
     CoUninitialize();
     return 0;
 }

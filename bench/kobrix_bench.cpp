@@ -122,7 +122,11 @@ int main() {
     if (!small.ok || !large.ok) return 1;
 
     std::printf("kobrix_bench: items added one by one, each followed by OpcRefreshGroup(..., 1)\n");
-    const struct { const char* name; int n; const Run& run; } rows[] = {{"1,000", 1000, small}, {"10,000", 10000, large}};
+    const struct {
+        const char* name;
+        int n;
+        const Run& run;
+    } rows[] = {{"1,000", 1000, small}, {"10,000", 10000, large}};
     for (const auto& r : rows) {
         std::printf("  %6s items: %7.2f s  (%5.0f us per item: add %4.0f us, refresh %4.0f us)\n", r.name, r.run.total,
                     r.run.total * 1e6 / r.n, r.run.adding * 1e6 / r.n, r.run.refreshing * 1e6 / r.n);

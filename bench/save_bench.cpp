@@ -51,9 +51,10 @@ int main() {
     ::DeleteFileA(path.c_str());
     std::sort(ms.begin(), ms.end());
     std::sort(buildMs.begin(), buildMs.end());
-    std::printf("save of %d items (%lu bytes): median %.1f ms, worst %.1f ms (target <= 50 ms); "
-                "of which building the text: median %.1f ms, worst %.1f ms\n",
-                kItems, static_cast<unsigned long>(bytes), ms[ms.size() / 2], ms.back(), buildMs[buildMs.size() / 2],
-                buildMs.back());
+    std::printf(
+        "save of %d items (%lu bytes): median %.1f ms, worst %.1f ms (target <= 50 ms); "
+        "of which building the text: median %.1f ms, worst %.1f ms\n",
+        kItems, static_cast<unsigned long>(bytes), ms[ms.size() / 2], ms.back(), buildMs[buildMs.size() / 2],
+        buildMs.back());
     return 0;
 }

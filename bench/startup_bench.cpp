@@ -122,16 +122,20 @@ bool StartUp(int items, Run* run, std::string* why) {
     UINT err = 0;
     auto conv = client.Connect("Quorvane", "S", &err);
     std::string refusal;
-    if (!conv) refusal = std::string("no conversation on topic S: ") + qvdde::ErrorName(err);
-    else if (!conv->StartAdvise(last, kFormat, 60000).ok) refusal = "advise start on " + last + " refused";
+    if (!conv)
+        refusal = std::string("no conversation on topic S: ") + qvdde::ErrorName(err);
+    else if (!conv->StartAdvise(last, kFormat, 60000).ok)
+        refusal = "advise start on " + last + " refused";
     if (!refusal.empty()) {
         // Noted, and the value is taken from the list instead.
         std::printf("  %6d items: DDE FAILED (%s); the last row's value cell is read instead\n", items,
                     refusal.c_str());
         run->valueByDde = false;
         while (run->value < 0 && clock.Seconds() < kBoundMs / 1000.0) {
-            if (!Cell(app.process().handle(), list, items - 1, 1).empty()) run->value = clock.Seconds();
-            else Sleep(20);
+            if (!Cell(app.process().handle(), list, items - 1, 1).empty())
+                run->value = clock.Seconds();
+            else
+                Sleep(20);
         }
     }
     while (run->value < 0 && clock.Seconds() < kBoundMs / 1000.0) {
@@ -149,8 +153,10 @@ bool StartUp(int items, Run* run, std::string* why) {
     run->privateBytes = MemoryOf(app);
     bench::Stopwatch closing;
     std::string closeWhy;
-    if (bench::Ok(app.Close(kBoundMs), &closeWhy)) run->close = closing.Seconds();
-    else std::printf("  note: %s\n", closeWhy.c_str());
+    if (bench::Ok(app.Close(kBoundMs), &closeWhy))
+        run->close = closing.Seconds();
+    else
+        std::printf("  note: %s\n", closeWhy.c_str());
     return true;
 }
 
@@ -223,10 +229,11 @@ int main(int argc, char** argv) {
             break;
         }
         const double perItem = run.privateBytes > empty ? double(run.privateBytes - empty) / n : 0;
-        std::printf("  %6d items: listed %7.2f s (%.2f ms/item)  window %7.2f s  last item's first value %7.2f s%s"
-                    "  private %.1f MB = %.0f bytes/item  close %.2f s\n",
-                    n, run.listed, 1000 * run.listed / n, run.window, run.value,
-                    run.valueByDde ? "" : " (list cell, no DDE)", run.privateBytes / 1048576.0, perItem, run.close);
+        std::printf(
+            "  %6d items: listed %7.2f s (%.2f ms/item)  window %7.2f s  last item's first value %7.2f s%s"
+            "  private %.1f MB = %.0f bytes/item  close %.2f s\n",
+            n, run.listed, 1000 * run.listed / n, run.window, run.value, run.valueByDde ? "" : " (list cell, no DDE)",
+            run.privateBytes / 1048576.0, perItem, run.close);
         std::fflush(stdout);
         runs.push_back(run);
     }

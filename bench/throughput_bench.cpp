@@ -133,7 +133,7 @@ struct Step {
     int items = 0, links = 0;  // OPC items changing, hot links on them
     double seconds = 0;
     long advises = 0, observed = 0, unmatched = 0;
-    std::vector<double> lag, lagFirst, lagSecond;  // ms
+    std::vector<double> lag, lagFirst, lagSecond;        // ms
     double bridgeCpu = -1, benchCpu = -1, wineCpu = -1;  // CPU seconds per second (wineCpu: wineserver)
     double perItem() const { return 1000.0 / double(std::max(periodMs, long(kRateMs))); }
     double nominal() const { return links * perItem(); }  // advises a second
@@ -213,13 +213,15 @@ Step Measure(qvdde::DdeClient& client, OpcSide& opc, const Probes& cpu, long per
 }
 
 void PrintStep(const char* what, const Step& s) {
-    std::printf("  %-9s period %5ld ms: OPC values offered %8.0f/s  advises nominal %8.0f/s delivered %8.0f/s (%5.1f%%)  lag p50 %7.1f"
-                " p99 %7.1f ms (halves %6.1f -> %6.1f; %zu matched, %ld not)  cpu bridge %.2f bench %.2f wineserver %.2f"
-                "  %s\n",
-                what, s.periodMs, s.offered(), s.nominal(), s.rate(), 100.0 * s.rate() / s.nominal(),
-                bench::Percentile(s.lag, 50), bench::Percentile(s.lag, 99), bench::Percentile(s.lagFirst, 50),
-                bench::Percentile(s.lagSecond, 50), s.lag.size(), s.unmatched, s.bridgeCpu, s.benchCpu, s.wineCpu,
-                s.Absorbed() ? "absorbed" : (s.Growing() ? "BACKLOG GROWS" : "short"));
+    std::printf(
+        "  %-9s period %5ld ms: OPC values offered %8.0f/s  advises nominal %8.0f/s delivered %8.0f/s (%5.1f%%)  lag "
+        "p50 %7.1f"
+        " p99 %7.1f ms (halves %6.1f -> %6.1f; %zu matched, %ld not)  cpu bridge %.2f bench %.2f wineserver %.2f"
+        "  %s\n",
+        what, s.periodMs, s.offered(), s.nominal(), s.rate(), 100.0 * s.rate() / s.nominal(),
+        bench::Percentile(s.lag, 50), bench::Percentile(s.lag, 99), bench::Percentile(s.lagFirst, 50),
+        bench::Percentile(s.lagSecond, 50), s.lag.size(), s.unmatched, s.bridgeCpu, s.benchCpu, s.wineCpu,
+        s.Absorbed() ? "absorbed" : (s.Growing() ? "BACKLOG GROWS" : "short"));
     std::fflush(stdout);
 }
 
@@ -344,10 +346,10 @@ bool RunBridge(int connections, int items, int stride, bool idleTab, double step
     clock.Restart();
     run->firstValues = Drain(client, 3000, 300000);
     run->firstValuesSeconds = clock.Seconds();
-    std::printf("  bridge, %d connection(s), %d items: started and listed in %.1f s; %d links started in %.1f s; %ld"
-                " advises before the first step (%.1f s)\n",
-                connections, items, run->startSeconds, links, run->linkSeconds, run->firstValues,
-                run->firstValuesSeconds);
+    std::printf(
+        "  bridge, %d connection(s), %d items: started and listed in %.1f s; %d links started in %.1f s; %ld"
+        " advises before the first step (%.1f s)\n",
+        connections, items, run->startSeconds, links, run->linkSeconds, run->firstValues, run->firstValuesSeconds);
     std::fflush(stdout);
 
     int shortSteps = 0;
@@ -364,8 +366,7 @@ bool RunBridge(int connections, int items, int stride, bool idleTab, double step
     }
     if (run->maxAbsorbed > 0) {
         const long halfPeriod = std::max(long(kRateMs), long(items * 1000.0 / (run->maxAbsorbed / 2)));
-        run->half =
-            Measure(client, opc, cpu, halfPeriod, 2 * stepSeconds, items, links, sampleByName);
+        run->half = Measure(client, opc, cpu, halfPeriod, 2 * stepSeconds, items, links, sampleByName);
         PrintStep("half rate", run->half);
     }
     opc.SetPeriod(kQuietPeriodMs);
@@ -385,13 +386,28 @@ struct BareRun {
 
 bool RunBare(int topicCount, int links, double seconds, BareRun* run, std::string* why) {
     const int per = links / topicCount;
-    auto server = qvtest::StartTool(
-        "dde_bare_server",
-        {"--service", "QvBench", "--topics", std::to_string(topicCount), "--items", std::to_string(per),
-         "--distinct-items", "1", "--links", std::to_string(per * topicCount), "--posts", "2000000000",
-         "--max-seconds", std::to_string(seconds), "--link-wait-ms", "900000", "--linger-ms", "60000",
-         "--end-on-disconnect", "1"},
-        why);
+    auto server = qvtest::StartTool("dde_bare_server",
+                                    {"--service",
+                                     "QvBench",
+                                     "--topics",
+                                     std::to_string(topicCount),
+                                     "--items",
+                                     std::to_string(per),
+                                     "--distinct-items",
+                                     "1",
+                                     "--links",
+                                     std::to_string(per * topicCount),
+                                     "--posts",
+                                     "2000000000",
+                                     "--max-seconds",
+                                     std::to_string(seconds),
+                                     "--link-wait-ms",
+                                     "900000",
+                                     "--linger-ms",
+                                     "60000",
+                                     "--end-on-disconnect",
+                                     "1"},
+                                    why);
     if (!server) return false;
     if (!server->WaitLine("ready", 30000)) {
         *why = "dde_bare_server did not start: " + server->err()->Rest();
@@ -468,8 +484,9 @@ bool RunLibrary(int items, double stepSeconds, std::string* why) {
     PumpFor(3000);  // the first values
     const SIZE_T after = bench::LinuxStatusBytes(me, "RssAnon");
     if (before > 0 && after > before)
-        std::printf("  library: %d items in one group: %.0f bytes/item more resident anonymous memory (Linux RssAnon)\n",
-                    items, double(after - before) / items);
+        std::printf(
+            "  library: %d items in one group: %.0f bytes/item more resident anonymous memory (Linux RssAnon)\n", items,
+            double(after - before) / items);
     const bench::CpuProbe self(GetCurrentProcess(), "throughput_bench.exe"), wine(bench::WineserverDir());
     for (long period : kPeriodsMs) {
         if (period > stepSeconds * 500) continue;  // at least two changes in a step
@@ -484,10 +501,11 @@ bool RunLibrary(int items, double stepSeconds, std::string* why) {
         const double seconds = clock.Seconds();
         g_callbackLag = nullptr;
         const double nominal = items * 1000.0 / std::max(period, long(kRateMs)), rate = g_observed / seconds;
-        std::printf("  library   period %5ld ms: nominal %8.0f/s  received %8.0f/s (%5.1f%%)  lag p50 %7.1f p99 %7.1f"
-                    " ms  cpu bench %.2f wineserver %.2f\n",
-                    period, nominal, rate, 100 * rate / nominal, bench::Percentile(lag, 50), bench::Percentile(lag, 99),
-                    (self.Seconds() - cpu0) / seconds, (wine.Seconds() - wine0) / seconds);
+        std::printf(
+            "  library   period %5ld ms: nominal %8.0f/s  received %8.0f/s (%5.1f%%)  lag p50 %7.1f p99 %7.1f"
+            " ms  cpu bench %.2f wineserver %.2f\n",
+            period, nominal, rate, 100 * rate / nominal, bench::Percentile(lag, 50), bench::Percentile(lag, 99),
+            (self.Seconds() - cpu0) / seconds, (wine.Seconds() - wine0) / seconds);
         std::fflush(stdout);
         if (rate < 0.5 * nominal) break;
     }
@@ -513,13 +531,20 @@ int main(int argc, char** argv) {
     bool bareOnly = false, libraryOnly = false, idleTab = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
-        if (a == "--items") items = std::max(4, std::atoi(argv[i + 1]));
-        else if (a == "--hot") hot = std::atoi(argv[i + 1]);
-        else if (a == "--connections") connectionCounts = ParseList(argv[i + 1]);
-        else if (a == "--step-seconds") stepSeconds = std::max(2.0, std::atof(argv[i + 1]));
-        else if (a == "--bare-only") bareOnly = std::atoi(argv[i + 1]) != 0;
-        else if (a == "--library-only") libraryOnly = std::atoi(argv[i + 1]) != 0;
-        else if (a == "--idle-tab") idleTab = std::atoi(argv[i + 1]) != 0;
+        if (a == "--items")
+            items = std::max(4, std::atoi(argv[i + 1]));
+        else if (a == "--hot")
+            hot = std::atoi(argv[i + 1]);
+        else if (a == "--connections")
+            connectionCounts = ParseList(argv[i + 1]);
+        else if (a == "--step-seconds")
+            stepSeconds = std::max(2.0, std::atof(argv[i + 1]));
+        else if (a == "--bare-only")
+            bareOnly = std::atoi(argv[i + 1]) != 0;
+        else if (a == "--library-only")
+            libraryOnly = std::atoi(argv[i + 1]) != 0;
+        else if (a == "--idle-tab")
+            idleTab = std::atoi(argv[i + 1]) != 0;
     }
     if (connectionCounts.empty()) connectionCounts = {1};
     const int stride = hot > 0 && hot < items ? items / hot : 1;
@@ -527,9 +552,10 @@ int main(int argc, char** argv) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
                          EOAC_NONE, nullptr);
-    std::printf("throughput_bench: %d items Big.T*, a hot link on %d of them, group rate %lu ms, %.0f s a step"
-                " (machine shared: figures are noisy)\n",
-                items, links, kRateMs, stepSeconds);
+    std::printf(
+        "throughput_bench: %d items Big.T*, a hot link on %d of them, group rate %lu ms, %.0f s a step"
+        " (machine shared: figures are noisy)\n",
+        items, links, kRateMs, stepSeconds);
     std::fflush(stdout);
 
     std::string why;
@@ -543,10 +569,11 @@ int main(int argc, char** argv) {
             std::printf("bare server, %d topic(s): failed: %s\n", c, why.c_str());
             return 1;
         }
-        std::printf("bare DDEML server, %d topic(s), %d links (started in %.1f s): posted %ld in %.1f s; received %ld"
-                    " = %.0f advises/s unpaced  cpu server %.2f bench %.2f wineserver %.2f\n",
-                    c, links, bare.linkSeconds, bare.posted, bare.serverSeconds, bare.advises, bare.rate(),
-                    bare.serverCpu, bare.benchCpu, bare.wineCpu);
+        std::printf(
+            "bare DDEML server, %d topic(s), %d links (started in %.1f s): posted %ld in %.1f s; received %ld"
+            " = %.0f advises/s unpaced  cpu server %.2f bench %.2f wineserver %.2f\n",
+            c, links, bare.linkSeconds, bare.posted, bare.serverSeconds, bare.advises, bare.rate(), bare.serverCpu,
+            bare.benchCpu, bare.wineCpu);
         std::fflush(stdout);
         if (bareOnly) continue;
 
@@ -562,21 +589,24 @@ int main(int argc, char** argv) {
             if (over == nullptr && s.nominal() > bare.rate()) over = &s;
         }
         std::printf("summary, %d connection(s), %d items, %d hot links:\n", c, items, links);
-        std::printf("  most values absorbed without a growing backlog: %.0f/s (target for one connection >= 20000:"
-                    " %s)\n",
-                    bridge.maxAbsorbed, bridge.maxAbsorbed >= 20000 ? "met" : "NOT met");
+        std::printf(
+            "  most values absorbed without a growing backlog: %.0f/s (target for one connection >= 20000:"
+            " %s)\n",
+            bridge.maxAbsorbed, bridge.maxAbsorbed >= 20000 ? "met" : "NOT met");
         std::printf("  advises/s delivered: bridge best %.0f, bare unpaced %.0f, ratio %.3f\n", best, bare.rate(),
                     bare.rate() > 0 ? best / bare.rate() : 0);
         if (over != nullptr)
-            std::printf("  advises due %.0f/s > bare %.0f/s: bridge delivered %.0f/s = %.3f x bare (target >= 0.9: %s)\n",
-                        over->nominal(), bare.rate(), over->rate(), over->rate() / bare.rate(),
-                        over->rate() >= 0.9 * bare.rate() ? "met" : "NOT met");
+            std::printf(
+                "  advises due %.0f/s > bare %.0f/s: bridge delivered %.0f/s = %.3f x bare (target >= 0.9: %s)\n",
+                over->nominal(), bare.rate(), over->rate(), over->rate() / bare.rate(),
+                over->rate() >= 0.9 * bare.rate() ? "met" : "NOT met");
         if (bridge.maxAbsorbed > 0)
-            std::printf("  latency OPC timestamp -> DDE client at %.0f OPC values/s: p50 %.1f ms  p99 %.1f ms (target p99 <= 10:"
-                        " %s)\n",
-                        bridge.half.offered(), bench::Percentile(bridge.half.lag, 50),
-                        bench::Percentile(bridge.half.lag, 99),
-                        bench::Percentile(bridge.half.lag, 99) <= 10 ? "met" : "NOT met");
+            std::printf(
+                "  latency OPC timestamp -> DDE client at %.0f OPC values/s: p50 %.1f ms  p99 %.1f ms (target p99 <= "
+                "10:"
+                " %s)\n",
+                bridge.half.offered(), bench::Percentile(bridge.half.lag, 50), bench::Percentile(bridge.half.lag, 99),
+                bench::Percentile(bridge.half.lag, 99) <= 10 ? "met" : "NOT met");
         std::fflush(stdout);
     }
     CoUninitialize();

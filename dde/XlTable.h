@@ -9,19 +9,19 @@
 
 // XlTable record types.
 enum : WORD {
-  kTdtTable = 0x0010,
-  kTdtFloat = 0x0001,
-  kTdtString = 0x0002,
-  kTdtBool = 0x0003,
-  kTdtInt = 0x0006,
+    kTdtTable = 0x0010,
+    kTdtFloat = 0x0001,
+    kTdtString = 0x0002,
+    kTdtBool = 0x0003,
+    kTdtInt = 0x0006,
 };
 
 const UINT kXlTableMaxText = 255;    // the count byte's limit
 const UINT kXlTablePokeLimit = 800;  // bytes of a poked block that are looked at
 
 struct XlTableBlock {
-  BYTE bytes[13 + kXlTableMaxText];
-  UINT size;
+    BYTE bytes[13 + kXlTableMaxText];
+    UINT size;
 };
 
 // Encodes value as the block that answers an advise. VT_BSTR goes out as text (converted

@@ -18,7 +18,7 @@ struct Table {
 
 // The library once bound; the DLL is freed with the object.
 class Binding : public Table {
-public:
+  public:
     Binding() = default;
     Binding(const Binding&) = delete;
     Binding& operator=(const Binding&) = delete;
@@ -36,11 +36,11 @@ public:
             error_ = "cannot load " + file + " (error " + std::to_string(GetLastError()) + ")";
             return false;
         }
-#define KOBRIX_RESOLVE(op, name)                                                 \
+#define KOBRIX_RESOLVE(op, name)                                                             \
     op = reinterpret_cast<PFN_##op>(reinterpret_cast<void*>(GetProcAddress(module_, name))); \
-    if (!op) {                                                                   \
-        error_ = std::string("export ") + name + " missing in " + file;          \
-        return false;                                                            \
+    if (!op) {                                                                               \
+        error_ = std::string("export ") + name + " missing in " + file;                      \
+        return false;                                                                        \
     }
         KOBRIX2_EXPORTS(KOBRIX_RESOLVE)
 #undef KOBRIX_RESOLVE
@@ -51,7 +51,7 @@ public:
 
     static std::string BesideProgram(const char* file) { return ProgramFolder() + file; }
 
-private:
+  private:
     HMODULE module_ = nullptr;
     std::string error_;
 };

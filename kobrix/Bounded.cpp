@@ -17,10 +17,10 @@ namespace kobrix {
 
 namespace {
 
-CRITICAL_SECTION g_lock;         // guards g_dues
-std::vector<ULONGLONG> g_dues;   // deadlines of the running scopes, innermost last
+CRITICAL_SECTION g_lock;        // guards g_dues
+std::vector<ULONGLONG> g_dues;  // deadlines of the running scopes, innermost last
 DWORD g_owner = 0;
-HANDLE g_changed = nullptr;      // set when the stack changes
+HANDLE g_changed = nullptr;  // set when the stack changes
 IMessageFilter* g_previous = nullptr;
 
 bool InnermostExpired() {
@@ -31,7 +31,7 @@ bool InnermostExpired() {
 }
 
 class CancelFilter final : public IMessageFilter {
-public:
+  public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMessageFilter)) {

@@ -20,14 +20,14 @@ void PrepareBoundedCalls();
 // deadline has passed. Scopes nest (a callback during a call may call out again); only the
 // innermost one is ever cancelled, an outer one once the inner ones are done.
 class BoundedScope {
-public:
+  public:
     explicit BoundedScope(DWORD timeoutMs = CallTimeoutMs());
     ~BoundedScope();
     BoundedScope(const BoundedScope&) = delete;
     BoundedScope& operator=(const BoundedScope&) = delete;
     bool Expired() const;
 
-private:
+  private:
     ULONGLONG due_;
 };
 

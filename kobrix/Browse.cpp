@@ -12,8 +12,9 @@ namespace {
 std::shared_ptr<Server> Browsable(int hServer) {
     auto server = Library::Instance().FindServer(hServer);
     if (!server || server->dead) return nullptr;
-    if (!server->browser &&
-        FAILED(Library::Call(*server, [&] { return server->server.As(IID_IOPCBrowseServerAddressSpace, server->browser); })))
+    if (!server->browser && FAILED(Library::Call(*server, [&] {
+            return server->server.As(IID_IOPCBrowseServerAddressSpace, server->browser);
+        })))
         return nullptr;
     return server;
 }
@@ -73,8 +74,9 @@ int BrowseNames(int hServer, int type) {
 
     ComPtr<IOPCBrowseServerAddressSpace> browser = server->browser;
     ComPtr<IEnumString> names;
-    HRESULT hr = Library::Call(*server, [&] { return browser->BrowseOPCItemIDs(static_cast<OPCBROWSETYPE>(type), L"", VT_EMPTY, 0,
-                                                                  names.Put()); });
+    HRESULT hr = Library::Call(*server, [&] {
+        return browser->BrowseOPCItemIDs(static_cast<OPCBROWSETYPE>(type), L"", VT_EMPTY, 0, names.Put());
+    });
     if (FAILED(hr) || !names) return 0;
     BrowseResult result;
     const ULONG batch = 256;

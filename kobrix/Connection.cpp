@@ -44,7 +44,8 @@ HRESULT Advise(IUnknown* source, REFIID events, IUnknown* sink, ComPtr<IConnecti
 // Undoes a group on the server side: unadvise, release its interfaces, remove it.
 void ReleaseGroup(Server& server, Group& group) {
     group.removed = true;
-    if (group.dataPoint && !server.dead) Library::Call(server, [&] { return group.dataPoint->Unadvise(group.dataCookie); });
+    if (group.dataPoint && !server.dead)
+        Library::Call(server, [&] { return group.dataPoint->Unadvise(group.dataCookie); });
     if (group.dataObject && group.adviseConnection && !server.dead)
         Library::Call(server, [&] { return group.dataObject->DUnadvise(group.adviseConnection); });
     group.dataPoint.Reset();
@@ -55,7 +56,8 @@ void ReleaseGroup(Server& server, Group& group) {
     group.syncIO.Reset();
     group.itemMgt.Reset();
     group.items.clear();
-    if (server.server && !server.dead) Library::Call(server, [&] { return server.server->RemoveGroup(group.serverGroup, FALSE); });
+    if (server.server && !server.dead)
+        Library::Call(server, [&] { return server.server->RemoveGroup(group.serverGroup, FALSE); });
 }
 
 // The DA 1.0 data path: the group's IDataObject advised with OPCSTMFORMATDATATIME blocks.
@@ -81,7 +83,7 @@ struct ReadValue {
 };
 
 class ReadValues {
-public:
+  public:
     ReadValues() = default;
     ReadValues(const ReadValues&) = delete;
     ReadValues& operator=(const ReadValues&) = delete;
@@ -103,8 +105,9 @@ void ReadAndDeliver(const std::shared_ptr<Server>& server, const std::shared_ptr
         ComPtr<IOPCSyncIO> io = group->syncIO;
         TaskMem<OPCITEMSTATE> states;
         TaskMem<HRESULT> errors;
-        HRESULT hr = Library::Call(*server, [&] { return io->Read(OPC_DS_CACHE, static_cast<DWORD>(count), handles.data(),
-                                                     states.Put(), errors.Put()); });
+        HRESULT hr = Library::Call(*server, [&] {
+            return io->Read(OPC_DS_CACHE, static_cast<DWORD>(count), handles.data(), states.Put(), errors.Put());
+        });
         ReadValues read;
         if (SUCCEEDED(hr) && states) {
             for (size_t i = 0; i < count; ++i) {
@@ -139,7 +142,8 @@ int ConnectServer(const char* machine, const char* progId) {
     auto sink = ComPtr<ShutdownSink>::Adopt(new ShutdownSink(server->handle));
     DWORD cookie = 0;
     ComPtr<IConnectionPoint> point;
-    HRESULT hr = Library::Call(*server, [&] { return Advise(object.Get(), IID_IOPCShutdown, sink.Get(), point, cookie); });
+    HRESULT hr =
+        Library::Call(*server, [&] { return Advise(object.Get(), IID_IOPCShutdown, sink.Get(), point, cookie); });
     if (SUCCEEDED(hr)) {
         server->shutdownPoint = point;
         server->shutdownCookie = cookie;
@@ -186,10 +190,11 @@ int AddGroup(int hServer, const char* name, DWORD* updateRate, float* deadband) 
     FLOAT band = *deadband;
     DWORD revisedRate = *updateRate;
     ComPtr<IOPCServer> object = server->server;
-    HRESULT hr = Library::Call(
-        *server, [&] { return object->AddGroup(wideName.c_str(), TRUE, *updateRate, static_cast<OPCHANDLE>(group->handle), nullptr,
-                                  &band, LOCALE_SYSTEM_DEFAULT, &group->serverGroup, &revisedRate, IID_IOPCItemMgt,
-                                  reinterpret_cast<IUnknown**>(group->itemMgt.PutVoid())); });
+    HRESULT hr = Library::Call(*server, [&] {
+        return object->AddGroup(wideName.c_str(), TRUE, *updateRate, static_cast<OPCHANDLE>(group->handle), nullptr,
+                                &band, LOCALE_SYSTEM_DEFAULT, &group->serverGroup, &revisedRate, IID_IOPCItemMgt,
+                                reinterpret_cast<IUnknown**>(group->itemMgt.PutVoid()));
+    });
     if (FAILED(hr) || !group->itemMgt) return -1;
 
     // The group exists on the server: from here a failure removes it again.
@@ -214,8 +219,10 @@ int AddGroup(int hServer, const char* name, DWORD* updateRate, float* deadband) 
         LONG bias = 0;
         FLOAT stateBand = band;
         OPCHANDLE client = 0, serverGroup = 0;
-        if (SUCCEEDED(Library::Call(*server, [&] { return state->GetState(&rate, &active, stateName.Put(), &bias, &stateBand,
-                                                              &lcid, &client, &serverGroup); }))) {
+        if (SUCCEEDED(Library::Call(*server, [&] {
+                return state->GetState(&rate, &active, stateName.Put(), &bias, &stateBand, &lcid, &client,
+                                       &serverGroup);
+            }))) {
             band = stateBand;
         }
     }
@@ -304,7 +311,8 @@ void RefreshGroup(int hServer, int hGroup, int mode) {
         static DWORD transaction = 0;
         if (++transaction == 0) ++transaction;
         DWORD cancelId = 0;
-        if (SUCCEEDED(Library::Call(*server, [&] { return async->Refresh2(OPC_DS_CACHE, transaction, &cancelId); }))) return;
+        if (SUCCEEDED(Library::Call(*server, [&] { return async->Refresh2(OPC_DS_CACHE, transaction, &cancelId); })))
+            return;
         if (server->dead || group->removed) return;
     }
     std::vector<Item> all;

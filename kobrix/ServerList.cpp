@@ -60,7 +60,8 @@ std::vector<CLSID> Drain(IEnumGUID* classes) {
 bool ListLocal(const CATID& category, std::vector<std::string>& names) {
     ComPtr<ICatInformation> categories;
     if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatInformation,
-                                categories.PutVoid())) || !categories)
+                                categories.PutVoid())) ||
+        !categories)
         return false;
     ComPtr<IEnumCLSID> classes;
     CATID wanted = category;

@@ -19,17 +19,17 @@ using com::TaskMem;
 using com::Variant;
 
 struct Item {
-    int handle = -1;            // ours; the client handle the server hands back
-    OPCHANDLE serverItem = 0;   // the server's
+    int handle = -1;           // ours; the client handle the server hands back
+    OPCHANDLE serverItem = 0;  // the server's
 };
 
 struct Group {
-    int handle = -1;            // ours; also the group's client handle
-    int serverHandle = -1;      // the server record this group belongs to
+    int handle = -1;        // ours; also the group's client handle
+    int serverHandle = -1;  // the server record this group belongs to
     OPCHANDLE serverGroup = 0;
     ComPtr<IOPCItemMgt> itemMgt;
     ComPtr<IOPCSyncIO> syncIO;
-    ComPtr<IOPCAsyncIO2> asyncIO;      // optional
+    ComPtr<IOPCAsyncIO2> asyncIO;  // optional
     ComPtr<IConnectionPoint> dataPoint;
     DWORD dataCookie = 0;
     ComPtr<DataSink> sink;
@@ -38,20 +38,20 @@ struct Group {
     DWORD adviseConnection = 0;
     ComPtr<StreamSink> streamSink;
     std::map<int, Item> items;
-    int lastAdded = -1;         // item handle of the last add, -1 if it was refused or removed
-    bool removed = false;       // set once dropped from the tables
+    int lastAdded = -1;    // item handle of the last add, -1 if it was refused or removed
+    bool removed = false;  // set once dropped from the tables
 };
 
 struct BrowseResult {
-    std::vector<std::wstring> wide;    // as the server gave them
-    std::vector<std::string> ansi;     // as the API hands them out
+    std::vector<std::wstring> wide;  // as the server gave them
+    std::vector<std::string> ansi;   // as the API hands them out
 };
 
 struct Server {
     int handle = -1;
     ComPtr<IOPCServer> server;
-    ComPtr<IOPCBrowseServerAddressSpace> browser;   // fetched on first browse
-    WORD namespaceType = 0;                          // 0 until asked
+    ComPtr<IOPCBrowseServerAddressSpace> browser;  // fetched on first browse
+    WORD namespaceType = 0;                        // 0 until asked
     ComPtr<IConnectionPoint> shutdownPoint;
     DWORD shutdownCookie = 0;
     ComPtr<ShutdownSink> shutdownSink;
@@ -69,7 +69,7 @@ struct Server {
 bool IsServerGone(HRESULT hr);
 
 class Library {
-public:
+  public:
     static Library& Instance();
 
     // Server records.
@@ -104,7 +104,7 @@ public:
     std::vector<std::string> serverNames;
     OPCLIBRARYPROC libraryCallback = nullptr;
 
-private:
+  private:
     std::map<int, std::shared_ptr<Server>> servers_;
     int nextServer_ = 1;
     int nextGroup_ = 1;

@@ -5,8 +5,8 @@
 
 namespace kobrix {
 
-std::wstring Widen(const char* ansi);          // NULL gives ""
-std::string Narrow(const wchar_t* wide);       // NULL gives ""
+std::wstring Widen(const char* ansi);     // NULL gives ""
+std::string Narrow(const wchar_t* wide);  // NULL gives ""
 
 // Copies text with its terminator into buffer[size]. Answers 0 and writes nothing for a
 // NULL buffer or size <= 0; answers 0 and leaves "" for text that does not fit whole,

@@ -11,8 +11,8 @@ extern "C" {
 
 // Data change: server handle; group handle (not read by the program); item handle;
 // the value (owned by the library, valid during the call); FILETIME low, high; quality.
-typedef void(__stdcall* OPCDATACHANGEPROC)(int hServer, int hGroup, int hItem, const VARIANT* value,
-                                           DWORD timeLow, DWORD timeHigh, DWORD quality);
+typedef void(__stdcall* OPCDATACHANGEPROC)(int hServer, int hGroup, int hItem, const VARIANT* value, DWORD timeLow,
+                                           DWORD timeHigh, DWORD quality);
 // Shutdown request of the server behind hServer. The program answers the result of PostMessageA.
 typedef BOOL(__stdcall* OPCSHUTDOWNPROC)(int hServer);
 // Library-wide notification: a = KOBRIX_NOTE_SERVER_LOST with b = server handle, sent
@@ -41,24 +41,24 @@ typedef int(__stdcall* PFN_OpcGetNamespaceType)(int hServer, WORD* type);
 }  // extern "C"
 
 // Export name of each operation: X(operation, export name).
-#define KOBRIX2_EXPORTS(X)                              \
-    X(OpcEnumerateServers, "_KOBRIX20343@8")            \
-    X(OpcGetServerName, "_KOBRIX20247@12")              \
-    X(OpcConnectServer, "_KOBRIX20989@12")              \
-    X(OpcDisconnectServer, "_KOBRIX20133@4")            \
-    X(OpcAddGroup, "_KOBRIX20360@16")                   \
-    X(OpcRemoveGroup, "_KOBRIX20673@8")                 \
-    X(OpcAddItem, "_KOBRIX20931@12")                    \
-    X(OpcRemoveItem, "_KOBRIX20764@12")                 \
-    X(OpcRefreshGroup, "_KOBRIX20057@12")               \
-    X(OpcWriteItem, "_KOBRIX20481@20")                  \
-    X(OpcSetDataChangeCallback, "_KOBRIX23400X@8")      \
-    X(OpcSetShutdownCallback, "_KOBRIX21927@8")         \
-    X(OpcSetLibraryCallback, "_KOBRIX21956@4")          \
-    X(OpcSetBrowsePosition, "_KOBRIX20204@8")           \
-    X(OpcBrowseNames, "_KOBRIX20205@8")                 \
-    X(OpcGetBrowseName, "_KOBRIX20444@16")              \
-    X(OpcGetItemId, "_KOBRIX20206@16")                  \
+#define KOBRIX2_EXPORTS(X)                         \
+    X(OpcEnumerateServers, "_KOBRIX20343@8")       \
+    X(OpcGetServerName, "_KOBRIX20247@12")         \
+    X(OpcConnectServer, "_KOBRIX20989@12")         \
+    X(OpcDisconnectServer, "_KOBRIX20133@4")       \
+    X(OpcAddGroup, "_KOBRIX20360@16")              \
+    X(OpcRemoveGroup, "_KOBRIX20673@8")            \
+    X(OpcAddItem, "_KOBRIX20931@12")               \
+    X(OpcRemoveItem, "_KOBRIX20764@12")            \
+    X(OpcRefreshGroup, "_KOBRIX20057@12")          \
+    X(OpcWriteItem, "_KOBRIX20481@20")             \
+    X(OpcSetDataChangeCallback, "_KOBRIX23400X@8") \
+    X(OpcSetShutdownCallback, "_KOBRIX21927@8")    \
+    X(OpcSetLibraryCallback, "_KOBRIX21956@4")     \
+    X(OpcSetBrowsePosition, "_KOBRIX20204@8")      \
+    X(OpcBrowseNames, "_KOBRIX20205@8")            \
+    X(OpcGetBrowseName, "_KOBRIX20444@16")         \
+    X(OpcGetItemId, "_KOBRIX20206@16")             \
     X(OpcGetNamespaceType, "_KOBRIX20202@8")
 
 // OpcBrowseNames types and the flat namespace answer of OpcGetNamespaceType.

@@ -100,15 +100,16 @@ int CConnectionList::WriteItemValue(HSZ hszTopic, HSZ hszItem, const VARIANT* pV
     return OpcWriteItem(conn->m_hServer, conn->m_hGroup, item->m_hItem, pValue, 0);
 }
 
-BOOL CConnectionList::StoreDataChange(int hServer, int hItem, const VARIANT* value, FILETIME timeStamp,
-                                      DWORD quality) {
+BOOL CConnectionList::StoreDataChange(int hServer, int hItem, const VARIANT* value, FILETIME timeStamp, DWORD quality) {
     CServerConnection* conn = FindServer(hServer);
     int row = conn != nullptr ? conn->FindRow(hItem) : -1;
     CTagItem* item = row != -1 ? conn->GetItem(row) : nullptr;
     if (item == nullptr) return FALSE;
     // Value, quality and time first: DDEML asks for the data from inside DdePostAdvise.
-    if (value != nullptr) ::VariantCopy(&item->m_vValue, const_cast<VARIANT*>(value));
-    else ::VariantClear(&item->m_vValue);
+    if (value != nullptr)
+        ::VariantCopy(&item->m_vValue, const_cast<VARIANT*>(value));
+    else
+        ::VariantClear(&item->m_vValue);
     item->m_dwQuality = quality;
     item->m_ftTimeStamp = timeStamp;
     Advise(conn, item);

@@ -1,6 +1,5 @@
 #include "opc/OpcLibrary.h"
 
-
 namespace {
 
 // The failing table: what every operation answers while no library is bound.
@@ -27,11 +26,24 @@ int __stdcall FailGetItemId(int, const char*, char* buffer, int size) { return F
 int __stdcall FailGetNamespaceType(int, WORD*) { return 0; }
 
 const OpcLibraryTable kFailingTable = {
-    FailEnumerateServers, FailGetServerName, FailConnectServer,         FailDisconnectServer,
-    FailAddGroup,         FailRemoveGroup,   FailAddItem,               FailRemoveItem,
-    FailRefreshGroup,     FailWriteItem,     FailSetDataChangeCallback, FailSetShutdownCallback,
-    FailSetLibraryCallback, FailSetBrowsePosition, FailBrowseNames,     FailGetBrowseName,
-    FailGetItemId,        FailGetNamespaceType,
+    FailEnumerateServers,
+    FailGetServerName,
+    FailConnectServer,
+    FailDisconnectServer,
+    FailAddGroup,
+    FailRemoveGroup,
+    FailAddItem,
+    FailRemoveItem,
+    FailRefreshGroup,
+    FailWriteItem,
+    FailSetDataChangeCallback,
+    FailSetShutdownCallback,
+    FailSetLibraryCallback,
+    FailSetBrowsePosition,
+    FailBrowseNames,
+    FailGetBrowseName,
+    FailGetItemId,
+    FailGetNamespaceType,
 };
 
 OpcLibraryTable g_bound = kFailingTable;
@@ -61,8 +73,10 @@ BOOL OpcLoadLibrary() {
 }
 
 void OpcSetLibraryTable(const OpcLibraryTable* table) {
-    if (table != nullptr) g_pTable = table;
-    else g_pTable = g_bLoaded ? &g_bound : &kFailingTable;
+    if (table != nullptr)
+        g_pTable = table;
+    else
+        g_pTable = g_bLoaded ? &g_bound : &kFailingTable;
 }
 
 int OpcEnumerateServers(int selector, const char* machine) { return T().OpcEnumerateServers(selector, machine); }

@@ -9,9 +9,7 @@ const char kGroupName[] = "Group 1";
 
 }  // namespace
 
-CString FormatConnectedStatus(const CTime& connected) {
-    return connected.Format("Connected: %H:%M:%S %d-%B-%Y");
-}
+CString FormatConnectedStatus(const CTime& connected) { return connected.Format("Connected: %H:%M:%S %d-%B-%Y"); }
 
 CServerConnection::CServerConnection(DWORD idInst, const char* machine, const char* server, const char* alias,
                                      DWORD updateRate, float deadband)
@@ -113,7 +111,8 @@ void CServerConnection::Close(BOOL lost) {
         OpcDisconnectServer(m_hServer);
         m_hServer = -1;
     }
-    m_strStatus = lost ? "<<<<<<< Connection to Server Lost >>>>>>>>>" : "<<<<<<< Server Requested Disconnect >>>>>>>>>";
+    m_strStatus =
+        lost ? "<<<<<<< Connection to Server Lost >>>>>>>>>" : "<<<<<<< Server Requested Disconnect >>>>>>>>>";
 }
 
 CString CServerConnection::StatusText() const {

@@ -22,8 +22,8 @@
 class CServerConnection : public CObject {
   public:
     // A disconnected connection; its topic's string handle is made in instance idInst.
-    CServerConnection(DWORD idInst, const char* machine, const char* server, const char* alias,
-                      DWORD updateRate = 1000, float deadband = 0.0f);
+    CServerConnection(DWORD idInst, const char* machine, const char* server, const char* alias, DWORD updateRate = 1000,
+                      float deadband = 0.0f);
     ~CServerConnection() override;
     CServerConnection(const CServerConnection&) = delete;
     CServerConnection& operator=(const CServerConnection&) = delete;
@@ -63,11 +63,11 @@ class CServerConnection : public CObject {
     float m_fDeadband;
     const CString m_strMachineName;  // empty: this computer
     const CString m_strServerName;
-    const CString m_strAlias;        // the DDE topic and the tab's caption
+    const CString m_strAlias;  // the DDE topic and the tab's caption
     const HSZ m_hszTopic;
-    CString m_strStatus;             // when not connected: why not
+    CString m_strStatus;  // when not connected: why not
     CTime m_tmConnected;
-    CTime m_tmLastUpdate;            // 0 until the first data change after a connect
+    CTime m_tmLastUpdate;  // 0 until the first data change after a connect
 
   private:
     void IndexHandles();

@@ -30,14 +30,14 @@ class CTagItem : public CObject {
     static CTagItem* Load(CFile& file, DWORD idInst, BOOL* refused);
     void Save(CFile& file) const;
 
-    int m_bAdvisePending = 0;  // a DDE client started a link; the next flush posts the advise
-    int m_bLinked = 0;         // a DDE client has started a link on it: its changes are posted
-    const CString m_strTagName;  // the OPC item id and the DDE item name
-    const CString m_strExtra;    // kept but never shown, stored or passed on
-    int m_hItem = -1;          // the library's item handle, as it returned it
-    FILETIME m_ftTimeStamp;    // UTC timestamp of the last value (creation time at first)
-    DWORD m_dwQuality = 0;     // OPC quality word as delivered; 0 = bad
-    VARIANT m_vValue;          // current value; VT_EMPTY until the first data change
-    const HSZ m_hszItem;       // DDE string handle of m_strTagName
+    int m_bAdvisePending = 0;        // a DDE client started a link; the next flush posts the advise
+    int m_bLinked = 0;               // a DDE client has started a link on it: its changes are posted
+    const CString m_strTagName;      // the OPC item id and the DDE item name
+    const CString m_strExtra;        // kept but never shown, stored or passed on
+    int m_hItem = -1;                // the library's item handle, as it returned it
+    FILETIME m_ftTimeStamp;          // UTC timestamp of the last value (creation time at first)
+    DWORD m_dwQuality = 0;           // OPC quality word as delivered; 0 = bad
+    VARIANT m_vValue;                // current value; VT_EMPTY until the first data change
+    const HSZ m_hszItem;             // DDE string handle of m_strTagName
     CObject* m_pDragItem = nullptr;  // the row's drag source, made on its first drag; owned
 };

@@ -13,15 +13,16 @@
 namespace {
 
 bool ReadWholeFile(const char* path, std::vector<BYTE>* bytes) {
-    HANDLE h = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size;
     bool ok = ::GetFileSizeEx(h, &size) && size.QuadPart < static_cast<LONGLONG>(CMemFile::kMaxLength);
     if (ok) {
         bytes->resize(static_cast<size_t>(size.QuadPart));
         DWORD read = 0;
-        ok = bytes->empty() || (::ReadFile(h, bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) &&
-                                read == bytes->size());
+        ok = bytes->empty() ||
+             (::ReadFile(h, bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) && read == bytes->size());
     }
     ::CloseHandle(h);
     return ok;
@@ -60,8 +61,10 @@ CString KeepBrokenOriginal(const char* path, const void* data, DWORD size) {
 CString CConfigLoadReport::NoticeText() const {
     if (IsClean()) return CString();
     CString text = m_problems.NoticeText(3);
-    if (m_bKeepFailed) text += ". The file could not be kept and will not be replaced.";
-    else text += ". The original is kept as " + m_strKeptAs.Mid(m_strKeptAs.ReverseFind('\\') + 1) + ".";
+    if (m_bKeepFailed)
+        text += ". The file could not be kept and will not be replaced.";
+    else
+        text += ". The original is kept as " + m_strKeptAs.Mid(m_strKeptAs.ReverseFind('\\') + 1) + ".";
     return text;
 }
 
@@ -74,10 +77,11 @@ void LoadConfigurationFile(const char* path, const ConfigReader& read, CConfigLo
     read(file, &report->m_problems);
     if (report->IsClean()) return;
 
-    for (const CReadProblem& p : report->m_problems.Items()) DiagLog::LogConfigProblem(p.line, static_cast<const char*>(p.text));
+    for (const CReadProblem& p : report->m_problems.Items())
+        DiagLog::LogConfigProblem(p.line, static_cast<const char*>(p.text));
     report->m_strKeptAs = KeepBrokenOriginal(path, bytes.data(), static_cast<DWORD>(bytes.size()));
     report->m_bKeepFailed = report->m_strKeptAs.IsEmpty();
-    DiagLog::LogConfigBackup(report->m_bKeepFailed ? std::string(path) + ".bak"
-                                                   : std::string(static_cast<const char*>(report->m_strKeptAs)),
-                             !report->m_bKeepFailed);
+    DiagLog::LogConfigBackup(
+        report->m_bKeepFailed ? std::string(path) + ".bak" : std::string(static_cast<const char*>(report->m_strKeptAs)),
+        !report->m_bKeepFailed);
 }

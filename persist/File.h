@@ -13,85 +13,85 @@
 class CReadProblems;
 
 class CFile {
- public:
-  enum SeekPosition { begin = 0, current = 1, end = 2 };
-  enum OpenFlags {
-    modeRead = 0x0000,
-    modeWrite = 0x0001,
-    modeCreate = 0x1000,   // with modeWrite: create the file, or truncate an existing one
-    typeBinary = 0x8000,   // accepted; files are always binary, without text translation
-  };
+  public:
+    enum SeekPosition { begin = 0, current = 1, end = 2 };
+    enum OpenFlags {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeCreate = 0x1000,  // with modeWrite: create the file, or truncate an existing one
+        typeBinary = 0x8000,  // accepted; files are always binary, without text translation
+    };
 
-  CFile() = default;
-  CFile(const CFile&) = delete;
-  CFile& operator=(const CFile&) = delete;
-  virtual ~CFile();
+    CFile() = default;
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    virtual ~CFile();
 
-  // Reads up to count bytes at the position; answers how many were read.
-  virtual UINT Read(void* buffer, UINT count) = 0;
-  virtual void Write(const void* buffer, UINT count) = 0;
-  virtual ULONGLONG GetPosition() const = 0;
-  // Moves to offset relative to from (begin, current or end) and answers the position.
-  virtual ULONGLONG Seek(LONGLONG offset, UINT from) = 0;
-  virtual ULONGLONG GetLength() const = 0;
-  // Ends the use of the file; FALSE when written data may not have reached it.
-  virtual BOOL Close() = 0;
+    // Reads up to count bytes at the position; answers how many were read.
+    virtual UINT Read(void* buffer, UINT count) = 0;
+    virtual void Write(const void* buffer, UINT count) = 0;
+    virtual ULONGLONG GetPosition() const = 0;
+    // Moves to offset relative to from (begin, current or end) and answers the position.
+    virtual ULONGLONG Seek(LONGLONG offset, UINT from) = 0;
+    virtual ULONGLONG GetLength() const = 0;
+    // Ends the use of the file; FALSE when written data may not have reached it.
+    virtual BOOL Close() = 0;
 
-  // While set, the key-value readers record here what they could not read as expected,
-  // and read past what they can (persist/KeyValue.h). Not owned.
-  void SetReadProblems(CReadProblems* problems) { m_pReadProblems = problems; }
-  CReadProblems* GetReadProblems() const { return m_pReadProblems; }
+    // While set, the key-value readers record here what they could not read as expected,
+    // and read past what they can (persist/KeyValue.h). Not owned.
+    void SetReadProblems(CReadProblems* problems) { m_pReadProblems = problems; }
+    CReadProblems* GetReadProblems() const { return m_pReadProblems; }
 
- private:
-  CReadProblems* m_pReadProblems = nullptr;
+  private:
+    CReadProblems* m_pReadProblems = nullptr;
 };
 
 // A file on disk, through the C runtime's buffered streams (so a reader that asks for
 // one byte at a time costs a buffer copy per byte, not a system call).
 class CDiskFile : public CFile {
- public:
-  CDiskFile() = default;
-  ~CDiskFile() override;
+  public:
+    CDiskFile() = default;
+    ~CDiskFile() override;
 
-  // modeRead: an existing file, read only. modeCreate | modeWrite: created or truncated,
-  // write only. modeWrite: an existing file, written from its start without truncation.
-  // Other combinations are refused. FALSE if the file could not be opened.
-  BOOL Open(const char* path, UINT flags);
-  BOOL IsOpen() const { return m_file != nullptr; }
+    // modeRead: an existing file, read only. modeCreate | modeWrite: created or truncated,
+    // write only. modeWrite: an existing file, written from its start without truncation.
+    // Other combinations are refused. FALSE if the file could not be opened.
+    BOOL Open(const char* path, UINT flags);
+    BOOL IsOpen() const { return m_file != nullptr; }
 
-  UINT Read(void* buffer, UINT count) override;
-  void Write(const void* buffer, UINT count) override;
-  ULONGLONG GetPosition() const override;
-  ULONGLONG Seek(LONGLONG offset, UINT from) override;
-  ULONGLONG GetLength() const override;
-  BOOL Close() override;
+    UINT Read(void* buffer, UINT count) override;
+    void Write(const void* buffer, UINT count) override;
+    ULONGLONG GetPosition() const override;
+    ULONGLONG Seek(LONGLONG offset, UINT from) override;
+    ULONGLONG GetLength() const override;
+    BOOL Close() override;
 
- private:
-  std::FILE* m_file = nullptr;
-  bool m_bWriteFailed = false;
+  private:
+    std::FILE* m_file = nullptr;
+    bool m_bWriteFailed = false;
 };
 
 // A growable file in memory. Its bytes stay readable after Close. Seeking past the end
 // is refused, and so is growing beyond kMaxLength bytes (the write is then dropped and
 // Close answers FALSE).
 class CMemFile : public CFile {
- public:
-  static constexpr ULONGLONG kMaxLength = 1ull << 30;
+  public:
+    static constexpr ULONGLONG kMaxLength = 1ull << 30;
 
-  CMemFile() = default;
-  CMemFile(const void* data, UINT size);  // a copy of data, positioned at its start
+    CMemFile() = default;
+    CMemFile(const void* data, UINT size);  // a copy of data, positioned at its start
 
-  UINT Read(void* buffer, UINT count) override;
-  void Write(const void* buffer, UINT count) override;
-  ULONGLONG GetPosition() const override { return m_position; }
-  ULONGLONG Seek(LONGLONG offset, UINT from) override;
-  ULONGLONG GetLength() const override { return m_data.size(); }
-  BOOL Close() override { return m_bWriteFailed ? FALSE : TRUE; }
+    UINT Read(void* buffer, UINT count) override;
+    void Write(const void* buffer, UINT count) override;
+    ULONGLONG GetPosition() const override { return m_position; }
+    ULONGLONG Seek(LONGLONG offset, UINT from) override;
+    ULONGLONG GetLength() const override { return m_data.size(); }
+    BOOL Close() override { return m_bWriteFailed ? FALSE : TRUE; }
 
-  const BYTE* GetData() const { return m_data.data(); }
+    const BYTE* GetData() const { return m_data.data(); }
 
- private:
-  std::vector<BYTE> m_data;
-  ULONGLONG m_position = 0;
-  bool m_bWriteFailed = false;
+  private:
+    std::vector<BYTE> m_data;
+    ULONGLONG m_position = 0;
+    bool m_bWriteFailed = false;
 };

@@ -14,20 +14,25 @@ const size_t kMaxStoredItemId = kLineBufferSize - 3 - kItemKeyLength - 3;
 }  // namespace
 
 ItemIdFit CheckItemId(const char* id, size_t length) {
-  if (!id || length == 0) return ItemIdFit::kEmpty;
-  if (std::memchr(id, '\r', length) || std::memchr(id, '\n', length)) return ItemIdFit::kLineBreak;
-  if (length > kMaxStoredItemId) return ItemIdFit::kTooLongForConfig;
-  if (length > kMaxLinkedItemId) return ItemIdFit::kTooLongForLink;
-  return ItemIdFit::kFits;
+    if (!id || length == 0) return ItemIdFit::kEmpty;
+    if (std::memchr(id, '\r', length) || std::memchr(id, '\n', length)) return ItemIdFit::kLineBreak;
+    if (length > kMaxStoredItemId) return ItemIdFit::kTooLongForConfig;
+    if (length > kMaxLinkedItemId) return ItemIdFit::kTooLongForLink;
+    return ItemIdFit::kFits;
 }
 
 const char* ItemIdFitText(ItemIdFit fit) {
-  switch (fit) {
-    case ItemIdFit::kFits: return "";
-    case ItemIdFit::kEmpty: return "The item id is empty.";
-    case ItemIdFit::kTooLongForLink: return "The item id is longer than 255 characters, the most a DDE link can name.";
-    case ItemIdFit::kTooLongForConfig: return "The item id is longer than a line of the configuration file can hold.";
-    case ItemIdFit::kLineBreak: return "The item id holds a line break, which the configuration file cannot keep.";
-  }
-  return "";
+    switch (fit) {
+        case ItemIdFit::kFits:
+            return "";
+        case ItemIdFit::kEmpty:
+            return "The item id is empty.";
+        case ItemIdFit::kTooLongForLink:
+            return "The item id is longer than 255 characters, the most a DDE link can name.";
+        case ItemIdFit::kTooLongForConfig:
+            return "The item id is longer than a line of the configuration file can hold.";
+        case ItemIdFit::kLineBreak:
+            return "The item id holds a line break, which the configuration file cannot keep.";
+    }
+    return "";
 }

@@ -10,11 +10,11 @@
 const size_t kMaxLinkedItemId = 255;
 
 enum class ItemIdFit {
-  kFits,
-  kEmpty,
-  kTooLongForLink,    // over kMaxLinkedItemId characters
-  kTooLongForConfig,  // its configuration line would be cut
-  kLineBreak,         // holds a CR or LF
+    kFits,
+    kEmpty,
+    kTooLongForLink,    // over kMaxLinkedItemId characters
+    kTooLongForConfig,  // its configuration line would be cut
+    kLineBreak,         // holds a CR or LF
 };
 
 // The id as the program holds it: 8-bit characters, `length` of them.

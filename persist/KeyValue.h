@@ -29,33 +29,33 @@
 
 // What a read found out of place, by line (1-based).
 struct CReadProblem {
-  int line;
-  CString text;
+    int line;
+    CString text;
 };
 
 class CReadProblems {
- public:
-  // Indexes the lines of the whole file, so that positions can be told as line numbers;
-  // the file's position is kept.
-  void IndexLines(CFile& file);
-  // The keys of the format: a line that holds none of them is unknown and read over.
-  void SetKnownKeys(const std::vector<CString>& keys) { m_knownKeys = keys; }
-  BOOL IsKnownKeyLine(const char* line) const;
+  public:
+    // Indexes the lines of the whole file, so that positions can be told as line numbers;
+    // the file's position is kept.
+    void IndexLines(CFile& file);
+    // The keys of the format: a line that holds none of them is unknown and read over.
+    void SetKnownKeys(const std::vector<CString>& keys) { m_knownKeys = keys; }
+    BOOL IsKnownKeyLine(const char* line) const;
 
-  void Add(ULONGLONG position, const CString& text);
-  int LineAt(ULONGLONG position) const;  // 1-based; past the last line: one more
-  int LineCount() const { return static_cast<int>(m_lineEnds.size()); }
+    void Add(ULONGLONG position, const CString& text);
+    int LineAt(ULONGLONG position) const;  // 1-based; past the last line: one more
+    int LineCount() const { return static_cast<int>(m_lineEnds.size()); }
 
-  BOOL IsClean() const { return m_problems.empty() ? TRUE : FALSE; }
-  const std::vector<CReadProblem>& Items() const { return m_problems; }
-  // One line for the user: "Configuration: lines skipped or repaired: 12 (...), 14 (...)",
-  // at most maxItems problems named, then "and N more".
-  CString NoticeText(size_t maxItems = 5) const;
+    BOOL IsClean() const { return m_problems.empty() ? TRUE : FALSE; }
+    const std::vector<CReadProblem>& Items() const { return m_problems; }
+    // One line for the user: "Configuration: lines skipped or repaired: 12 (...), 14 (...)",
+    // at most maxItems problems named, then "and N more".
+    CString NoticeText(size_t maxItems = 5) const;
 
- private:
-  std::vector<ULONGLONG> m_lineEnds;  // offset of each line's LF (or the file's end)
-  std::vector<CString> m_knownKeys;
-  std::vector<CReadProblem> m_problems;
+  private:
+    std::vector<ULONGLONG> m_lineEnds;  // offset of each line's LF (or the file's end)
+    std::vector<CString> m_knownKeys;
+    std::vector<CReadProblem> m_problems;
 };
 
 const size_t kLineBufferSize = 1000;

@@ -113,8 +113,10 @@ NameList AddressSpace::browse(const BrowseNode* at, OPCBROWSETYPE type, const st
                               DWORD rights) const {
     NameList out;
     if (m_space == Space::Flat || type == OPC_FLAT) {
-        if (at->big) addBigLeaves(L"Big.T", filter, vt, rights, out);
-        else listFlat(at, filter, vt, rights, out);
+        if (at->big)
+            addBigLeaves(L"Big.T", filter, vt, rights, out);
+        else
+            listFlat(at, filter, vt, rights, out);
         return out;
     }
     if (at->big) {
@@ -162,9 +164,8 @@ bool MatchesFilter(const std::wstring& text, const std::wstring& pattern) {
         if (p < pattern.size() && pattern[p] == L'*') {
             starP = p++;
             starT = t;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == L'?' || (pattern[p] == L'#' && std::iswdigit(text[t])) ||
-                    (pattern[p] != L'#' && same(pattern[p], text[t])))) {
+        } else if (p < pattern.size() && (pattern[p] == L'?' || (pattern[p] == L'#' && std::iswdigit(text[t])) ||
+                                          (pattern[p] != L'#' && same(pattern[p], text[t])))) {
             ++p;
             ++t;
         } else if (starP != std::wstring::npos) {

@@ -14,8 +14,8 @@
 namespace sim {
 
 struct BrowseNode {
-    std::wstring name;  // short name at its level
-    std::wstring path;  // dotted path from the root; "" for the root
+    std::wstring name;   // short name at its level
+    std::wstring path;   // dotted path from the root; "" for the root
     Tag* tag = nullptr;  // set for leaves
     bool branch = false;
     bool big = false;  // the Big branch: leaves generated on demand
@@ -35,7 +35,7 @@ struct NameList {
 };
 
 class AddressSpace {
-public:
+  public:
     static const AddressSpace& get(Space space);
 
     Space space() const { return m_space; }
@@ -51,7 +51,7 @@ public:
     // "" the position itself; a full item id of the space is accepted as it is.
     bool itemId(const BrowseNode* at, const std::wstring& name, std::wstring& id) const;
 
-private:
+  private:
     explicit AddressSpace(Space space);
     bool bigVisible(const BrowseNode* node) const;
     void listFlat(const BrowseNode* at, const std::wstring& filter, VARTYPE vt, DWORD rights, NameList& out) const;

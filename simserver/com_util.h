@@ -42,7 +42,7 @@ inline LPWSTR TaskString(const std::wstring& s) {
 // is killed never releases its objects, and Wine (unlike Windows) has no COM ping that
 // would release them, so the worker ends the server once every such client is gone.
 class ModuleLife {
-public:
+  public:
     static void start(DWORD mainThread) { s_mainThread = mainThread; }
     // add() returns the calling client's process id (0 = unknown), to be given to remove().
     static DWORD add();
@@ -54,7 +54,7 @@ public:
     static bool allClientsGone();
     static DWORD mainThread() { return s_mainThread; }
 
-private:
+  private:
     static inline std::atomic<long> s_objects{0};
     static inline std::atomic<bool> s_everUsed{false};
     static inline DWORD s_mainThread = 0;
@@ -62,13 +62,13 @@ private:
 
 // Base of every COM object of the server: keeps the module alive while it exists.
 class ModuleObject {
-protected:
+  protected:
     ModuleObject() : m_client(ModuleLife::add()) {}
     ~ModuleObject() { ModuleLife::remove(m_client); }
     ModuleObject(const ModuleObject&) = delete;
     ModuleObject& operator=(const ModuleObject&) = delete;
 
-private:
+  private:
     const DWORD m_client;
 };
 

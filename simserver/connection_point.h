@@ -19,7 +19,7 @@ namespace sim {
 
 template <class Sink>
 class ConnectionPoint final : public IConnectionPoint {
-public:
+  public:
     // single: one connection only (a group's data callback); others get CONNECT_E_ADVISELIMIT.
     ConnectionPoint(IConnectionPointContainer* owner, const IID& iid, bool single)
         : m_owner(owner), m_iid(iid), m_single(single) {}
@@ -93,8 +93,11 @@ public:
         std::vector<Connection> gone;
         std::lock_guard<std::mutex> lock(m_lock);
         for (auto it = m_sinks.begin(); it != m_sinks.end();) {
-            if (it->sink.Get() == sink) { gone.push_back(*it); it = m_sinks.erase(it); }
-            else ++it;
+            if (it->sink.Get() == sink) {
+                gone.push_back(*it);
+                it = m_sinks.erase(it);
+            } else
+                ++it;
         }
     }
     // Releases every sink (the container is going away or was removed).
@@ -104,7 +107,7 @@ public:
         gone.swap(m_sinks);
     }
 
-private:
+  private:
     struct Connection {
         DWORD cookie;
         ComPtr<Sink> sink;

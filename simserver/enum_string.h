@@ -11,7 +11,7 @@
 namespace sim {
 
 class EnumString final : public IEnumString, private ModuleObject {
-public:
+  public:
     // Returns a new enumerator with one reference.
     static IEnumString* create(std::shared_ptr<const NameList> names, size_t position = 0);
 
@@ -24,7 +24,7 @@ public:
     STDMETHODIMP Reset() override;
     STDMETHODIMP Clone(IEnumString** ppenum) override;
 
-private:
+  private:
     EnumString(std::shared_ptr<const NameList> names, size_t position)
         : m_names(std::move(names)), m_position(position) {}
     ~EnumString() = default;

@@ -90,8 +90,12 @@ Group* Group::create(OpcServer* server, Space space, bool da1, const GroupSettin
 }
 
 Group::Group(OpcServer* server, Space space, bool da1, const GroupSettings& settings)
-    : m_space(space), m_da1(da1), m_server(server), m_settings(settings),
-      m_callback(this, IID_IOPCDataCallback, /*single=*/true), m_stream(this, IID_IAdviseSink, /*single=*/true) {
+    : m_space(space),
+      m_da1(da1),
+      m_server(server),
+      m_settings(settings),
+      m_callback(this, IID_IOPCDataCallback, /*single=*/true),
+      m_stream(this, IID_IAdviseSink, /*single=*/true) {
     Worker::add(this);
 }
 
@@ -130,12 +134,18 @@ void Group::detach() {
 
 STDMETHODIMP Group::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IOPCItemMgt) *ppv = static_cast<IOPCItemMgt*>(this);
-    else if (riid == IID_IOPCGroupStateMgt) *ppv = static_cast<IOPCGroupStateMgt*>(this);
-    else if (riid == IID_IOPCSyncIO) *ppv = static_cast<IOPCSyncIO*>(this);
-    else if (!m_da1 && riid == IID_IOPCAsyncIO2) *ppv = static_cast<IOPCAsyncIO2*>(this);
-    else if (!m_da1 && riid == IID_IConnectionPointContainer) *ppv = static_cast<IConnectionPointContainer*>(this);
-    else if (m_da1 && riid == IID_IDataObject) *ppv = static_cast<IDataObject*>(this);
+    if (riid == IID_IUnknown || riid == IID_IOPCItemMgt)
+        *ppv = static_cast<IOPCItemMgt*>(this);
+    else if (riid == IID_IOPCGroupStateMgt)
+        *ppv = static_cast<IOPCGroupStateMgt*>(this);
+    else if (riid == IID_IOPCSyncIO)
+        *ppv = static_cast<IOPCSyncIO*>(this);
+    else if (!m_da1 && riid == IID_IOPCAsyncIO2)
+        *ppv = static_cast<IOPCAsyncIO2*>(this);
+    else if (!m_da1 && riid == IID_IConnectionPointContainer)
+        *ppv = static_cast<IConnectionPointContainer*>(this);
+    else if (m_da1 && riid == IID_IDataObject)
+        *ppv = static_cast<IDataObject*>(this);
     else {
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -201,12 +211,18 @@ HRESULT Group::checkItems(DWORD count, OPCITEMDEF* defs, bool add, OPCITEMRESULT
         const OPCITEMDEF& d = defs[i];
         HRESULT& err = (*errors)[i];
         Tag* tag = nullptr;
-        if (refuse) err = E_FAIL;
-        else if (!d.szItemID || !*d.szItemID) err = OPC_E_INVALIDITEMID;
-        else if (d.szAccessPath && *d.szAccessPath) err = OPC_E_UNKNOWNPATH;
-        else if (!(tag = Simulation::instance().find(m_space, d.szItemID))) err = OPC_E_UNKNOWNITEMID;
-        else if (!Convertible(*tag, d.vtRequestedDataType)) err = OPC_E_BADTYPE;
-        else err = S_OK;
+        if (refuse)
+            err = E_FAIL;
+        else if (!d.szItemID || !*d.szItemID)
+            err = OPC_E_INVALIDITEMID;
+        else if (d.szAccessPath && *d.szAccessPath)
+            err = OPC_E_UNKNOWNPATH;
+        else if (!(tag = Simulation::instance().find(m_space, d.szItemID)))
+            err = OPC_E_UNKNOWNITEMID;
+        else if (!Convertible(*tag, d.vtRequestedDataType))
+            err = OPC_E_BADTYPE;
+        else
+            err = S_OK;
         if (FAILED(err)) {
             allGood = false;
             continue;
@@ -227,8 +243,7 @@ HRESULT Group::checkItems(DWORD count, OPCITEMDEF* defs, bool add, OPCITEMRESULT
     return allGood ? S_OK : S_FALSE;
 }
 
-STDMETHODIMP Group::AddItems(DWORD dwCount, OPCITEMDEF* pItemArray, OPCITEMRESULT** ppAddResults,
-                             HRESULT** ppErrors) {
+STDMETHODIMP Group::AddItems(DWORD dwCount, OPCITEMDEF* pItemArray, OPCITEMRESULT** ppAddResults, HRESULT** ppErrors) {
     HangGate();
     return checkItems(dwCount, pItemArray, true, ppAddResults, ppErrors);
 }
@@ -267,8 +282,7 @@ STDMETHODIMP Group::SetClientHandles(DWORD dwCount, OPCHANDLE* phServer, OPCHAND
     });
 }
 
-STDMETHODIMP Group::SetDatatypes(DWORD dwCount, OPCHANDLE* phServer, VARTYPE* pRequestedDatatypes,
-                                 HRESULT** ppErrors) {
+STDMETHODIMP Group::SetDatatypes(DWORD dwCount, OPCHANDLE* phServer, VARTYPE* pRequestedDatatypes, HRESULT** ppErrors) {
     HangGate();
     if (!pRequestedDatatypes && ppErrors) *ppErrors = nullptr;
     if (!pRequestedDatatypes) return E_INVALIDARG;
@@ -407,9 +421,9 @@ STDMETHODIMP Group::Read(OPCDATASOURCE dwSource, DWORD dwCount, OPCHANDLE* phSer
         st.hClient = item.clientHandle;
         st.ftTimeStamp = s.stamp;
         HRESULT hr = Deliver(s.value.Ref(), item.requested, &st.vDataValue);
-        st.wQuality = FAILED(hr) ? kQualityBad
+        st.wQuality = FAILED(hr)                                                           ? kQualityBad
                       : (dwSource == OPC_DS_CACHE && (!m_settings.active || !item.active)) ? kQualityOutOfService
-                                                                                          : s.quality;
+                                                                                           : s.quality;
         (*ppErrors)[i] = hr;
         if (FAILED(hr)) allGood = false;
     }
@@ -420,9 +434,8 @@ STDMETHODIMP Group::Write(DWORD dwCount, OPCHANDLE* phServer, VARIANT* pItemValu
     HangGate();
     if (!pItemValues && ppErrors) *ppErrors = nullptr;
     if (!pItemValues) return E_INVALIDARG;
-    return forEachItem(dwCount, phServer, ppErrors, [&](DWORD i, auto it) {
-        return Simulation::instance().write(*it->second.tag, pItemValues[i]);
-    });
+    return forEachItem(dwCount, phServer, ppErrors,
+                       [&](DWORD i, auto it) { return Simulation::instance().write(*it->second.tag, pItemValues[i]); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -587,12 +600,12 @@ void Group::fire(Batch& batch, DWORD transactionId, bool readComplete) {
     for (ComPtr<IOPCDataCallback>& sink : m_callback.sinks()) {
         const DWORD n = static_cast<DWORD>(batch.handles.size());
         HRESULT hr = readComplete
-            ? sink->OnReadComplete(transactionId, batch.group, batch.masterQuality(), batch.masterError(),
-                                   n, batch.handles.data(), batch.values.data(), batch.qualities.data(),
-                                   batch.stamps.data(), batch.errors.data())
-            : sink->OnDataChange(transactionId, batch.group, batch.masterQuality(), batch.masterError(),
-                                 n, batch.handles.data(), batch.values.data(), batch.qualities.data(),
-                                 batch.stamps.data(), batch.errors.data());
+                         ? sink->OnReadComplete(transactionId, batch.group, batch.masterQuality(), batch.masterError(),
+                                                n, batch.handles.data(), batch.values.data(), batch.qualities.data(),
+                                                batch.stamps.data(), batch.errors.data())
+                         : sink->OnDataChange(transactionId, batch.group, batch.masterQuality(), batch.masterError(), n,
+                                              batch.handles.data(), batch.values.data(), batch.qualities.data(),
+                                              batch.stamps.data(), batch.errors.data());
         if (ClientGone(hr)) m_callback.drop(sink.Get());
     }
     if (!readComplete) fireStream(batch, transactionId);
@@ -616,8 +629,8 @@ void Group::tick(ULONGLONG now) {
         std::lock_guard<std::mutex> lock(m_lock);
         // Nothing counts as sent until someone listens; the first update follows the advise at once.
         if (!m_server || !m_settings.active || !m_enabled || now < m_nextDue || !listening()) return;
-        m_nextDue = (m_nextDue == 0 || now - m_nextDue > m_settings.rate) ? now + m_settings.rate
-                                                                          : m_nextDue + m_settings.rate;
+        m_nextDue =
+            (m_nextDue == 0 || now - m_nextDue > m_settings.rate) ? now + m_settings.rate : m_nextDue + m_settings.rate;
         batch.group = m_settings.clientHandle;
         for (auto& entry : m_items) {
             Item& item = entry.second;
@@ -640,8 +653,7 @@ void Group::runTask(Task& task) {
     }
     if (task.kind == TaskKind::Cancelled) {
         for (ComPtr<IOPCDataCallback>& sink : m_callback.sinks())
-            if (ClientGone(sink->OnCancelComplete(task.transactionId, group)))
-                m_callback.drop(sink.Get());
+            if (ClientGone(sink->OnCancelComplete(task.transactionId, group))) m_callback.drop(sink.Get());
         return;
     }
     if (task.kind == TaskKind::Write) {
@@ -657,10 +669,11 @@ void Group::runTask(Task& task) {
             }
         }
         HRESULT master = S_OK;
-        for (HRESULT e : errors) if (e != S_OK) master = S_FALSE;
+        for (HRESULT e : errors)
+            if (e != S_OK) master = S_FALSE;
         for (ComPtr<IOPCDataCallback>& sink : m_callback.sinks())
-            if (ClientGone(sink->OnWriteComplete(task.transactionId, group, master,
-                                                 static_cast<DWORD>(clients.size()), clients.data(), errors.data())))
+            if (ClientGone(sink->OnWriteComplete(task.transactionId, group, master, static_cast<DWORD>(clients.size()),
+                                                 clients.data(), errors.data())))
                 m_callback.drop(sink.Get());
         return;
     }

@@ -47,7 +47,7 @@ class Group final : public IOPCItemMgt,
                     public IConnectionPointContainer,
                     public IDataObject,
                     private ModuleObject {
-public:
+  public:
     // A new group with one reference, listed with the worker. da1: the group of a DA 1.0
     // server, which delivers data changes through IDataObject::DAdvise (group_da1.cpp)
     // and offers neither IOPCAsyncIO2 nor a connection point.
@@ -72,16 +72,14 @@ public:
                                OPCITEMRESULT** ppValidationResults, HRESULT** ppErrors) override;
     STDMETHODIMP RemoveItems(DWORD dwCount, OPCHANDLE* phServer, HRESULT** ppErrors) override;
     STDMETHODIMP SetActiveState(DWORD dwCount, OPCHANDLE* phServer, BOOL bActive, HRESULT** ppErrors) override;
-    STDMETHODIMP SetClientHandles(DWORD dwCount, OPCHANDLE* phServer, OPCHANDLE* phClient,
-                                  HRESULT** ppErrors) override;
+    STDMETHODIMP SetClientHandles(DWORD dwCount, OPCHANDLE* phServer, OPCHANDLE* phClient, HRESULT** ppErrors) override;
     STDMETHODIMP SetDatatypes(DWORD dwCount, OPCHANDLE* phServer, VARTYPE* pRequestedDatatypes,
                               HRESULT** ppErrors) override;
     STDMETHODIMP CreateEnumerator(REFIID riid, IUnknown** ppUnk) override;
 
     // IOPCGroupStateMgt
-    STDMETHODIMP GetState(DWORD* pUpdateRate, BOOL* pActive, LPWSTR* ppName, LONG* pTimeBias,
-                          FLOAT* pPercentDeadband, DWORD* pLCID, OPCHANDLE* phClientGroup,
-                          OPCHANDLE* phServerGroup) override;
+    STDMETHODIMP GetState(DWORD* pUpdateRate, BOOL* pActive, LPWSTR* ppName, LONG* pTimeBias, FLOAT* pPercentDeadband,
+                          DWORD* pLCID, OPCHANDLE* phClientGroup, OPCHANDLE* phServerGroup) override;
     STDMETHODIMP SetState(DWORD* pRequestedUpdateRate, DWORD* pRevisedUpdateRate, BOOL* pActive, LONG* pTimeBias,
                           FLOAT* pPercentDeadband, DWORD* pLCID, OPCHANDLE* phClientGroup) override;
     STDMETHODIMP SetName(LPCWSTR szName) override;
@@ -117,7 +115,7 @@ public:
     STDMETHODIMP DUnadvise(DWORD connection) override;
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA** ppEnum) override;
 
-private:
+  private:
     struct Item {
         OPCHANDLE clientHandle = 0;
         Tag* tag = nullptr;
@@ -157,8 +155,8 @@ private:
     HRESULT forEachItem(DWORD count, const OPCHANDLE* handles, HRESULT** errors, Each each);
     HRESULT checkItems(DWORD count, OPCITEMDEF* defs, bool add, OPCITEMRESULT** results, HRESULT** errors);
     HRESULT queue(Task task, DWORD* cancelId);
-    HRESULT queueItems(TaskKind kind, DWORD count, const OPCHANDLE* handles, const VARIANT* values,
-                       DWORD transactionId, DWORD* cancelId, HRESULT** errors);
+    HRESULT queueItems(TaskKind kind, DWORD count, const OPCHANDLE* handles, const VARIANT* values, DWORD transactionId,
+                       DWORD* cancelId, HRESULT** errors);
     void runTask(Task& task);
     void fire(Batch& batch, DWORD transactionId, bool readComplete);
     // The DA 1.0 delivery of a data change: one OPCSTMFORMATDATATIME block to the advise sink.

@@ -26,14 +26,16 @@ size_t Align8(size_t n) { return (n + 7) & ~size_t(7); }
 
 // Owns a global memory block until it is handed on.
 class Global {
-public:
+  public:
     explicit Global(size_t size) : m_h(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)) {}
-    ~Global() { if (m_h) GlobalFree(m_h); }
+    ~Global() {
+        if (m_h) GlobalFree(m_h);
+    }
     Global(const Global&) = delete;
     Global& operator=(const Global&) = delete;
     HGLOBAL get() const { return m_h; }
 
-private:
+  private:
     HGLOBAL m_h;
 };
 
@@ -49,7 +51,8 @@ void Group::fireStream(const Batch& batch, DWORD transactionId) {
     for (size_t i = 0; i < n; ++i) {
         offsets[i] = size;
         size += sizeof(VARIANT);
-        if (batch.values[i].vt == VT_BSTR) size += sizeof(DWORD) + SysStringByteLen(batch.values[i].bstrVal) + sizeof(wchar_t);
+        if (batch.values[i].vt == VT_BSTR)
+            size += sizeof(DWORD) + SysStringByteLen(batch.values[i].bstrVal) + sizeof(wchar_t);
         size = Align8(size);
     }
     Global block(size);

@@ -24,7 +24,7 @@ namespace {
 constexpr ULONGLONG kIdleExitMs = 60000;
 
 class ClassFactory final : public IClassFactory {
-public:
+  public:
     explicit ClassFactory(const Flavour& flavour) : m_flavour(flavour) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
@@ -47,12 +47,14 @@ public:
         return OpcServer::create(m_flavour, riid, ppv);
     }
     STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock) ModuleLife::add();
-        else ModuleLife::remove(ModuleLife::callerProcessId());
+        if (lock)
+            ModuleLife::add();
+        else
+            ModuleLife::remove(ModuleLife::callerProcessId());
         return S_OK;
     }
 
-private:
+  private:
     Flavour m_flavour;
 };
 
@@ -67,11 +69,16 @@ Options ParseCommandLine() {
     for (int i = 1; argv && i < argc; ++i) {
         const wchar_t* a = argv[i];
         if (*a == L'/' || *a == L'-') ++a;
-        if (!lstrcmpiW(a, L"RegServer")) o.reg = true;
-        else if (!lstrcmpiW(a, L"UnregServer")) o.unreg = true;
-        else if (!lstrcmpiW(a, L"DA1")) o.da1 = true;
-        else if (!lstrcmpiW(a, L"All")) o.all = true;
-        else if (!lstrcmpiW(a, L"Solo")) o.solo = true;
+        if (!lstrcmpiW(a, L"RegServer"))
+            o.reg = true;
+        else if (!lstrcmpiW(a, L"UnregServer"))
+            o.unreg = true;
+        else if (!lstrcmpiW(a, L"DA1"))
+            o.da1 = true;
+        else if (!lstrcmpiW(a, L"All"))
+            o.all = true;
+        else if (!lstrcmpiW(a, L"Solo"))
+            o.solo = true;
     }
     LocalFree(argv);
     return o;
@@ -81,8 +88,9 @@ int Register(const Options& o) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     HRESULT hr = o.unreg ? UnregisterServer() : RegisterServer(o.da1, o.all);
     CoUninitialize();
-    if (FAILED(hr)) std::fprintf(stderr, "QuorvaneSim: %s failed, 0x%08lX\n", o.unreg ? "unregistration" : "registration",
-                                 static_cast<unsigned long>(hr));
+    if (FAILED(hr))
+        std::fprintf(stderr, "QuorvaneSim: %s failed, 0x%08lX\n", o.unreg ? "unregistration" : "registration",
+                     static_cast<unsigned long>(hr));
     return SUCCEEDED(hr) ? 0 : 1;
 }
 

@@ -35,34 +35,60 @@ HRESULT PropertyValue(const Tag& tag, DWORD id, VARIANT* out) {
     VariantInit(out);
     const Sample s = Simulation::instance().read(tag);
     switch (id) {
-    case 1: out->vt = VT_I2; out->iVal = static_cast<SHORT>(tag.info.type); return S_OK;
-    case 2: return s.value.CopyTo(out);
-    case 3: out->vt = VT_I2; out->iVal = static_cast<SHORT>(s.quality); return S_OK;
-    case 4: {
-        SYSTEMTIME st;
-        FileTimeToSystemTime(&s.stamp, &st);
-        out->vt = VT_DATE;
-        return SystemTimeToVariantTime(&st, &out->date) ? S_OK : E_FAIL;
-    }
-    case 5: out->vt = VT_I4; out->lVal = static_cast<LONG>(tag.info.rights); return S_OK;
-    case 6: out->vt = VT_R4; out->fltVal = static_cast<float>(Simulation::kScanMs); return S_OK;
-    case 7: out->vt = VT_I4; out->lVal = tag.info.analog ? OPC_ANALOG : OPC_NOENUM; return S_OK;
-    case 8: {
-        SAFEARRAY* sa = SafeArrayCreateVector(VT_R8, 0, 2);
-        if (!sa) return E_OUTOFMEMORY;
-        LONG i = 0;
-        double low = tag.info.euLow, high = tag.info.euHigh;
-        SafeArrayPutElement(sa, &i, &low);
-        i = 1;
-        SafeArrayPutElement(sa, &i, &high);
-        out->vt = VT_ARRAY | VT_R8;
-        out->parray = sa;
-        return S_OK;
-    }
-    case 101: out->vt = VT_BSTR; out->bstrVal = SysAllocString(tag.info.id.c_str()); return S_OK;
-    case 102: out->vt = VT_R8; out->dblVal = tag.info.euHigh; return S_OK;
-    case 103: out->vt = VT_R8; out->dblVal = tag.info.euLow; return S_OK;
-    default: return OPC_E_INVALID_PID;
+        case 1:
+            out->vt = VT_I2;
+            out->iVal = static_cast<SHORT>(tag.info.type);
+            return S_OK;
+        case 2:
+            return s.value.CopyTo(out);
+        case 3:
+            out->vt = VT_I2;
+            out->iVal = static_cast<SHORT>(s.quality);
+            return S_OK;
+        case 4: {
+            SYSTEMTIME st;
+            FileTimeToSystemTime(&s.stamp, &st);
+            out->vt = VT_DATE;
+            return SystemTimeToVariantTime(&st, &out->date) ? S_OK : E_FAIL;
+        }
+        case 5:
+            out->vt = VT_I4;
+            out->lVal = static_cast<LONG>(tag.info.rights);
+            return S_OK;
+        case 6:
+            out->vt = VT_R4;
+            out->fltVal = static_cast<float>(Simulation::kScanMs);
+            return S_OK;
+        case 7:
+            out->vt = VT_I4;
+            out->lVal = tag.info.analog ? OPC_ANALOG : OPC_NOENUM;
+            return S_OK;
+        case 8: {
+            SAFEARRAY* sa = SafeArrayCreateVector(VT_R8, 0, 2);
+            if (!sa) return E_OUTOFMEMORY;
+            LONG i = 0;
+            double low = tag.info.euLow, high = tag.info.euHigh;
+            SafeArrayPutElement(sa, &i, &low);
+            i = 1;
+            SafeArrayPutElement(sa, &i, &high);
+            out->vt = VT_ARRAY | VT_R8;
+            out->parray = sa;
+            return S_OK;
+        }
+        case 101:
+            out->vt = VT_BSTR;
+            out->bstrVal = SysAllocString(tag.info.id.c_str());
+            return S_OK;
+        case 102:
+            out->vt = VT_R8;
+            out->dblVal = tag.info.euHigh;
+            return S_OK;
+        case 103:
+            out->vt = VT_R8;
+            out->dblVal = tag.info.euLow;
+            return S_OK;
+        default:
+            return OPC_E_INVALID_PID;
     }
 }
 
@@ -157,9 +183,13 @@ STDMETHODIMP OpcServer::LookupItemIDs(LPWSTR szItemID, DWORD dwCount, DWORD* pdw
 }
 
 bool ErrorText(HRESULT code, std::wstring& text) {
-    static const struct { HRESULT code; const wchar_t* text; } kOpc[] = {
+    static const struct {
+        HRESULT code;
+        const wchar_t* text;
+    } kOpc[] = {
         {OPC_E_INVALIDHANDLE, L"The value of the handle is invalid."},
-        {OPC_E_BADTYPE, L"The server cannot convert the data between the requested data type and the canonical data type."},
+        {OPC_E_BADTYPE,
+         L"The server cannot convert the data between the requested data type and the canonical data type."},
         {OPC_E_PUBLIC, L"The requested operation cannot be done on a public group."},
         {OPC_E_BADRIGHTS, L"The item's access rights do not allow the operation."},
         {OPC_E_UNKNOWNITEMID, L"The item is no longer available in the server address space."},
@@ -168,7 +198,8 @@ bool ErrorText(HRESULT code, std::wstring& text) {
         {OPC_E_UNKNOWNPATH, L"The item's access path is not known to the server."},
         {OPC_E_RANGE, L"The value was out of range."},
         {OPC_E_DUPLICATENAME, L"Duplicate name not allowed."},
-        {OPC_S_UNSUPPORTEDRATE, L"The server does not support the requested data rate but will use the closest available rate."},
+        {OPC_S_UNSUPPORTEDRATE,
+         L"The server does not support the requested data rate but will use the closest available rate."},
         {OPC_S_CLAMP, L"A value passed to write was accepted but the output was clamped."},
         {OPC_S_INUSE, L"The operation cannot be performed because the object is being referenced."},
         {OPC_E_INVALIDCONFIGFILE, L"The server's configuration file is an invalid format."},
@@ -182,9 +213,10 @@ bool ErrorText(HRESULT code, std::wstring& text) {
         }
     }
     wchar_t* buf = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                             reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
+    DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                       reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
     if (n == 0 || !buf) return false;
     text.assign(buf, n);
     LocalFree(buf);

@@ -12,10 +12,14 @@
 namespace sim {
 
 const CLSID CLSID_QuorvaneSimulation = {0x5B3E4581, 0xCC9F, 0x47CC, {0x8C, 0x17, 0xA9, 0xDD, 0x63, 0xDB, 0x3E, 0x01}};
-const CLSID CLSID_QuorvaneSimulationFlat = {0xF122D24D, 0xA7D8, 0x4F70, {0x85, 0xAC, 0xD2, 0x5C, 0xFA, 0xDB, 0x1B, 0x18}};
-const CLSID CLSID_QuorvaneSimulationNoBrowse = {0x9C41D7A2, 0x3E5B, 0x4F1A, {0x8D, 0x62, 0x17, 0xB0, 0x4C, 0x9E, 0x25, 0xD3}};
-const CLSID CLSID_QuorvaneSimulationDA1 = {0x2E8F6B14, 0xC7A9, 0x4D35, {0xB1, 0x0E, 0x6A, 0x93, 0xF2, 0x58, 0xD4, 0x71}};
-const CLSID CLSID_QuorvaneSimulationSolo = {0x7D2C5E90, 0x48B3, 0x4A6F, {0x9E, 0x21, 0x5C, 0x0B, 0x83, 0xF6, 0xA4, 0x17}};
+const CLSID CLSID_QuorvaneSimulationFlat = {
+    0xF122D24D, 0xA7D8, 0x4F70, {0x85, 0xAC, 0xD2, 0x5C, 0xFA, 0xDB, 0x1B, 0x18}};
+const CLSID CLSID_QuorvaneSimulationNoBrowse = {
+    0x9C41D7A2, 0x3E5B, 0x4F1A, {0x8D, 0x62, 0x17, 0xB0, 0x4C, 0x9E, 0x25, 0xD3}};
+const CLSID CLSID_QuorvaneSimulationDA1 = {
+    0x2E8F6B14, 0xC7A9, 0x4D35, {0xB1, 0x0E, 0x6A, 0x93, 0xF2, 0x58, 0xD4, 0x71}};
+const CLSID CLSID_QuorvaneSimulationSolo = {
+    0x7D2C5E90, 0x48B3, 0x4A6F, {0x9E, 0x21, 0x5C, 0x0B, 0x83, 0xF6, 0xA4, 0x17}};
 
 namespace {
 
@@ -26,14 +30,14 @@ struct ClassEntry {
     const wchar_t* progId;
     const wchar_t* versionIndependent;
     const wchar_t* description;
-    bool da1Class;  // registered under the DA 1.0 category whatever the option
-    bool extra;     // registered only when asked for (/All)
+    bool da1Class;                  // registered under the DA 1.0 category whatever the option
+    bool extra;                     // registered only when asked for (/All)
     const wchar_t* switches = L"";  // after the program on its LocalServer32 command line
 };
 
 const ClassEntry kClasses[] = {
-    {&CLSID_QuorvaneSimulation, L"Quorvane.Simulation.1", L"Quorvane.Simulation",
-     L"Quorvane Simulation Server", false, false},
+    {&CLSID_QuorvaneSimulation, L"Quorvane.Simulation.1", L"Quorvane.Simulation", L"Quorvane Simulation Server", false,
+     false},
     {&CLSID_QuorvaneSimulationFlat, L"Quorvane.SimulationFlat.1", L"Quorvane.SimulationFlat",
      L"Quorvane Simulation Server (flat)", false, false},
     {&CLSID_QuorvaneSimulationNoBrowse, L"Quorvane.SimulationNoBrowse.1", L"Quorvane.SimulationNoBrowse",
@@ -85,8 +89,8 @@ LSTATUS Unregister(const ClassEntry& c, ICatRegister* cats) {
         cats->UnRegisterClassImplCategories(*c.clsid, 2, both);
     }
     LSTATUS rc = ERROR_SUCCESS;
-    for (const std::wstring& key : {std::wstring(L"CLSID\\") + GuidText(*c.clsid), std::wstring(c.progId),
-                                    std::wstring(c.versionIndependent)}) {
+    for (const std::wstring& key :
+         {std::wstring(L"CLSID\\") + GuidText(*c.clsid), std::wstring(c.progId), std::wstring(c.versionIndependent)}) {
         LSTATUS r = DeleteTree(key);
         if (rc == ERROR_SUCCESS) rc = r;
     }

@@ -6,8 +6,8 @@
 namespace sim {
 
 // Class ids of the two simulation servers.
-extern const CLSID CLSID_QuorvaneSimulation;      // Quorvane.Simulation.1 (hierarchical)
-extern const CLSID CLSID_QuorvaneSimulationFlat;  // Quorvane.SimulationFlat.1 (flat)
+extern const CLSID CLSID_QuorvaneSimulation;          // Quorvane.Simulation.1 (hierarchical)
+extern const CLSID CLSID_QuorvaneSimulationFlat;      // Quorvane.SimulationFlat.1 (flat)
 extern const CLSID CLSID_QuorvaneSimulationNoBrowse;  // Quorvane.SimulationNoBrowse.1 (no browsing)
 extern const CLSID CLSID_QuorvaneSimulationDA1;       // Quorvane.SimulationDA1.1 (DA 1.0 only)
 // Quorvane.SimulationSolo.1: the hierarchical class served by a process of its own

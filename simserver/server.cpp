@@ -34,7 +34,10 @@ HRESULT OpcServer::create(const Flavour& flavour, REFIID riid, void** ppv) {
 }
 
 OpcServer::OpcServer(const Flavour& flavour)
-    : m_flavour(flavour), m_space(flavour.space), m_addressSpace(AddressSpace::get(flavour.space)), m_position(m_addressSpace.root()),
+    : m_flavour(flavour),
+      m_space(flavour.space),
+      m_addressSpace(AddressSpace::get(flavour.space)),
+      m_position(m_addressSpace.root()),
       m_shutdown(this, IID_IOPCShutdown, /*single=*/false) {
     Worker::add(this);
 }
@@ -64,12 +67,16 @@ STDMETHODIMP OpcServer::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     // A DA 1.0 server knows nothing of the 2.0 additions (common, shutdown, properties).
     const bool da2 = !m_flavour.da1;
-    if (riid == IID_IUnknown || riid == IID_IOPCServer) *ppv = static_cast<IOPCServer*>(this);
-    else if (da2 && riid == IID_IOPCCommon) *ppv = static_cast<IOPCCommon*>(this);
-    else if (da2 && riid == IID_IConnectionPointContainer) *ppv = static_cast<IConnectionPointContainer*>(this);
+    if (riid == IID_IUnknown || riid == IID_IOPCServer)
+        *ppv = static_cast<IOPCServer*>(this);
+    else if (da2 && riid == IID_IOPCCommon)
+        *ppv = static_cast<IOPCCommon*>(this);
+    else if (da2 && riid == IID_IConnectionPointContainer)
+        *ppv = static_cast<IConnectionPointContainer*>(this);
     else if (m_flavour.browsing && riid == IID_IOPCBrowseServerAddressSpace)
         *ppv = static_cast<IOPCBrowseServerAddressSpace*>(this);
-    else if (da2 && riid == IID_IOPCItemProperties) *ppv = static_cast<IOPCItemProperties*>(this);
+    else if (da2 && riid == IID_IOPCItemProperties)
+        *ppv = static_cast<IOPCItemProperties*>(this);
     else {
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -113,8 +120,10 @@ HRESULT OpcServer::addGroup(GroupSettings& s, REFIID riid, IUnknown** ppUnk, Gro
     if (Simulation::instance().refuseGroups()) return E_FAIL;
     const bool revised = ReviseRate(s.rate, s.rate);
     std::lock_guard<std::mutex> lock(m_lock);
-    if (s.name.empty()) s.name = uniqueNameLocked();
-    else if (findLocked(s.name)) return OPC_E_DUPLICATENAME;
+    if (s.name.empty())
+        s.name = uniqueNameLocked();
+    else if (findLocked(s.name))
+        return OPC_E_DUPLICATENAME;
     s.serverHandle = m_nextGroup++;
     Group* group = Group::create(this, m_space, m_flavour.da1, s);
     if (!group) return E_OUTOFMEMORY;
@@ -340,18 +349,18 @@ STDMETHODIMP OpcServer::ChangeBrowsePosition(OPCBROWSEDIRECTION dwBrowseDirectio
     std::lock_guard<std::mutex> lock(m_lock);
     const BrowseNode* to = nullptr;
     switch (dwBrowseDirection) {
-    case OPC_BROWSE_UP:
-        if (!m_position->parent) return E_FAIL;
-        to = m_position->parent;
-        break;
-    case OPC_BROWSE_DOWN:
-        to = m_addressSpace.childBranch(m_position, arg);
-        break;
-    case OPC_BROWSE_TO:
-        to = m_addressSpace.branch(arg);
-        break;
-    default:
-        return E_INVALIDARG;
+        case OPC_BROWSE_UP:
+            if (!m_position->parent) return E_FAIL;
+            to = m_position->parent;
+            break;
+        case OPC_BROWSE_DOWN:
+            to = m_addressSpace.childBranch(m_position, arg);
+            break;
+        case OPC_BROWSE_TO:
+            to = m_addressSpace.branch(arg);
+            break;
+        default:
+            return E_INVALIDARG;
     }
     if (!to) return E_INVALIDARG;
     m_position = to;

@@ -25,7 +25,7 @@ class OpcServer final : public IOPCServer,
                         public IOPCBrowseServerAddressSpace,
                         public IOPCItemProperties,
                         private ModuleObject {
-public:
+  public:
     static HRESULT create(const Flavour& flavour, REFIID riid, void** ppv);
 
     bool tryAddRef();
@@ -64,9 +64,8 @@ public:
     // IOPCBrowseServerAddressSpace
     STDMETHODIMP QueryOrganization(OPCNAMESPACETYPE* pNameSpaceType) override;
     STDMETHODIMP ChangeBrowsePosition(OPCBROWSEDIRECTION dwBrowseDirection, LPCWSTR szString) override;
-    STDMETHODIMP BrowseOPCItemIDs(OPCBROWSETYPE dwBrowseFilterType, LPCWSTR szFilterCriteria,
-                                  VARTYPE vtDataTypeFilter, DWORD dwAccessRightsFilter,
-                                  IEnumString** ppIEnumString) override;
+    STDMETHODIMP BrowseOPCItemIDs(OPCBROWSETYPE dwBrowseFilterType, LPCWSTR szFilterCriteria, VARTYPE vtDataTypeFilter,
+                                  DWORD dwAccessRightsFilter, IEnumString** ppIEnumString) override;
     STDMETHODIMP GetItemID(LPWSTR szItemDataID, LPWSTR* szItemID) override;
     STDMETHODIMP BrowseAccessPaths(LPCWSTR szItemID, IEnumString** ppIEnumString) override;
 
@@ -78,7 +77,7 @@ public:
     STDMETHODIMP LookupItemIDs(LPWSTR szItemID, DWORD dwCount, DWORD* pdwPropertyIDs, LPWSTR** ppszNewItemIDs,
                                HRESULT** ppErrors) override;
 
-private:
+  private:
     explicit OpcServer(const Flavour& flavour);
     ~OpcServer();
     std::wstring uniqueNameLocked();

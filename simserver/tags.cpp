@@ -82,13 +82,20 @@ Simulation::Simulation() {
     Variant zeroR8 = Initial(VT_R8, 0);
 
     // Hierarchical space: changing plant values.
-    add(H, L"Plant.Line1.Temp", Analog(Moving(L"Plant.Line1.Temp", VT_R8, Behaviour::Sine, 10), 0, 100), zeroR8.Ref(), kGood);
-    add(H, L"Plant.Line1.Level", Analog(Moving(L"Plant.Line1.Level", VT_R8, Behaviour::Ramp), 0, 100), zeroR8.Ref(), kGood);
-    add(H, L"Plant.Line1.Counter", Moving(L"Plant.Line1.Counter", VT_I4, Behaviour::Counter), Initial(VT_I4, 0).Ref(), kGood);
-    add(H, L"Plant.Line1.Random", Analog(Moving(L"Plant.Line1.Random", VT_R8, Behaviour::Random), 0, 100), zeroR8.Ref(), kGood);
-    add(H, L"Plant.Line2.Pressure", Analog(Moving(L"Plant.Line2.Pressure", VT_R4, Behaviour::Sine, 20), 0, 10), Initial(VT_R4, 0).Ref(), kGood);
-    add(H, L"Plant.Line2.Running", Moving(L"Plant.Line2.Running", VT_BOOL, Behaviour::Toggle, 2), Initial(VT_BOOL, 1).Ref(), kGood);
-    add(H, L"Plant.Line2.State", Moving(L"Plant.Line2.State", VT_BSTR, Behaviour::TextCycle, 3), Initial(VT_BSTR, 0, kStates[0]).Ref(), kGood);
+    add(H, L"Plant.Line1.Temp", Analog(Moving(L"Plant.Line1.Temp", VT_R8, Behaviour::Sine, 10), 0, 100), zeroR8.Ref(),
+        kGood);
+    add(H, L"Plant.Line1.Level", Analog(Moving(L"Plant.Line1.Level", VT_R8, Behaviour::Ramp), 0, 100), zeroR8.Ref(),
+        kGood);
+    add(H, L"Plant.Line1.Counter", Moving(L"Plant.Line1.Counter", VT_I4, Behaviour::Counter), Initial(VT_I4, 0).Ref(),
+        kGood);
+    add(H, L"Plant.Line1.Random", Analog(Moving(L"Plant.Line1.Random", VT_R8, Behaviour::Random), 0, 100), zeroR8.Ref(),
+        kGood);
+    add(H, L"Plant.Line2.Pressure", Analog(Moving(L"Plant.Line2.Pressure", VT_R4, Behaviour::Sine, 20), 0, 10),
+        Initial(VT_R4, 0).Ref(), kGood);
+    add(H, L"Plant.Line2.Running", Moving(L"Plant.Line2.Running", VT_BOOL, Behaviour::Toggle, 2),
+        Initial(VT_BOOL, 1).Ref(), kGood);
+    add(H, L"Plant.Line2.State", Moving(L"Plant.Line2.State", VT_BSTR, Behaviour::TextCycle, 3),
+        Initial(VT_BSTR, 0, kStates[0]).Ref(), kGood);
 
     // Static writable tags, one per type.
     add(H, L"Static.I1", Static(L"Static.I1", VT_I1), Initial(VT_I1, -8).Ref(), kGood);
@@ -103,21 +110,25 @@ Simulation::Simulation() {
     add(H, L"Static.R8", Static(L"Static.R8", VT_R8), Initial(VT_R8, 1234.5678).Ref(), kGood);
     add(H, L"Static.BSTR", Static(L"Static.BSTR", VT_BSTR), Initial(VT_BSTR, 0, L"Hello").Ref(), kGood);
     add(H, L"Static.BOOL", Static(L"Static.BOOL", VT_BOOL), Initial(VT_BOOL, 1).Ref(), kGood);
-    add(H, L"Static.DATE", Static(L"Static.DATE", VT_DATE), Initial(VT_DATE, 45306.5 /* 2024-01-15 12:00 */).Ref(), kGood);
+    add(H, L"Static.DATE", Static(L"Static.DATE", VT_DATE), Initial(VT_DATE, 45306.5 /* 2024-01-15 12:00 */).Ref(),
+        kGood);
     add(H, L"Static.CY", Static(L"Static.CY", VT_CY), Initial(VT_CY, 12.3456).Ref(), kGood);
     add(H, L"Static.ReadOnly", Static(L"Static.ReadOnly", VT_R8, kReadable), Initial(VT_R8, 42).Ref(), kGood);
 
     // Fixed qualities; the value is the quality code.
-    const struct { const wchar_t* id; WORD q; } qualities[] = {
-        {L"Quality.Good", 0xC0},    {L"Quality.Bad", 0x00},         {L"Quality.Uncertain", 0x40},
-        {L"Quality.LocalOverride", 0xD8}, {L"Quality.ConfigError", 0x04}, {L"Quality.CommFailure", 0x18},
-        {L"Quality.LastUsable", 0x44}};
-    for (const auto& q : qualities)
-        add(H, q.id, Static(q.id, VT_I4, kReadable), Initial(VT_I4, q.q).Ref(), q.q);
+    const struct {
+        const wchar_t* id;
+        WORD q;
+    } qualities[] = {{L"Quality.Good", 0xC0},          {L"Quality.Bad", 0x00},         {L"Quality.Uncertain", 0x40},
+                     {L"Quality.LocalOverride", 0xD8}, {L"Quality.ConfigError", 0x04}, {L"Quality.CommFailure", 0x18},
+                     {L"Quality.LastUsable", 0x44}};
+    for (const auto& q : qualities) add(H, q.id, Static(q.id, VT_I4, kReadable), Initial(VT_I4, q.q).Ref(), q.q);
 
     // Device tags whose item ids are not their browse paths.
-    add(H, L"Devices.Boiler.Pressure", Analog(Moving(L"DEV:boiler/pressure", VT_R8, Behaviour::Sine, 30), 0, 16), zeroR8.Ref(), kGood);
-    add(H, L"Devices.Boiler.Flow", Analog(Moving(L"DEV:boiler/flow", VT_R8, Behaviour::Sine, 7), 0, 500), zeroR8.Ref(), kGood);
+    add(H, L"Devices.Boiler.Pressure", Analog(Moving(L"DEV:boiler/pressure", VT_R8, Behaviour::Sine, 30), 0, 16),
+        zeroR8.Ref(), kGood);
+    add(H, L"Devices.Boiler.Flow", Analog(Moving(L"DEV:boiler/flow", VT_R8, Behaviour::Sine, 7), 0, 500), zeroR8.Ref(),
+        kGood);
 
     // Flat space.
     add(F, L"Ramp1", Analog(Moving(L"Ramp1", VT_R8, Behaviour::Ramp), 0, 100), zeroR8.Ref(), kGood);
@@ -129,14 +140,26 @@ Simulation::Simulation() {
     add(F, L"Setpoint1", Analog(Static(L"Setpoint1", VT_R8), 0, 100), Initial(VT_R8, 50).Ref(), kGood);
 
     // Control tags: one set for the whole process, listed in both spaces.
-    m_controls[ControlKind::Shutdown] = addShared(L"Control.Shutdown", Control(L"Control.Shutdown", VT_BSTR, ControlKind::Shutdown), Initial(VT_BSTR, 0, L"").Ref());
-    m_controls[ControlKind::RefuseGroups] = addShared(L"Control.RefuseGroups", Control(L"Control.RefuseGroups", VT_BOOL, ControlKind::RefuseGroups), Initial(VT_BOOL, 0).Ref());
-    m_controls[ControlKind::RefuseItems] = addShared(L"Control.RefuseItems", Control(L"Control.RefuseItems", VT_BOOL, ControlKind::RefuseItems), Initial(VT_BOOL, 0).Ref());
-    m_controls[ControlKind::RefuseWrites] = addShared(L"Control.RefuseWrites", Control(L"Control.RefuseWrites", VT_BOOL, ControlKind::RefuseWrites), Initial(VT_BOOL, 0).Ref());
-    m_controls[ControlKind::BigBranchSize] = addShared(L"Control.BigBranchSize", Control(L"Control.BigBranchSize", VT_I4, ControlKind::BigBranchSize), Initial(VT_I4, 0).Ref());
+    m_controls[ControlKind::Shutdown] =
+        addShared(L"Control.Shutdown", Control(L"Control.Shutdown", VT_BSTR, ControlKind::Shutdown),
+                  Initial(VT_BSTR, 0, L"").Ref());
+    m_controls[ControlKind::RefuseGroups] =
+        addShared(L"Control.RefuseGroups", Control(L"Control.RefuseGroups", VT_BOOL, ControlKind::RefuseGroups),
+                  Initial(VT_BOOL, 0).Ref());
+    m_controls[ControlKind::RefuseItems] =
+        addShared(L"Control.RefuseItems", Control(L"Control.RefuseItems", VT_BOOL, ControlKind::RefuseItems),
+                  Initial(VT_BOOL, 0).Ref());
+    m_controls[ControlKind::RefuseWrites] =
+        addShared(L"Control.RefuseWrites", Control(L"Control.RefuseWrites", VT_BOOL, ControlKind::RefuseWrites),
+                  Initial(VT_BOOL, 0).Ref());
+    m_controls[ControlKind::BigBranchSize] =
+        addShared(L"Control.BigBranchSize", Control(L"Control.BigBranchSize", VT_I4, ControlKind::BigBranchSize),
+                  Initial(VT_I4, 0).Ref());
     // Controls for benchmarks and failure tests: added by id, never listed by browsing.
-    m_controls[ControlKind::BigPeriodMs] = addHidden(Control(L"Control.BigPeriodMs", VT_I4, ControlKind::BigPeriodMs), Initial(VT_I4, 0).Ref());
-    m_controls[ControlKind::HangSeconds] = addHidden(Control(L"Control.HangSeconds", VT_I4, ControlKind::HangSeconds), Initial(VT_I4, 0).Ref());
+    m_controls[ControlKind::BigPeriodMs] =
+        addHidden(Control(L"Control.BigPeriodMs", VT_I4, ControlKind::BigPeriodMs), Initial(VT_I4, 0).Ref());
+    m_controls[ControlKind::HangSeconds] =
+        addHidden(Control(L"Control.HangSeconds", VT_I4, ControlKind::HangSeconds), Initial(VT_I4, 0).Ref());
 
     // Bring the changing tags to their first values.
     scan();
@@ -217,40 +240,43 @@ void Simulation::advanceLocked(Tag& tag, double seconds, const FILETIME& now) {
     const VARIANT& cur = tag.m_state.value.Ref();
     Variant next;
     switch (i.behaviour) {
-    case Behaviour::Static:
-        return;
-    case Behaviour::Sine: {
-        double x = i.euLow + (i.euHigh - i.euLow) * (0.5 + 0.5 * std::sin(2 * kPi * seconds / i.period));
-        if (i.type == VT_R4) next.SetR4(static_cast<float>(x)); else next.SetR8(x);
-        break;
-    }
-    case Behaviour::Ramp: {
-        double step = (i.euHigh - i.euLow) / 100.0;
-        double x = cur.dblVal + step;
-        next.SetR8(x > i.euHigh + step / 2 ? i.euLow : x);
-        break;
-    }
-    case Behaviour::Counter:
-        next.SetI4(cur.lVal == 0x7FFFFFFF ? 0 : cur.lVal + 1);
-        break;
-    case Behaviour::Random:
-        next.SetR8(std::uniform_real_distribution<double>(i.euLow, i.euHigh)(m_random));
-        break;
-    case Behaviour::Toggle:
-        next.SetBool(static_cast<long long>(seconds / i.period) % 2 == 0);
-        break;
-    case Behaviour::TextCycle:
-        next.SetText(kStates[static_cast<long long>(seconds / i.period) % 3]);
-        break;
-    case Behaviour::BigLeaf: {
-        // Leaf n steps every period seconds between n and n + 9.5; Control.BigPeriodMs, when
-        // set, gives every leaf that period instead (below one scan: a step every scan).
-        long index = std::wcstol(i.id.c_str() + 5, nullptr, 10);
-        const long common = m_controls[ControlKind::BigPeriodMs]->m_state.value.Ref().lVal;
-        const double period = common > 0 ? std::max(common, static_cast<long>(kScanMs)) / 1000.0 : i.period;
-        next.SetR8(index + 0.5 * (static_cast<long long>(seconds / period) % 20));
-        break;
-    }
+        case Behaviour::Static:
+            return;
+        case Behaviour::Sine: {
+            double x = i.euLow + (i.euHigh - i.euLow) * (0.5 + 0.5 * std::sin(2 * kPi * seconds / i.period));
+            if (i.type == VT_R4)
+                next.SetR4(static_cast<float>(x));
+            else
+                next.SetR8(x);
+            break;
+        }
+        case Behaviour::Ramp: {
+            double step = (i.euHigh - i.euLow) / 100.0;
+            double x = cur.dblVal + step;
+            next.SetR8(x > i.euHigh + step / 2 ? i.euLow : x);
+            break;
+        }
+        case Behaviour::Counter:
+            next.SetI4(cur.lVal == 0x7FFFFFFF ? 0 : cur.lVal + 1);
+            break;
+        case Behaviour::Random:
+            next.SetR8(std::uniform_real_distribution<double>(i.euLow, i.euHigh)(m_random));
+            break;
+        case Behaviour::Toggle:
+            next.SetBool(static_cast<long long>(seconds / i.period) % 2 == 0);
+            break;
+        case Behaviour::TextCycle:
+            next.SetText(kStates[static_cast<long long>(seconds / i.period) % 3]);
+            break;
+        case Behaviour::BigLeaf: {
+            // Leaf n steps every period seconds between n and n + 9.5; Control.BigPeriodMs, when
+            // set, gives every leaf that period instead (below one scan: a step every scan).
+            long index = std::wcstol(i.id.c_str() + 5, nullptr, 10);
+            const long common = m_controls[ControlKind::BigPeriodMs]->m_state.value.Ref().lVal;
+            const double period = common > 0 ? std::max(common, static_cast<long>(kScanMs)) / 1000.0 : i.period;
+            next.SetR8(index + 0.5 * (static_cast<long long>(seconds / period) % 20));
+            break;
+        }
     }
     setLocked(tag, next.Ref(), tag.m_state.quality, now);
 }
@@ -274,9 +300,9 @@ HRESULT Simulation::write(Tag& tag, const VARIANT& value) {
     }
     if (FAILED(hr)) return hr;
     const long limit = i.control == ControlKind::BigBranchSize ? kMaxBigBranchSize
-                     : i.control == ControlKind::BigPeriodMs     ? kMaxBigPeriodMs
-                     : i.control == ControlKind::HangSeconds     ? kMaxHangSeconds
-                                                                 : -1;
+                       : i.control == ControlKind::BigPeriodMs ? kMaxBigPeriodMs
+                       : i.control == ControlKind::HangSeconds ? kMaxHangSeconds
+                                                               : -1;
     if (limit >= 0 && (converted.Ref().lVal < 0 || converted.Ref().lVal > limit))
         return static_cast<HRESULT>(0xC004000BL);  // OPC_E_RANGE
 
@@ -342,24 +368,42 @@ bool Simulation::takeShutdownRequest(std::wstring& reason) {
 bool SameValue(const VARIANT& a, const VARIANT& b) {
     if (a.vt != b.vt) return false;
     switch (a.vt) {
-    case VT_EMPTY: case VT_NULL: return true;
-    case VT_I1: return a.cVal == b.cVal;
-    case VT_UI1: return a.bVal == b.bVal;
-    case VT_I2: return a.iVal == b.iVal;
-    case VT_UI2: return a.uiVal == b.uiVal;
-    case VT_BOOL: return (a.boolVal != 0) == (b.boolVal != 0);
-    case VT_I4: case VT_INT: case VT_ERROR: return a.lVal == b.lVal;
-    case VT_UI4: case VT_UINT: return a.ulVal == b.ulVal;
-    case VT_I8: return a.llVal == b.llVal;
-    case VT_UI8: return a.ullVal == b.ullVal;
-    case VT_R4: return a.fltVal == b.fltVal;
-    case VT_R8: case VT_DATE: return a.dblVal == b.dblVal;
-    case VT_CY: return a.cyVal.int64 == b.cyVal.int64;
-    case VT_BSTR:
-        return SysStringLen(a.bstrVal) == SysStringLen(b.bstrVal) &&
-               std::wmemcmp(a.bstrVal ? a.bstrVal : L"", b.bstrVal ? b.bstrVal : L"", SysStringLen(a.bstrVal)) == 0;
-    default:
-        return VarCmp(const_cast<VARIANT*>(&a), const_cast<VARIANT*>(&b), LOCALE_INVARIANT, 0) == VARCMP_EQ;
+        case VT_EMPTY:
+        case VT_NULL:
+            return true;
+        case VT_I1:
+            return a.cVal == b.cVal;
+        case VT_UI1:
+            return a.bVal == b.bVal;
+        case VT_I2:
+            return a.iVal == b.iVal;
+        case VT_UI2:
+            return a.uiVal == b.uiVal;
+        case VT_BOOL:
+            return (a.boolVal != 0) == (b.boolVal != 0);
+        case VT_I4:
+        case VT_INT:
+        case VT_ERROR:
+            return a.lVal == b.lVal;
+        case VT_UI4:
+        case VT_UINT:
+            return a.ulVal == b.ulVal;
+        case VT_I8:
+            return a.llVal == b.llVal;
+        case VT_UI8:
+            return a.ullVal == b.ullVal;
+        case VT_R4:
+            return a.fltVal == b.fltVal;
+        case VT_R8:
+        case VT_DATE:
+            return a.dblVal == b.dblVal;
+        case VT_CY:
+            return a.cyVal.int64 == b.cyVal.int64;
+        case VT_BSTR:
+            return SysStringLen(a.bstrVal) == SysStringLen(b.bstrVal) &&
+                   std::wmemcmp(a.bstrVal ? a.bstrVal : L"", b.bstrVal ? b.bstrVal : L"", SysStringLen(a.bstrVal)) == 0;
+        default:
+            return VarCmp(const_cast<VARIANT*>(&a), const_cast<VARIANT*>(&b), LOCALE_INVARIANT, 0) == VARCMP_EQ;
     }
 }
 

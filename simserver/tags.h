@@ -29,10 +29,19 @@ struct Flavour {
 
 enum class Behaviour { Static, Sine, Ramp, Counter, Random, Toggle, TextCycle, BigLeaf };
 
-enum class ControlKind { None, Shutdown, RefuseGroups, RefuseItems, RefuseWrites, BigBranchSize, BigPeriodMs, HangSeconds };
+enum class ControlKind {
+    None,
+    Shutdown,
+    RefuseGroups,
+    RefuseItems,
+    RefuseWrites,
+    BigBranchSize,
+    BigPeriodMs,
+    HangSeconds
+};
 
-constexpr DWORD kReadable = 0x01;   // OPC_READABLE
-constexpr DWORD kWriteable = 0x02;  // OPC_WRITEABLE
+constexpr DWORD kReadable = 0x01;           // OPC_READABLE
+constexpr DWORD kWriteable = 0x02;          // OPC_WRITEABLE
 constexpr long kMaxBigBranchSize = 100000;  // leaf names have five digits
 constexpr long kMaxBigPeriodMs = 3600000;
 constexpr long kMaxHangSeconds = 600;
@@ -55,11 +64,11 @@ struct Sample {
 };
 
 class Tag {
-public:
+  public:
     explicit Tag(TagInfo i) : info(std::move(i)) {}
     const TagInfo info;
 
-private:
+  private:
     friend class Simulation;
     Sample m_state;  // guarded by Simulation's mutex
 };
@@ -71,7 +80,7 @@ struct TagPlacement {
 };
 
 class Simulation {
-public:
+  public:
     static Simulation& instance();
 
     // The tag for an item id of the space, or nullptr. Big leaves are made on first use,
@@ -99,7 +108,7 @@ public:
 
     static std::wstring bigLeafId(long index);
 
-private:
+  private:
     Simulation();
     Tag* add(Space space, const std::wstring& path, TagInfo info, const VARIANT& initial, WORD quality);
     Tag* addShared(const std::wstring& path, TagInfo info, const VARIANT& initial);

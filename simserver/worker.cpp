@@ -45,7 +45,8 @@ void Run() {
         }
         if (now >= nextScan) {
             sim.scan();
-            nextScan = (now - nextScan > Simulation::kScanMs) ? now + Simulation::kScanMs : nextScan + Simulation::kScanMs;
+            nextScan =
+                (now - nextScan > Simulation::kScanMs) ? now + Simulation::kScanMs : nextScan + Simulation::kScanMs;
         }
         std::vector<ComPtr<OpcServer>> servers;
         std::vector<ComPtr<Group>> groups;

@@ -17,7 +17,7 @@ class Group;
 constexpr UINT kClientsGone = WM_APP + 1;
 
 class Worker {
-public:
+  public:
     static void start();
     static void stop();
     // Asks for a pass soon (an asynchronous request was queued).

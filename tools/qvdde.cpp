@@ -91,23 +91,47 @@ bool Parse(int argc, char** argv, Options* o) {
         if (a == "--service" && next(&o->service)) continue;
         if (a == "--topic" && next(&o->topic)) continue;
         if (a == "--format" && next(&o->format)) continue;
-        if (a == "--text") { o->format = "CF_TEXT"; continue; }
-        if (a == "--advise" && next(&v)) { o->advise.push_back(v); continue; }
-        if (a == "--request" && next(&v)) { o->request.push_back(v); continue; }
+        if (a == "--text") {
+            o->format = "CF_TEXT";
+            continue;
+        }
+        if (a == "--advise" && next(&v)) {
+            o->advise.push_back(v);
+            continue;
+        }
+        if (a == "--request" && next(&v)) {
+            o->request.push_back(v);
+            continue;
+        }
         if (a == "--poke" && i + 2 < argc) {
             o->pokes.push_back({argv[i + 1], argv[i + 2], "number"});
             i += 2;
             continue;
         }
         if (a == "--as" && next(&v)) {
-            if (o->pokes.empty()) { Fail(kUsage, "--as must follow a --poke"); return false; }
+            if (o->pokes.empty()) {
+                Fail(kUsage, "--as must follow a --poke");
+                return false;
+            }
             o->pokes.back().kind = v;
             continue;
         }
-        if (a == "--seconds" && next(&v)) { o->seconds = std::atof(v.c_str()); continue; }
-        if (a == "--count" && next(&v)) { o->count = std::atol(v.c_str()); continue; }
-        if (a == "--ackreq") { o->ackReq = true; continue; }
-        if (a == "--no-wine-fix") { o->wineFix = false; continue; }
+        if (a == "--seconds" && next(&v)) {
+            o->seconds = std::atof(v.c_str());
+            continue;
+        }
+        if (a == "--count" && next(&v)) {
+            o->count = std::atol(v.c_str());
+            continue;
+        }
+        if (a == "--ackreq") {
+            o->ackReq = true;
+            continue;
+        }
+        if (a == "--no-wine-fix") {
+            o->wineFix = false;
+            continue;
+        }
         if (a == "--help" || a == "-h") return false;
         Fail(kUsage, "unknown or incomplete option: %s", a.c_str());
         return false;
@@ -133,7 +157,8 @@ std::string ClockText(uint64_t filetime) {
 // its label (Quorvane labels its XlTable data with the format asked for); other CF_TEXT
 // data is shown as text up to its NUL, control characters as \xNN; anything else in hex.
 std::string Describe(UINT format, const std::vector<uint8_t>& data) {
-    if (auto cell = qvdde::DecodeXlTable(data)) return std::string(qvdde::KindName(cell->kind)) + " " + qvdde::ValueText(*cell);
+    if (auto cell = qvdde::DecodeXlTable(data))
+        return std::string(qvdde::KindName(cell->kind)) + " " + qvdde::ValueText(*cell);
     if ((format & 0xFFFF) == CF_TEXT) {
         std::string text = "text ";
         for (size_t i = 0; i < data.size() && data[i]; ++i) {
@@ -172,7 +197,9 @@ int Run(const Options& o) {
             block.push_back(0);
         } else {
             auto cell = qvdde::ParseCell(p.kind, p.value, &why);
-            if (!cell) return Fail(kUsage, "--poke %s %s --as %s: %s", p.item.c_str(), p.value.c_str(), p.kind.c_str(), why.c_str());
+            if (!cell)
+                return Fail(kUsage, "--poke %s %s --as %s: %s", p.item.c_str(), p.value.c_str(), p.kind.c_str(),
+                            why.c_str());
             block = qvdde::EncodeXlTable(*cell);
         }
         qvdde::Result r = conv->Poke(p.item, *format, block);
@@ -186,8 +213,8 @@ int Run(const Options& o) {
         std::vector<uint8_t> data;
         qvdde::Result r = conv->Request(item, *format, &data);
         if (!r.ok)
-            return Fail(kNoData, "request %s answered with no data: %s (0x%04X)", item.c_str(), qvdde::ErrorName(r.error),
-                        r.error);
+            return Fail(kNoData, "request %s answered with no data: %s (0x%04X)", item.c_str(),
+                        qvdde::ErrorName(r.error), r.error);
         Out("request %s %s\n", item.c_str(), Describe(*format, data).c_str());
     }
 

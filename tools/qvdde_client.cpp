@@ -14,7 +14,7 @@ thread_local std::vector<DdeClient*> t_clients;
 
 // Frees a DDEML string handle at the end of a scope.
 class Hsz {
-public:
+  public:
     Hsz(DWORD inst, const std::string& s) : inst_(inst), h_(DdeCreateStringHandleA(inst, s.c_str(), CP_WINANSI)) {}
     ~Hsz() {
         if (h_) DdeFreeStringHandle(inst_, h_);
@@ -23,7 +23,7 @@ public:
     Hsz& operator=(const Hsz&) = delete;
     operator HSZ() const { return h_; }
 
-private:
+  private:
     DWORD inst_;
     HSZ h_;
 };
@@ -66,9 +66,12 @@ std::optional<UINT> ParseFormat(const std::string& t, std::string* why) {
 
 std::string FormatName(UINT f) {
     switch (f) {
-    case CF_TEXT: return "CF_TEXT";
-    case CF_SYLK: return "CF_SYLK";
-    case CF_DIF: return "CF_DIF";
+        case CF_TEXT:
+            return "CF_TEXT";
+        case CF_SYLK:
+            return "CF_SYLK";
+        case CF_DIF:
+            return "CF_DIF";
     }
     char name[128];
     if (f >= 0xC000 && GetClipboardFormatNameA(f, name, sizeof name) > 0) return name;
@@ -94,25 +97,44 @@ uint64_t PreciseNow() {
 
 const char* ErrorName(UINT e) {
     switch (e) {
-    case DMLERR_NO_ERROR: return "no error";
-    case DMLERR_ADVACKTIMEOUT: return "advise start timed out";
-    case DMLERR_BUSY: return "server busy";
-    case DMLERR_DATAACKTIMEOUT: return "poke timed out";
-    case DMLERR_DLL_NOT_INITIALIZED: return "DDEML not initialised";
-    case DMLERR_DLL_USAGE: return "DDEML usage error";
-    case DMLERR_EXECACKTIMEOUT: return "execute timed out";
-    case DMLERR_INVALIDPARAMETER: return "invalid parameter";
-    case DMLERR_LOW_MEMORY: return "low memory";
-    case DMLERR_MEMORY_ERROR: return "memory error";
-    case DMLERR_NOTPROCESSED: return "not processed";
-    case DMLERR_NO_CONV_ESTABLISHED: return "no conversation established";
-    case DMLERR_POKEACKTIMEOUT: return "poke timed out";
-    case DMLERR_POSTMSG_FAILED: return "posting to the server failed";
-    case DMLERR_REENTRANCY: return "reentrancy";
-    case DMLERR_SERVER_DIED: return "server died";
-    case DMLERR_SYS_ERROR: return "system error";
-    case DMLERR_UNADVACKTIMEOUT: return "advise stop timed out";
-    case DMLERR_UNFOUND_QUEUE_ID: return "unknown transaction";
+        case DMLERR_NO_ERROR:
+            return "no error";
+        case DMLERR_ADVACKTIMEOUT:
+            return "advise start timed out";
+        case DMLERR_BUSY:
+            return "server busy";
+        case DMLERR_DATAACKTIMEOUT:
+            return "poke timed out";
+        case DMLERR_DLL_NOT_INITIALIZED:
+            return "DDEML not initialised";
+        case DMLERR_DLL_USAGE:
+            return "DDEML usage error";
+        case DMLERR_EXECACKTIMEOUT:
+            return "execute timed out";
+        case DMLERR_INVALIDPARAMETER:
+            return "invalid parameter";
+        case DMLERR_LOW_MEMORY:
+            return "low memory";
+        case DMLERR_MEMORY_ERROR:
+            return "memory error";
+        case DMLERR_NOTPROCESSED:
+            return "not processed";
+        case DMLERR_NO_CONV_ESTABLISHED:
+            return "no conversation established";
+        case DMLERR_POKEACKTIMEOUT:
+            return "poke timed out";
+        case DMLERR_POSTMSG_FAILED:
+            return "posting to the server failed";
+        case DMLERR_REENTRANCY:
+            return "reentrancy";
+        case DMLERR_SERVER_DIED:
+            return "server died";
+        case DMLERR_SYS_ERROR:
+            return "system error";
+        case DMLERR_UNADVACKTIMEOUT:
+            return "advise stop timed out";
+        case DMLERR_UNFOUND_QUEUE_ID:
+            return "unknown transaction";
     }
     return "unknown DDEML error";
 }
@@ -128,8 +150,7 @@ DdeClient::DdeClient(bool wineFix) : wineFix_(wineFix) {
 }
 
 DdeClient::~DdeClient() {
-    for (auto it = t_convs.begin(); it != t_convs.end();)
-        it = (it->second == this) ? t_convs.erase(it) : std::next(it);
+    for (auto it = t_convs.begin(); it != t_convs.end();) it = (it->second == this) ? t_convs.erase(it) : std::next(it);
     for (auto it = t_clients.begin(); it != t_clients.end(); ++it)
         if (*it == this) {
             t_clients.erase(it);
@@ -144,8 +165,7 @@ void DdeClient::PinName(const std::string& name) {
     GlobalAddAtomA(name.c_str());
 }
 
-std::unique_ptr<Conversation> DdeClient::Connect(const std::string& service, const std::string& topic,
-                                                 UINT* error) {
+std::unique_ptr<Conversation> DdeClient::Connect(const std::string& service, const std::string& topic, UINT* error) {
     if (error) *error = inst_ ? DMLERR_NO_ERROR : DMLERR_DLL_NOT_INITIALIZED;
     if (!inst_) return nullptr;
     PinName(topic);
@@ -168,8 +188,8 @@ std::string DdeClient::QueryString(HSZ hsz) const {
     return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
 }
 
-HDDEDATA CALLBACK DdeClient::Callback(UINT type, UINT fmt, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
-                                      ULONG_PTR, ULONG_PTR) {
+HDDEDATA CALLBACK DdeClient::Callback(UINT type, UINT fmt, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data, ULONG_PTR,
+                                      ULONG_PTR) {
     DdeClient* client = nullptr;
     auto it = t_convs.find(conv);
     if (it != t_convs.end())
@@ -181,29 +201,29 @@ HDDEDATA CALLBACK DdeClient::Callback(UINT type, UINT fmt, HCONV conv, HSZ hsz1,
 
 HDDEDATA DdeClient::OnCallback(UINT type, UINT fmt, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data) {
     switch (type) {
-    case XTYP_ADVDATA: {
-        Advise a;
-        QueryPerformanceCounter(&a.qpc);
-        a.received = PreciseNow();
-        a.seq = ++seq_;
-        a.conv = conv;
-        a.topic = QueryString(hsz1);
-        a.item = QueryString(hsz2);
-        a.format = fmt & 0xFFFF;
-        if (data) {
-            DWORD size = DdeGetData(data, nullptr, 0, 0);
-            a.data.resize(size);
-            if (size) DdeGetData(data, a.data.data(), size, 0);
+        case XTYP_ADVDATA: {
+            Advise a;
+            QueryPerformanceCounter(&a.qpc);
+            a.received = PreciseNow();
+            a.seq = ++seq_;
+            a.conv = conv;
+            a.topic = QueryString(hsz1);
+            a.item = QueryString(hsz2);
+            a.format = fmt & 0xFFFF;
+            if (data) {
+                DWORD size = DdeGetData(data, nullptr, 0, 0);
+                a.data.resize(size);
+                if (size) DdeGetData(data, a.data.data(), size, 0);
+            }
+            queue_.push_back(std::move(a));
+            return reinterpret_cast<HDDEDATA>(DDE_FACK);
         }
-        queue_.push_back(std::move(a));
-        return reinterpret_cast<HDDEDATA>(DDE_FACK);
-    }
-    case XTYP_DISCONNECT:
-        ++disconnects_;
-        Forget(conv);
-        return nullptr;
-    default:
-        return nullptr;
+        case XTYP_DISCONNECT:
+            ++disconnects_;
+            Forget(conv);
+            return nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -256,8 +276,8 @@ Result Conversation::Transact(const std::string& item, UINT format, UINT type, c
     DdeClient::PinName(item);
     Hsz hItem(client_->inst_, item);
     DWORD status = 0;
-    HDDEDATA h = DdeClientTransaction(static_cast<LPBYTE>(const_cast<void*>(data)), size, conv_, hItem, format,
-                                      type, timeoutMs, &status);
+    HDDEDATA h = DdeClientTransaction(static_cast<LPBYTE>(const_cast<void*>(data)), size, conv_, hItem, format, type,
+                                      timeoutMs, &status);
     r.flags = status;
     r.ok = h != nullptr;
     if (!r.ok) r.error = DdeGetLastError(client_->inst_);
@@ -281,8 +301,8 @@ Result Conversation::Transact(const std::string& item, UINT format, UINT type, c
 }
 
 Result Conversation::StartAdvise(const std::string& item, UINT format, DWORD timeoutMs, bool ackReq) {
-    return Transact(item, LinkFormat(format, client_->wineFix_), XTYP_ADVSTART | (ackReq ? XTYPF_ACKREQ : 0),
-                    nullptr, 0, timeoutMs, nullptr);
+    return Transact(item, LinkFormat(format, client_->wineFix_), XTYP_ADVSTART | (ackReq ? XTYPF_ACKREQ : 0), nullptr,
+                    0, timeoutMs, nullptr);
 }
 
 Result Conversation::StopAdvise(const std::string& item, UINT format, DWORD timeoutMs) {

@@ -49,13 +49,13 @@ UINT LinkFormat(UINT format, bool wineFix);
 uint64_t PreciseNow();
 
 struct Advise {
-    uint64_t seq = 0;        // 1, 2, ... in arrival order, per client
-    HCONV conv = nullptr;    // the conversation whose link it served
+    uint64_t seq = 0;      // 1, 2, ... in arrival order, per client
+    HCONV conv = nullptr;  // the conversation whose link it served
     std::string topic, item;
-    UINT format = 0;         // 16-bit clipboard format as received
+    UINT format = 0;  // 16-bit clipboard format as received
     std::vector<uint8_t> data;
-    uint64_t received = 0;   // PreciseNow() at arrival
-    LARGE_INTEGER qpc{};     // QueryPerformanceCounter at arrival
+    uint64_t received = 0;  // PreciseNow() at arrival
+    LARGE_INTEGER qpc{};    // QueryPerformanceCounter at arrival
 };
 
 struct Result {
@@ -70,7 +70,7 @@ const char* ErrorName(UINT error);
 class DdeClient;
 
 class Conversation {
-public:
+  public:
     ~Conversation();
     Conversation(const Conversation&) = delete;
     Conversation& operator=(const Conversation&) = delete;
@@ -88,11 +88,11 @@ public:
     // nothing when DDEML no longer knows the conversation.
     std::optional<CONVINFO> Info() const;
 
-private:
+  private:
     friend class DdeClient;
     Conversation(DdeClient* client, HCONV conv, std::string topic);
-    Result Transact(const std::string& item, UINT format, UINT type, const void* data, DWORD size,
-                    DWORD timeoutMs, std::vector<uint8_t>* out);
+    Result Transact(const std::string& item, UINT format, UINT type, const void* data, DWORD size, DWORD timeoutMs,
+                    std::vector<uint8_t>* out);
 
     DdeClient* client_;
     HCONV conv_;
@@ -100,7 +100,7 @@ private:
 };
 
 class DdeClient {
-public:
+  public:
     // wineFix: sign-extend registered formats on advise start/stop (see above).
     explicit DdeClient(bool wineFix = RunningOnWine());
     ~DdeClient();
@@ -113,8 +113,7 @@ public:
     bool wineFix() const { return wineFix_; }
 
     // Opens a conversation; on refusal returns null and the DMLERR code in *error.
-    std::unique_ptr<Conversation> Connect(const std::string& service, const std::string& topic,
-                                          UINT* error = nullptr);
+    std::unique_ptr<Conversation> Connect(const std::string& service, const std::string& topic, UINT* error = nullptr);
 
     // Pumps messages until an advise is queued or timeoutMs passes; takes the oldest.
     std::optional<Advise> NextAdvise(DWORD timeoutMs);
@@ -128,7 +127,7 @@ public:
     // Keeps a global atom of the name for the life of the process.
     static void PinName(const std::string& name);
 
-private:
+  private:
     friend class Conversation;
     static HDDEDATA CALLBACK Callback(UINT type, UINT fmt, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
                                       ULONG_PTR data1, ULONG_PTR data2);

@@ -38,24 +38,24 @@ std::optional<Cell> DecodeXlTable(const uint8_t* d, size_t n, std::string* why) 
     const uint8_t* p = d + 12;
     if (size_t(12) + size > n) return Refuse(why, "cell record longer than the block");
     switch (type) {
-    case kFloat: {
-        if (size < 8) return Refuse(why, "float cell shorter than 8 bytes");
-        double v;
-        std::memcpy(&v, p, 8);
-        return Cell::Number(v);
-    }
-    case kString: {
-        if (size < 1 || size_t(p[0]) + 1 > size) return Refuse(why, "string cell count beyond its record");
-        return Cell::Text(std::string(reinterpret_cast<const char*>(p + 1), p[0]));
-    }
-    case kBool:
-        if (size < 2) return Refuse(why, "bool cell shorter than 2 bytes");
-        return Cell::Bool(U16(p) != 0);
-    case kInt:
-        if (size < 2) return Refuse(why, "int cell shorter than 2 bytes");
-        return Cell::Int(int16_t(U16(p)));
-    default:
-        return Refuse(why, "unknown cell type");
+        case kFloat: {
+            if (size < 8) return Refuse(why, "float cell shorter than 8 bytes");
+            double v;
+            std::memcpy(&v, p, 8);
+            return Cell::Number(v);
+        }
+        case kString: {
+            if (size < 1 || size_t(p[0]) + 1 > size) return Refuse(why, "string cell count beyond its record");
+            return Cell::Text(std::string(reinterpret_cast<const char*>(p + 1), p[0]));
+        }
+        case kBool:
+            if (size < 2) return Refuse(why, "bool cell shorter than 2 bytes");
+            return Cell::Bool(U16(p) != 0);
+        case kInt:
+            if (size < 2) return Refuse(why, "int cell shorter than 2 bytes");
+            return Cell::Int(int16_t(U16(p)));
+        default:
+            return Refuse(why, "unknown cell type");
     }
 }
 
@@ -66,42 +66,46 @@ std::vector<uint8_t> EncodeXlTable(const Cell& c) {
     PutU16(b, 1);
     PutU16(b, 1);
     switch (c.kind) {
-    case CellKind::Number: {
-        PutU16(b, kFloat);
-        PutU16(b, 8);
-        uint8_t raw[8];
-        std::memcpy(raw, &c.number, 8);
-        b.insert(b.end(), raw, raw + 8);
-        break;
-    }
-    case CellKind::Text: {
-        const size_t len = c.text.size() > 255 ? 255 : c.text.size();
-        PutU16(b, kString);
-        PutU16(b, uint16_t(len + 1));
-        b.push_back(uint8_t(len));
-        b.insert(b.end(), c.text.begin(), c.text.begin() + len);
-        break;
-    }
-    case CellKind::Bool:
-        PutU16(b, kBool);
-        PutU16(b, 2);
-        PutU16(b, c.boolean ? 1 : 0);
-        break;
-    case CellKind::Int:
-        PutU16(b, kInt);
-        PutU16(b, 2);
-        PutU16(b, uint16_t(c.integer));
-        break;
+        case CellKind::Number: {
+            PutU16(b, kFloat);
+            PutU16(b, 8);
+            uint8_t raw[8];
+            std::memcpy(raw, &c.number, 8);
+            b.insert(b.end(), raw, raw + 8);
+            break;
+        }
+        case CellKind::Text: {
+            const size_t len = c.text.size() > 255 ? 255 : c.text.size();
+            PutU16(b, kString);
+            PutU16(b, uint16_t(len + 1));
+            b.push_back(uint8_t(len));
+            b.insert(b.end(), c.text.begin(), c.text.begin() + len);
+            break;
+        }
+        case CellKind::Bool:
+            PutU16(b, kBool);
+            PutU16(b, 2);
+            PutU16(b, c.boolean ? 1 : 0);
+            break;
+        case CellKind::Int:
+            PutU16(b, kInt);
+            PutU16(b, 2);
+            PutU16(b, uint16_t(c.integer));
+            break;
     }
     return b;
 }
 
 const char* KindName(CellKind k) {
     switch (k) {
-    case CellKind::Number: return "number";
-    case CellKind::Text: return "text";
-    case CellKind::Bool: return "bool";
-    case CellKind::Int: return "int";
+        case CellKind::Number:
+            return "number";
+        case CellKind::Text:
+            return "text";
+        case CellKind::Bool:
+            return "bool";
+        case CellKind::Int:
+            return "int";
     }
     return "?";
 }
@@ -117,10 +121,14 @@ std::string NumberText(double v) {
 
 std::string ValueText(const Cell& c) {
     switch (c.kind) {
-    case CellKind::Number: return NumberText(c.number);
-    case CellKind::Text: return c.text;
-    case CellKind::Bool: return c.boolean ? "TRUE" : "FALSE";
-    case CellKind::Int: return std::to_string(c.integer);
+        case CellKind::Number:
+            return NumberText(c.number);
+        case CellKind::Text:
+            return c.text;
+        case CellKind::Bool:
+            return c.boolean ? "TRUE" : "FALSE";
+        case CellKind::Int:
+            return std::to_string(c.integer);
     }
     return {};
 }

@@ -23,10 +23,30 @@ struct Cell {
     bool boolean = false;  // Bool
     int16_t integer = 0;   // Int
 
-    static Cell Number(double v) { Cell c; c.kind = CellKind::Number; c.number = v; return c; }
-    static Cell Text(std::string v) { Cell c; c.kind = CellKind::Text; c.text = std::move(v); return c; }
-    static Cell Bool(bool v) { Cell c; c.kind = CellKind::Bool; c.boolean = v; return c; }
-    static Cell Int(int16_t v) { Cell c; c.kind = CellKind::Int; c.integer = v; return c; }
+    static Cell Number(double v) {
+        Cell c;
+        c.kind = CellKind::Number;
+        c.number = v;
+        return c;
+    }
+    static Cell Text(std::string v) {
+        Cell c;
+        c.kind = CellKind::Text;
+        c.text = std::move(v);
+        return c;
+    }
+    static Cell Bool(bool v) {
+        Cell c;
+        c.kind = CellKind::Bool;
+        c.boolean = v;
+        return c;
+    }
+    static Cell Int(int16_t v) {
+        Cell c;
+        c.kind = CellKind::Int;
+        c.integer = v;
+        return c;
+    }
 };
 
 // Decodes the first cell of a block. On refusal returns nothing and, if asked, says why.

@@ -25,8 +25,8 @@ namespace {
 kobrix::Binding g_opc;
 std::vector<std::pair<int, std::string>> g_items;  // item handle, item id
 bool g_shutdown = false;
-bool g_echo = false;         // write: the value came back
-std::string g_writtenText;   // write: the written value as shown; empty before the write
+bool g_echo = false;        // write: the value came back
+std::string g_writtenText;  // write: the written value as shown; empty before the write
 VARTYPE g_currentType = VT_EMPTY;
 
 struct Options {
@@ -96,8 +96,8 @@ std::string ItemName(int hItem) {
 }
 
 void __stdcall OnDataChange(int, int, int hItem, const VARIANT* value, DWORD low, DWORD high, DWORD quality) {
-    std::printf("%s  %-30s %-24s %s\n", TimeText(low, high).c_str(), ItemName(hItem).c_str(),
-                ValueText(value).c_str(), QualityText(quality).c_str());
+    std::printf("%s  %-30s %-24s %s\n", TimeText(low, high).c_str(), ItemName(hItem).c_str(), ValueText(value).c_str(),
+                QualityText(quality).c_str());
     std::fflush(stdout);
     if (value) g_currentType = value->vt;
     // Only the written value is its echo: the start-up value can arrive once more after
@@ -127,7 +127,7 @@ void Pump(DWORD ms, const bool* until = nullptr) {
 
 // A connection with one group that is taken down in the right order whatever happens.
 class Session {
-public:
+  public:
     ~Session() {
         for (const auto& item : g_items) g_opc.OpcRemoveItem(server, group, item.first);
         g_items.clear();
@@ -140,7 +140,10 @@ public:
 
 int List(const Options& o) {
     int total = 0;
-    const struct { int selector; const char* title; } kinds[] = {{1, "OPC Data Access 2.0"}, {0, "OPC Data Access 1.0"}};
+    const struct {
+        int selector;
+        const char* title;
+    } kinds[] = {{1, "OPC Data Access 2.0"}, {0, "OPC Data Access 1.0"}};
     for (const auto& kind : kinds) {
         int n = g_opc.OpcEnumerateServers(kind.selector, o.machine.c_str());
         std::printf("%s servers on %s: %d\n", kind.title, Where(o.machine).c_str(), n);
@@ -219,11 +222,16 @@ int Watch(const Options& o) {
 }
 
 bool TypeOf(const std::string& name, VARTYPE& vt) {
-    const struct { const char* name; VARTYPE vt; } types[] = {
-        {"r8", VT_R8}, {"r4", VT_R4}, {"i4", VT_I4}, {"i2", VT_I2}, {"ui1", VT_UI1},
-        {"bool", VT_BOOL}, {"text", VT_BSTR}, {"date", VT_DATE}};
+    const struct {
+        const char* name;
+        VARTYPE vt;
+    } types[] = {{"r8", VT_R8},   {"r4", VT_R4},     {"i4", VT_I4},     {"i2", VT_I2},
+                 {"ui1", VT_UI1}, {"bool", VT_BOOL}, {"text", VT_BSTR}, {"date", VT_DATE}};
     for (const auto& t : types)
-        if (name == t.name) { vt = t.vt; return true; }
+        if (name == t.name) {
+            vt = t.vt;
+            return true;
+        }
     return false;
 }
 

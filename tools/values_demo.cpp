@@ -15,25 +15,42 @@
 namespace {
 
 const char* TypeName(VARTYPE vt) {
-  switch (vt) {
-    case VT_EMPTY: return "VT_EMPTY";
-    case VT_NULL: return "VT_NULL";
-    case VT_I2: return "VT_I2";
-    case VT_I4: return "VT_I4";
-    case VT_R4: return "VT_R4";
-    case VT_R8: return "VT_R8";
-    case VT_CY: return "VT_CY";
-    case VT_DATE: return "VT_DATE";
-    case VT_BSTR: return "VT_BSTR";
-    case VT_BOOL: return "VT_BOOL";
-    case VT_I1: return "VT_I1";
-    case VT_UI1: return "VT_UI1";
-    case VT_UI2: return "VT_UI2";
-    case VT_UI4: return "VT_UI4";
-    case VT_INT: return "VT_INT";
-    case VT_UINT: return "VT_UINT";
-    default: return "other";
-  }
+    switch (vt) {
+        case VT_EMPTY:
+            return "VT_EMPTY";
+        case VT_NULL:
+            return "VT_NULL";
+        case VT_I2:
+            return "VT_I2";
+        case VT_I4:
+            return "VT_I4";
+        case VT_R4:
+            return "VT_R4";
+        case VT_R8:
+            return "VT_R8";
+        case VT_CY:
+            return "VT_CY";
+        case VT_DATE:
+            return "VT_DATE";
+        case VT_BSTR:
+            return "VT_BSTR";
+        case VT_BOOL:
+            return "VT_BOOL";
+        case VT_I1:
+            return "VT_I1";
+        case VT_UI1:
+            return "VT_UI1";
+        case VT_UI2:
+            return "VT_UI2";
+        case VT_UI4:
+            return "VT_UI4";
+        case VT_INT:
+            return "VT_INT";
+        case VT_UINT:
+            return "VT_UINT";
+        default:
+            return "other";
+    }
 }
 
 // Fills v with one sample value; the list below names them.
@@ -42,79 +59,139 @@ typedef void (*Sample)(VARIANT* v);
 const Sample kSamples[] = {
     [](VARIANT* v) { v->vt = VT_EMPTY; },
     [](VARIANT* v) { v->vt = VT_NULL; },
-    [](VARIANT* v) { v->vt = VT_I2; v->iVal = -5; },
-    [](VARIANT* v) { v->vt = VT_I2; v->iVal = 32767; },
-    [](VARIANT* v) { v->vt = VT_I4; v->lVal = 42; },
-    [](VARIANT* v) { v->vt = VT_I4; v->lVal = -1234; },
-    [](VARIANT* v) { v->vt = VT_R4; v->fltVal = 123.456f; },
-    [](VARIANT* v) { v->vt = VT_R4; v->fltVal = 0.0f; },
-    [](VARIANT* v) { v->vt = VT_R8; v->dblVal = 1.5; },
-    [](VARIANT* v) { v->vt = VT_R8; v->dblVal = 3.14159; },
-    [](VARIANT* v) { v->vt = VT_R8; v->dblVal = -1234.5678; },
-    [](VARIANT* v) { v->vt = VT_BSTR; v->bstrVal = SysAllocString(L"Running"); },
-    [](VARIANT* v) { v->vt = VT_BSTR; v->bstrVal = SysAllocString(L"abc"); },
-    [](VARIANT* v) { v->vt = VT_BSTR; v->bstrVal = SysAllocString(L""); },
-    [](VARIANT* v) { v->vt = VT_BOOL; v->boolVal = VARIANT_TRUE; },
-    [](VARIANT* v) { v->vt = VT_BOOL; v->boolVal = VARIANT_FALSE; },
-    [](VARIANT* v) { v->vt = VT_I1; v->cVal = -1; },
-    [](VARIANT* v) { v->vt = VT_UI1; v->bVal = 255; },
-    [](VARIANT* v) { v->vt = VT_UI2; v->uiVal = 65535; },
-    [](VARIANT* v) { v->vt = VT_UI4; v->ulVal = 0xFFFFFFFFu; },
-    [](VARIANT* v) { v->vt = VT_CY; v->cyVal.int64 = 15000; },
-    [](VARIANT* v) { v->vt = VT_DATE; v->date = 45306.5; },
+    [](VARIANT* v) {
+        v->vt = VT_I2;
+        v->iVal = -5;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_I2;
+        v->iVal = 32767;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_I4;
+        v->lVal = 42;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_I4;
+        v->lVal = -1234;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_R4;
+        v->fltVal = 123.456f;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_R4;
+        v->fltVal = 0.0f;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_R8;
+        v->dblVal = 1.5;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_R8;
+        v->dblVal = 3.14159;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_R8;
+        v->dblVal = -1234.5678;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_BSTR;
+        v->bstrVal = SysAllocString(L"Running");
+    },
+    [](VARIANT* v) {
+        v->vt = VT_BSTR;
+        v->bstrVal = SysAllocString(L"abc");
+    },
+    [](VARIANT* v) {
+        v->vt = VT_BSTR;
+        v->bstrVal = SysAllocString(L"");
+    },
+    [](VARIANT* v) {
+        v->vt = VT_BOOL;
+        v->boolVal = VARIANT_TRUE;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_BOOL;
+        v->boolVal = VARIANT_FALSE;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_I1;
+        v->cVal = -1;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_UI1;
+        v->bVal = 255;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_UI2;
+        v->uiVal = 65535;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_UI4;
+        v->ulVal = 0xFFFFFFFFu;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_CY;
+        v->cyVal.int64 = 15000;
+    },
+    [](VARIANT* v) {
+        v->vt = VT_DATE;
+        v->date = 45306.5;
+    },
 };
 
 const DWORD kQualities[] = {0xC0, 0x00, 0x40, 0xD8, 0x04, 0x18};
 
 CString Hex(const XlTableBlock& block) {
-  CString out;
-  for (UINT i = 0; i < block.size; ++i) {
-    CString byte;
-    byte.Format(i ? " %02X" : "%02X", block.bytes[i]);
-    out += byte;
-  }
-  return out;
+    CString out;
+    for (UINT i = 0; i < block.size; ++i) {
+        CString byte;
+        byte.Format(i ? " %02X" : "%02X", block.bytes[i]);
+        out += byte;
+    }
+    return out;
 }
 
 }  // namespace
 
 int main() {
-  long long offset = CurrentUtcOffsetSeconds();
-  std::printf("Quorvane values demo: XlTable blocks and display texts\n");
-  long long magnitude = offset < 0 ? -offset : offset;
-  std::printf("Local time %s, offset from UTC %c%02lld:%02lld\n\n",
-              static_cast<const char*>(CTime::GetCurrentTime().Format("%H:%M:%S %d-%B-%Y")),
-              offset < 0 ? '-' : '+', magnitude / 3600, magnitude / 60 % 60);
+    long long offset = CurrentUtcOffsetSeconds();
+    std::printf("Quorvane values demo: XlTable blocks and display texts\n");
+    long long magnitude = offset < 0 ? -offset : offset;
+    std::printf("Local time %s, offset from UTC %c%02lld:%02lld\n\n",
+                static_cast<const char*>(CTime::GetCurrentTime().Format("%H:%M:%S %d-%B-%Y")), offset < 0 ? '-' : '+',
+                magnitude / 3600, magnitude / 60 % 60);
 
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  int i = 0;
-  for (Sample fill : kSamples) {
-    CVariant value;
-    fill(value.Get());
-    XlTableBlock block;
-    BOOL encoded = EncodeXlTableValue(*value, &block);
-    DWORD quality = kQualities[i % (sizeof kQualities / sizeof kQualities[0])];
-    // A later timestamp for each row, one second apart.
-    ULARGE_INTEGER t;
-    t.LowPart = now.dwLowDateTime;
-    t.HighPart = now.dwHighDateTime;
-    t.QuadPart += 10000000ull * i;
-    FILETIME stamp;
-    stamp.dwLowDateTime = t.LowPart;
-    stamp.dwHighDateTime = t.HighPart;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    int i = 0;
+    for (Sample fill : kSamples) {
+        CVariant value;
+        fill(value.Get());
+        XlTableBlock block;
+        BOOL encoded = EncodeXlTableValue(*value, &block);
+        DWORD quality = kQualities[i % (sizeof kQualities / sizeof kQualities[0])];
+        // A later timestamp for each row, one second apart.
+        ULARGE_INTEGER t;
+        t.LowPart = now.dwLowDateTime;
+        t.HighPart = now.dwHighDateTime;
+        t.QuadPart += 10000000ull * i;
+        FILETIME stamp;
+        stamp.dwLowDateTime = t.LowPart;
+        stamp.dwHighDateTime = t.HighPart;
 
-    std::printf("%-9s value text \"%s\"\n", TypeName(value->vt), static_cast<const char*>(FormatVariant(*value)));
-    if (encoded)
-      std::printf("          XlTable (%u bytes) %s\n", block.size, static_cast<const char*>(Hex(block)));
-    else
-      std::printf("          XlTable: no block (the value has no number form)\n");
-    std::printf("          quality 0x%02lX \"%s\", timestamp \"%s\"\n\n", static_cast<unsigned long>(quality),
-                QualityText(quality), static_cast<const char*>(FormatTimestamp(stamp)));
-    ++i;
-  }
-  std::printf("Quality texts: 0xC0 \"%s\", 0x00 \"%s\", 0x40 \"%s\", 0xD8 \"%s\", 0x04 \"%s\"\n",
-              QualityText(0xC0), QualityText(0), QualityText(0x40), QualityText(0xD8), QualityText(0x04));
-  std::fflush(stdout);
-  return 0;
+        std::printf("%-9s value text \"%s\"\n", TypeName(value->vt), static_cast<const char*>(FormatVariant(*value)));
+        if (encoded)
+            std::printf("          XlTable (%u bytes) %s\n", block.size, static_cast<const char*>(Hex(block)));
+        else
+            std::printf("          XlTable: no block (the value has no number form)\n");
+        std::printf("          quality 0x%02lX \"%s\", timestamp \"%s\"\n\n", static_cast<unsigned long>(quality),
+                    QualityText(quality), static_cast<const char*>(FormatTimestamp(stamp)));
+        ++i;
+    }
+    std::printf("Quality texts: 0xC0 \"%s\", 0x00 \"%s\", 0x40 \"%s\", 0xD8 \"%s\", 0x04 \"%s\"\n", QualityText(0xC0),
+                QualityText(0), QualityText(0x40), QualityText(0xD8), QualityText(0x04));
+    std::fflush(stdout);
+    return 0;
 }

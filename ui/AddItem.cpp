@@ -40,7 +40,8 @@ int CVantrelView::AddItems(const std::vector<CString>& itemIds) {
     items.reserve(itemIds.size());
     DWORD idInst = m_connections.DdeInstance();
     for (const CString& id : itemIds) {
-        if (CheckItemId(id, static_cast<size_t>(id.GetLength())) == ItemIdFit::kFits) items.push_back(new CTagItem(idInst, id));
+        if (CheckItemId(id, static_cast<size_t>(id.GetLength())) == ItemIdFit::kFits)
+            items.push_back(new CTagItem(idInst, id));
     }
     const int refused = static_cast<int>(itemIds.size() - items.size());
     if (items.empty()) return refused;

@@ -23,9 +23,12 @@ const char kConnectFailure[] = "Connection Failure";
 void CVantrelView::OnConnectButton() {
     int index = -1;
     CServerConnection* conn = GetSelectedConnection(&index);
-    if (conn == nullptr || (conn->m_hServer != -1 && conn->GetItemCount() > 0)) ConnectNewServer();
-    else if (conn->m_hServer == -1) ReconnectServer(index);
-    else RemoveConnection(index);
+    if (conn == nullptr || (conn->m_hServer != -1 && conn->GetItemCount() > 0))
+        ConnectNewServer();
+    else if (conn->m_hServer == -1)
+        ReconnectServer(index);
+    else
+        RemoveConnection(index);
 }
 
 BOOL CVantrelView::OpenConnection(CServerConnection* conn, int hServer) {
@@ -108,8 +111,10 @@ BOOL CVantrelView::ReconnectServer(int index, int attempt, BOOL quiet) {
         if (quiet && conn->m_strStatus.IsEmpty()) conn->m_strStatus = "<<<<<<< Connection Failure >>>>>>>>>";
         auto waiting = m_reconnects.find(conn);
         // An automatic attempt that failed waits twice as long; the user's starts afresh.
-        if (attempt > 0 && waiting != m_reconnects.end()) waiting->second.Failed(::GetTickCount());
-        else ScheduleReconnect(conn);
+        if (attempt > 0 && waiting != m_reconnects.end())
+            waiting->second.Failed(::GetTickCount());
+        else
+            ScheduleReconnect(conn);
     }
     UpdateStatusLine();
     UpdateConnectButton();

@@ -158,9 +158,7 @@ class CReleaseOnExit {
     T* m_p;
 };
 
-BOOL ButtonDown() {
-    return (::GetAsyncKeyState(VK_LBUTTON) & 0x8000) || (::GetAsyncKeyState(VK_RBUTTON) & 0x8000);
-}
+BOOL ButtonDown() { return (::GetAsyncKeyState(VK_LBUTTON) & 0x8000) || (::GetAsyncKeyState(VK_RBUTTON) & 0x8000); }
 
 // Before OLE takes over: the drag begins once the mouse leaves the start rectangle or the
 // delay passes with a button still held; a release or Esc first means no drag at all.

@@ -270,8 +270,11 @@ LRESULT CVantrelView::OnServerShutdown(WPARAM wParam, LPARAM lParam) {
     BOOL lost = TakeServerLost(hServer);
     CServerConnection* conn = m_connections.FindServer(hServer);
     if (conn == nullptr) return 0;
-    if (lost) DiagLog::LogServerLost(static_cast<const char*>(conn->m_strAlias), RPC_E_DISCONNECTED);
-    else DiagLog::LogServerShutdown(static_cast<const char*>(conn->m_strAlias), "the server asked its clients to disconnect");
+    if (lost)
+        DiagLog::LogServerLost(static_cast<const char*>(conn->m_strAlias), RPC_E_DISCONNECTED);
+    else
+        DiagLog::LogServerShutdown(static_cast<const char*>(conn->m_strAlias),
+                                   "the server asked its clients to disconnect");
     m_connections.Close(conn, lost);
     ScheduleReconnect(conn);
     ShowReconnectState();

@@ -142,8 +142,8 @@ class CVantrelView : public CFormView, public IConnectionListener {
     CMenu m_menuContext;            // the list's context menu (menu 137)
     CString m_strConfigPath;
     CString m_strFileRev;
-    std::set<int> m_changedRows;    // rows of the selected tab waiting for the next redraw
-    BOOL m_bRedrawPending = FALSE;  // the redraw timer runs
+    std::set<int> m_changedRows;     // rows of the selected tab waiting for the next redraw
+    BOOL m_bRedrawPending = FALSE;   // the redraw timer runs
     CConfigLoadReport m_configLoad;  // what the start-up load found (persist/ConfigLoad.h)
     CSaveCoalescer m_saver;          // saves after changes (persist/SaveCoalescer.h)
     BOOL m_bAutoReconnect = TRUE;    // the "Reconnect Automatically" setting

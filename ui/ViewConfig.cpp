@@ -5,7 +5,8 @@
 
 void CVantrelView::LoadConfiguration() {
     LoadConfigurationFile(
-        m_strConfigPath, [this](CFile& file, CReadProblems* problems) { m_connections.Read(file, &m_strFileRev, problems); },
+        m_strConfigPath,
+        [this](CFile& file, CReadProblems* problems) { m_connections.Read(file, &m_strFileRev, problems); },
         &m_configLoad);
 }
 

@@ -93,59 +93,59 @@ typedef double DATE;
 typedef WORD VARTYPE;
 
 typedef union tagCY {
-  struct {
-    ULONG Lo;
-    LONG Hi;
-  };
-  LONGLONG int64;
+    struct {
+        ULONG Lo;
+        LONG Hi;
+    };
+    LONGLONG int64;
 } CY;
 
 typedef struct tagDEC {
-  USHORT wReserved;
-  union {
-    struct {
-      BYTE scale;
-      BYTE sign;
+    USHORT wReserved;
+    union {
+        struct {
+            BYTE scale;
+            BYTE sign;
+        };
+        USHORT signscale;
     };
-    USHORT signscale;
-  };
-  ULONG Hi32;
-  union {
-    struct {
-      ULONG Lo32;
-      ULONG Mid32;
+    ULONG Hi32;
+    union {
+        struct {
+            ULONG Lo32;
+            ULONG Mid32;
+        };
+        ULONGLONG Lo64;
     };
-    ULONGLONG Lo64;
-  };
 } DECIMAL;
 #define DECIMAL_NEG ((BYTE)0x80)
 
 typedef struct _FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
 } FILETIME;
 
 typedef struct _GUID {
-  uint32_t Data1;
-  uint16_t Data2;
-  uint16_t Data3;
-  uint8_t Data4[8];
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
 } GUID;
 typedef GUID IID;
 typedef const IID& REFIID;
 
 // Just enough of COM's base interface for a VARIANT to hold (and release) an object.
 struct IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) = 0;
-  virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
-  virtual ULONG STDMETHODCALLTYPE Release() = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) = 0;
+    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+    virtual ULONG STDMETHODCALLTYPE Release() = 0;
 
- protected:
-  ~IUnknown() = default;
+  protected:
+    ~IUnknown() = default;
 };
 struct IDispatch : IUnknown {
- protected:
-  ~IDispatch() = default;
+  protected:
+    ~IDispatch() = default;
 };
 struct IRecordInfo;
 struct tagSAFEARRAY;
@@ -153,58 +153,58 @@ typedef struct tagSAFEARRAY SAFEARRAY;
 
 // ---- Type codes --------------------------------------------------------------------------
 enum VARENUM {
-  VT_EMPTY = 0,
-  VT_NULL = 1,
-  VT_I2 = 2,
-  VT_I4 = 3,
-  VT_R4 = 4,
-  VT_R8 = 5,
-  VT_CY = 6,
-  VT_DATE = 7,
-  VT_BSTR = 8,
-  VT_DISPATCH = 9,
-  VT_ERROR = 10,
-  VT_BOOL = 11,
-  VT_VARIANT = 12,
-  VT_UNKNOWN = 13,
-  VT_DECIMAL = 14,
-  VT_I1 = 16,
-  VT_UI1 = 17,
-  VT_UI2 = 18,
-  VT_UI4 = 19,
-  VT_I8 = 20,
-  VT_UI8 = 21,
-  VT_INT = 22,
-  VT_UINT = 23,
-  VT_VOID = 24,
-  VT_HRESULT = 25,
-  VT_PTR = 26,
-  VT_SAFEARRAY = 27,
-  VT_CARRAY = 28,
-  VT_USERDEFINED = 29,
-  VT_LPSTR = 30,
-  VT_LPWSTR = 31,
-  VT_RECORD = 36,
-  VT_INT_PTR = 37,
-  VT_UINT_PTR = 38,
-  VT_FILETIME = 64,
-  VT_BLOB = 65,
-  VT_STREAM = 66,
-  VT_STORAGE = 67,
-  VT_STREAMED_OBJECT = 68,
-  VT_STORED_OBJECT = 69,
-  VT_BLOB_OBJECT = 70,
-  VT_CF = 71,
-  VT_CLSID = 72,
-  VT_VERSIONED_STREAM = 73,
-  VT_BSTR_BLOB = 0xfff,
-  VT_VECTOR = 0x1000,
-  VT_ARRAY = 0x2000,
-  VT_BYREF = 0x4000,
-  VT_RESERVED = 0x8000,
-  VT_ILLEGAL = 0xffff,
-  VT_ILLEGALMASKED = 0xfff,
-  VT_TYPEMASK = 0xfff
+    VT_EMPTY = 0,
+    VT_NULL = 1,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_R4 = 4,
+    VT_R8 = 5,
+    VT_CY = 6,
+    VT_DATE = 7,
+    VT_BSTR = 8,
+    VT_DISPATCH = 9,
+    VT_ERROR = 10,
+    VT_BOOL = 11,
+    VT_VARIANT = 12,
+    VT_UNKNOWN = 13,
+    VT_DECIMAL = 14,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
+    VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
+    VT_INT = 22,
+    VT_UINT = 23,
+    VT_VOID = 24,
+    VT_HRESULT = 25,
+    VT_PTR = 26,
+    VT_SAFEARRAY = 27,
+    VT_CARRAY = 28,
+    VT_USERDEFINED = 29,
+    VT_LPSTR = 30,
+    VT_LPWSTR = 31,
+    VT_RECORD = 36,
+    VT_INT_PTR = 37,
+    VT_UINT_PTR = 38,
+    VT_FILETIME = 64,
+    VT_BLOB = 65,
+    VT_STREAM = 66,
+    VT_STORAGE = 67,
+    VT_STREAMED_OBJECT = 68,
+    VT_STORED_OBJECT = 69,
+    VT_BLOB_OBJECT = 70,
+    VT_CF = 71,
+    VT_CLSID = 72,
+    VT_VERSIONED_STREAM = 73,
+    VT_BSTR_BLOB = 0xfff,
+    VT_VECTOR = 0x1000,
+    VT_ARRAY = 0x2000,
+    VT_BYREF = 0x4000,
+    VT_RESERVED = 0x8000,
+    VT_ILLEGAL = 0xffff,
+    VT_ILLEGALMASKED = 0xfff,
+    VT_TYPEMASK = 0xfff
 };
 
 // ---- The VARIANT (Windows x64 layout) ---------------------------------------------------
@@ -212,64 +212,64 @@ typedef struct tagVARIANT VARIANT;
 typedef VARIANT VARIANTARG;
 
 struct tagVARIANT {
-  union {
-    struct {
-      VARTYPE vt;
-      WORD wReserved1;
-      WORD wReserved2;
-      WORD wReserved3;
-      union {
-        LONGLONG llVal;
-        LONG lVal;
-        BYTE bVal;
-        SHORT iVal;
-        FLOAT fltVal;
-        DOUBLE dblVal;
-        VARIANT_BOOL boolVal;
-        SCODE scode;
-        CY cyVal;
-        DATE date;
-        BSTR bstrVal;
-        IUnknown* punkVal;
-        IDispatch* pdispVal;
-        SAFEARRAY* parray;
-        BYTE* pbVal;
-        SHORT* piVal;
-        LONG* plVal;
-        LONGLONG* pllVal;
-        FLOAT* pfltVal;
-        DOUBLE* pdblVal;
-        VARIANT_BOOL* pboolVal;
-        SCODE* pscode;
-        CY* pcyVal;
-        DATE* pdate;
-        BSTR* pbstrVal;
-        IUnknown** ppunkVal;
-        IDispatch** ppdispVal;
-        SAFEARRAY** pparray;
-        VARIANT* pvarVal;
-        PVOID byref;
-        CHAR cVal;
-        USHORT uiVal;
-        ULONG ulVal;
-        ULONGLONG ullVal;
-        INT intVal;
-        UINT uintVal;
-        DECIMAL* pdecVal;
-        CHAR* pcVal;
-        USHORT* puiVal;
-        ULONG* pulVal;
-        ULONGLONG* pullVal;
-        INT* pintVal;
-        UINT* puintVal;
+    union {
         struct {
-          PVOID pvRecord;
-          IRecordInfo* pRecInfo;
+            VARTYPE vt;
+            WORD wReserved1;
+            WORD wReserved2;
+            WORD wReserved3;
+            union {
+                LONGLONG llVal;
+                LONG lVal;
+                BYTE bVal;
+                SHORT iVal;
+                FLOAT fltVal;
+                DOUBLE dblVal;
+                VARIANT_BOOL boolVal;
+                SCODE scode;
+                CY cyVal;
+                DATE date;
+                BSTR bstrVal;
+                IUnknown* punkVal;
+                IDispatch* pdispVal;
+                SAFEARRAY* parray;
+                BYTE* pbVal;
+                SHORT* piVal;
+                LONG* plVal;
+                LONGLONG* pllVal;
+                FLOAT* pfltVal;
+                DOUBLE* pdblVal;
+                VARIANT_BOOL* pboolVal;
+                SCODE* pscode;
+                CY* pcyVal;
+                DATE* pdate;
+                BSTR* pbstrVal;
+                IUnknown** ppunkVal;
+                IDispatch** ppdispVal;
+                SAFEARRAY** pparray;
+                VARIANT* pvarVal;
+                PVOID byref;
+                CHAR cVal;
+                USHORT uiVal;
+                ULONG ulVal;
+                ULONGLONG ullVal;
+                INT intVal;
+                UINT uintVal;
+                DECIMAL* pdecVal;
+                CHAR* pcVal;
+                USHORT* puiVal;
+                ULONG* pulVal;
+                ULONGLONG* pullVal;
+                INT* pintVal;
+                UINT* puintVal;
+                struct {
+                    PVOID pvRecord;
+                    IRecordInfo* pRecInfo;
+                };
+            };
         };
-      };
+        DECIMAL decVal;
     };
-    DECIMAL decVal;
-  };
 };
 
 static_assert(sizeof(VARIANT) == 24, "VARIANT must have the Windows x64 size");

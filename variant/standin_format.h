@@ -12,11 +12,11 @@ namespace qv_standin {
 // A number as read from text: either a hexadecimal/octal integer ("&H1F", "&O17") or
 // a decimal digit string with a power of ten (value = digits * 10^exponent).
 struct ParsedNumber {
-  bool negative = false;
-  bool radix = false;        // "&H" / "&O" form: the value is in radixValue
-  uint64_t radixValue = 0;
-  std::string digits;        // significant digits, no leading zeros, may be empty (zero)
-  int exponent = 0;
+    bool negative = false;
+    bool radix = false;  // "&H" / "&O" form: the value is in radixValue
+    uint64_t radixValue = 0;
+    std::string digits;  // significant digits, no leading zeros, may be empty (zero)
+    int exponent = 0;
 };
 
 // Reads text the way VarParseNumFromStr does with all NUMPRS_STD options in en-US:

@@ -20,7 +20,7 @@ BSTR BstrFromAnsi(const char* s, size_t length);
 // it lists for WideCharToMultiByte; those get neither. Every other code page gets both,
 // so an unknown character shows as '?' rather than as a look-alike.
 struct WideToAnsiRules {
-  bool noBestFit;    // pass WC_NO_BEST_FIT_CHARS
-  bool defaultChar;  // pass "?" as the default character
+    bool noBestFit;    // pass WC_NO_BEST_FIT_CHARS
+    bool defaultChar;  // pass "?" as the default character
 };
 WideToAnsiRules WideToAnsiRulesFor(unsigned codePage);

@@ -9,59 +9,59 @@
 #include <string>
 
 class CString {
- public:
-  CString() = default;
-  CString(const char* text);  // NOLINT: implicit on purpose, as in the framework
-  CString(const char* text, int length);
-  explicit CString(char ch, int repeat = 1);
-  CString(const std::string& text) : m_text(text) {}  // NOLINT
+  public:
+    CString() = default;
+    CString(const char* text);  // NOLINT: implicit on purpose, as in the framework
+    CString(const char* text, int length);
+    explicit CString(char ch, int repeat = 1);
+    CString(const std::string& text) : m_text(text) {}  // NOLINT
 
-  CString& operator=(const char* text);
-  CString& operator=(char ch);
+    CString& operator=(const char* text);
+    CString& operator=(char ch);
 
-  // The text as a NUL-terminated C string; valid until the next change.
-  operator const char*() const { return m_text.c_str(); }
-  const std::string& Str() const { return m_text; }
+    // The text as a NUL-terminated C string; valid until the next change.
+    operator const char*() const { return m_text.c_str(); }
+    const std::string& Str() const { return m_text; }
 
-  int GetLength() const { return static_cast<int>(m_text.size()); }
-  bool IsEmpty() const { return m_text.empty(); }
-  void Empty() { m_text.clear(); }
+    int GetLength() const { return static_cast<int>(m_text.size()); }
+    bool IsEmpty() const { return m_text.empty(); }
+    void Empty() { m_text.clear(); }
 
-  // The byte at index, or 0 when the index lies outside the text.
-  char GetAt(int index) const;
-  char operator[](int index) const { return GetAt(index); }
+    // The byte at index, or 0 when the index lies outside the text.
+    char GetAt(int index) const;
+    char operator[](int index) const { return GetAt(index); }
 
-  CString& operator+=(const CString& other);
-  CString& operator+=(const char* text);
-  CString& operator+=(char ch);
+    CString& operator+=(const CString& other);
+    CString& operator+=(const char* text);
+    CString& operator+=(char ch);
 
-  int Compare(const char* text) const;
-  int CompareNoCase(const char* text) const;  // ASCII letters only, as in the "C" locale
+    int Compare(const char* text) const;
+    int CompareNoCase(const char* text) const;  // ASCII letters only, as in the "C" locale
 
-  // printf-style formatting of any length. An invalid format leaves the text empty.
-  void Format(const char* format, ...)
+    // printf-style formatting of any length. An invalid format leaves the text empty.
+    void Format(const char* format, ...)
 #if defined(__GNUC__) || defined(__clang__)
-      __attribute__((format(printf, 2, 3)))
+        __attribute__((format(printf, 2, 3)))
 #endif
-      ;
+        ;
 
-  CString Left(int count) const;
-  CString Mid(int first) const;
-  CString Mid(int first, int count) const;
+    CString Left(int count) const;
+    CString Mid(int first) const;
+    CString Mid(int first, int count) const;
 
-  // Index of the first occurrence at or after start, or -1.
-  int Find(char ch, int start = 0) const;
-  int Find(const char* sub, int start = 0) const;
-  int ReverseFind(char ch) const;
+    // Index of the first occurrence at or after start, or -1.
+    int Find(char ch, int start = 0) const;
+    int Find(const char* sub, int start = 0) const;
+    int ReverseFind(char ch) const;
 
-  // Direct access for C APIs: GetBuffer(n) gives room for at least n characters plus a
-  // NUL; ReleaseBuffer(-1) then takes the length up to the first NUL, ReleaseBuffer(n)
-  // exactly n characters (clamped to the room given).
-  char* GetBuffer(int minLength);
-  void ReleaseBuffer(int newLength = -1);
+    // Direct access for C APIs: GetBuffer(n) gives room for at least n characters plus a
+    // NUL; ReleaseBuffer(-1) then takes the length up to the first NUL, ReleaseBuffer(n)
+    // exactly n characters (clamped to the room given).
+    char* GetBuffer(int minLength);
+    void ReleaseBuffer(int newLength = -1);
 
- private:
-  std::string m_text;
+  private:
+    std::string m_text;
 };
 
 CString operator+(const CString& a, const CString& b);

@@ -13,8 +13,7 @@ const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap()
 const AFX_MSGMAP_ENTRY* AfxFindMessageEntry(const AFX_MSGMAP* map, UINT message, UINT code, UINT id) {
     for (; map != nullptr; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
         for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->nSig != AfxSig_end; ++e) {
-            if (e->nMessage == message && e->nCode == code && id >= e->nID && id <= e->nLastID)
-                return e;
+            if (e->nMessage == message && e->nCode == code && id >= e->nID && id <= e->nLastID) return e;
         }
     }
     return nullptr;

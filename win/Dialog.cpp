@@ -116,8 +116,10 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
     if (pDX->m_bFailed) return;
     HWND hCtl = pDX->PrepareCtrl(nIDC);
     if (hCtl == nullptr) return;
-    if (pDX->m_bSaveAndValidate) value = ControlText(hCtl);
-    else ::SetWindowTextA(hCtl, value);
+    if (pDX->m_bSaveAndValidate)
+        value = ControlText(hCtl);
+    else
+        ::SetWindowTextA(hCtl, value);
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, DWORD& value) {

@@ -20,7 +20,7 @@ class CDataExchange {
     BOOL m_bSaveAndValidate;  // TRUE: controls -> fields
     CWnd* m_pDlgWnd;
     HWND m_hWndLastControl = nullptr;
-    BOOL m_bFailed = FALSE;   // once set, the remaining exchanges are skipped
+    BOOL m_bFailed = FALSE;  // once set, the remaining exchanges are skipped
 };
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);

@@ -97,8 +97,10 @@ void CFrameWnd::OnSize(UINT, int, int) {
 }
 
 void CFrameWnd::OnSetFocus() {
-    if (m_pViewActive != nullptr && m_pViewActive->m_hWnd != nullptr) m_pViewActive->SetFocus();
-    else Default();
+    if (m_pViewActive != nullptr && m_pViewActive->m_hWnd != nullptr)
+        m_pViewActive->SetFocus();
+    else
+        Default();
 }
 
 void CFrameWnd::OnClose() {

@@ -28,13 +28,13 @@ typedef void (CCmdTarget::*AFX_PMSG_SIZE)(UINT, int, int);
 
 enum AfxSig : UINT {
     AfxSig_end = 0,
-    AfxSig_vv,          // void OnXxx()                          commands, clicks, WM_DESTROY, WM_CLOSE
-    AfxSig_vNotify,     // void OnXxx(NMHDR*, LRESULT*)           WM_NOTIFY
-    AfxSig_lwl,         // LRESULT OnXxx(WPARAM, LPARAM)          private messages
-    AfxSig_vTimer,      // void OnTimer(UINT_PTR)                 WM_TIMER
-    AfxSig_iCreate,     // int OnCreate(LPCREATESTRUCT)           WM_CREATE
-    AfxSig_vBool,       // void OnEndSession(BOOL)                WM_ENDSESSION
-    AfxSig_vSize,       // void OnSize(UINT, int, int)            WM_SIZE
+    AfxSig_vv,       // void OnXxx()                          commands, clicks, WM_DESTROY, WM_CLOSE
+    AfxSig_vNotify,  // void OnXxx(NMHDR*, LRESULT*)           WM_NOTIFY
+    AfxSig_lwl,      // LRESULT OnXxx(WPARAM, LPARAM)          private messages
+    AfxSig_vTimer,   // void OnTimer(UINT_PTR)                 WM_TIMER
+    AfxSig_iCreate,  // int OnCreate(LPCREATESTRUCT)           WM_CREATE
+    AfxSig_vBool,    // void OnEndSession(BOOL)                WM_ENDSESSION
+    AfxSig_vSize,    // void OnSize(UINT, int, int)            WM_SIZE
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -58,24 +58,25 @@ struct AFX_MSGMAP {
                                                       \
   private:
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                             \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }      \
-    const AFX_MSGMAP* theClass::GetThisMessageMap() {                                      \
-        typedef theClass ThisClass;                                                        \
-        typedef baseClass TheBaseClass;                                                    \
-        static_cast<void>(sizeof(ThisClass*));                                             \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                        \
+    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
+    const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
+        typedef theClass ThisClass;                                                   \
+        typedef baseClass TheBaseClass;                                               \
+        static_cast<void>(sizeof(ThisClass*));                                        \
         static const AFX_MSGMAP_ENTRY s_entries[] = {
-#define END_MESSAGE_MAP()                                                        \
-    {0, 0, 0, 0, AfxSig_end, nullptr}};                                          \
+#define END_MESSAGE_MAP()                                                          \
+    { 0, 0, 0, 0, AfxSig_end, nullptr }                                            \
+    }                                                                              \
+    ;                                                                              \
     static const AFX_MSGMAP s_map = {&TheBaseClass::GetThisMessageMap, s_entries}; \
-    return &s_map;                                                               \
+    return &s_map;                                                                 \
     }
 
 #define AFX_ENTRY_FN(type, fn) reinterpret_cast<AFX_PMSG>(static_cast<type>(&ThisClass::fn))
 
 // Commands from menus and accelerators, and clicks of buttons and notifying statics.
-#define ON_COMMAND(id, fn) \
-    {WM_COMMAND, 0, (UINT)(id), (UINT)(id), AfxSig_vv, static_cast<AFX_PMSG>(&ThisClass::fn)},
+#define ON_COMMAND(id, fn) {WM_COMMAND, 0, (UINT)(id), (UINT)(id), AfxSig_vv, static_cast<AFX_PMSG>(&ThisClass::fn)},
 #define ON_CONTROL(code, id, fn) \
     {WM_COMMAND, (UINT)(code), (UINT)(id), (UINT)(id), AfxSig_vv, static_cast<AFX_PMSG>(&ThisClass::fn)},
 #define ON_BN_CLICKED(id, fn) ON_CONTROL(BN_CLICKED, id, fn)

@@ -33,8 +33,7 @@ BOOL CALLBACK EndOneModal(HWND hWnd, LPARAM lParam) {
         ::EndDialog(hWnd, IDCANCEL);  // its loop ends as soon as it runs again
     } else {
         int id = CancelButtonOf(hWnd);
-        ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, id)));
+        ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, id)));
     }
     return TRUE;
 }

@@ -9,31 +9,30 @@
 #include <vector>
 
 class CObject {
- public:
-  virtual ~CObject();
+  public:
+    virtual ~CObject();
 
- protected:
-  CObject() = default;
-  CObject(const CObject&) = default;
-  CObject& operator=(const CObject&) = default;
+  protected:
+    CObject() = default;
+    CObject(const CObject&) = default;
+    CObject& operator=(const CObject&) = default;
 };
 
 class CObArray {
- public:
-  int GetSize() const { return static_cast<int>(m_items.size()); }
-  int GetCount() const { return GetSize(); }
-  int GetUpperBound() const { return GetSize() - 1; }
-  bool IsEmpty() const { return m_items.empty(); }
+  public:
+    int GetSize() const { return static_cast<int>(m_items.size()); }
+    int GetCount() const { return GetSize(); }
+    int GetUpperBound() const { return GetSize() - 1; }
+    bool IsEmpty() const { return m_items.empty(); }
 
-  CObject* GetAt(int index) const;
-  CObject* operator[](int index) const { return GetAt(index); }
+    CObject* GetAt(int index) const;
+    CObject* operator[](int index) const { return GetAt(index); }
 
-  // Appends and returns the new element's index.
-  int Add(CObject* element);
-  void RemoveAt(int index, int count = 1);
-  void RemoveAll() { m_items.clear(); }
+    // Appends and returns the new element's index.
+    int Add(CObject* element);
+    void RemoveAt(int index, int count = 1);
+    void RemoveAll() { m_items.clear(); }
 
- private:
-  std::vector<CObject*> m_items;
+  private:
+    std::vector<CObject*> m_items;
 };
-

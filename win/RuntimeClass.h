@@ -10,13 +10,13 @@ struct CRuntimeClass {
     CObject* CreateObject() const { return m_pfnCreateObject ? m_pfnCreateObject() : nullptr; }
 };
 
-#define DECLARE_DYNCREATE(class_name)          \
-  public:                                      \
+#define DECLARE_DYNCREATE(class_name)             \
+  public:                                         \
     static const CRuntimeClass class##class_name; \
     static CObject* CreateObject();
 
-#define IMPLEMENT_DYNCREATE(class_name)                                 \
-    CObject* class_name::CreateObject() { return new class_name; }      \
+#define IMPLEMENT_DYNCREATE(class_name)                            \
+    CObject* class_name::CreateObject() { return new class_name; } \
     const CRuntimeClass class_name::class##class_name = {#class_name, &class_name::CreateObject};
 
 #define RUNTIME_CLASS(class_name) (&class_name::class##class_name)

@@ -16,32 +16,32 @@
 #include "win/CString.h"
 
 class CTime {
- public:
-  // Instants that can be shown: 1970-01-01 00:00:00 to 3000-12-31 23:59:59 UTC.
-  static constexpr long long kMin = 0;
-  static constexpr long long kMax = 32535215999LL;
+  public:
+    // Instants that can be shown: 1970-01-01 00:00:00 to 3000-12-31 23:59:59 UTC.
+    static constexpr long long kMin = 0;
+    static constexpr long long kMax = 32535215999LL;
 
-  CTime() = default;
-  explicit CTime(long long secondsSince1970) : m_time(secondsSince1970) {}
+    CTime() = default;
+    explicit CTime(long long secondsSince1970) : m_time(secondsSince1970) {}
 
-  static CTime GetCurrentTime();
-  long long GetTime() const { return m_time; }
+    static CTime GetCurrentTime();
+    long long GetTime() const { return m_time; }
 
-  // strftime conversion of the local time. Refused (empty text): an instant outside the
-  // range above, a format of more than 200 bytes or with a conversion other than
-  // %a %A %b %B %c %d %H %I %j %m %M %p %S %U %w %W %x %X %y %Y %%, or a result of
-  // 1024 bytes or more.
-  CString Format(const char* format) const;
+    // strftime conversion of the local time. Refused (empty text): an instant outside the
+    // range above, a format of more than 200 bytes or with a conversion other than
+    // %a %A %b %B %c %d %H %I %j %m %M %p %S %U %w %W %x %X %y %Y %%, or a result of
+    // 1024 bytes or more.
+    CString Format(const char* format) const;
 
-  bool operator==(const CTime& o) const { return m_time == o.m_time; }
-  bool operator!=(const CTime& o) const { return m_time != o.m_time; }
-  bool operator<(const CTime& o) const { return m_time < o.m_time; }
-  bool operator<=(const CTime& o) const { return m_time <= o.m_time; }
-  bool operator>(const CTime& o) const { return m_time > o.m_time; }
-  bool operator>=(const CTime& o) const { return m_time >= o.m_time; }
+    bool operator==(const CTime& o) const { return m_time == o.m_time; }
+    bool operator!=(const CTime& o) const { return m_time != o.m_time; }
+    bool operator<(const CTime& o) const { return m_time < o.m_time; }
+    bool operator<=(const CTime& o) const { return m_time <= o.m_time; }
+    bool operator>(const CTime& o) const { return m_time > o.m_time; }
+    bool operator>=(const CTime& o) const { return m_time >= o.m_time; }
 
- private:
-  long long m_time = 0;
+  private:
+    long long m_time = 0;
 };
 
 // The computer's current offset of local time from UTC in seconds (east of Greenwich

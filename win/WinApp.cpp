@@ -31,10 +31,14 @@ CString LoadResourceString(UINT id) {
 // What a message box of this type answers when it is cancelled (Esc or its close box).
 int CancelAnswer(UINT type) {
     switch (type & MB_TYPEMASK) {
-        case MB_OK: return IDOK;
-        case MB_YESNO: return IDNO;
-        case MB_ABORTRETRYIGNORE: return IDABORT;
-        default: return IDCANCEL;
+        case MB_OK:
+            return IDOK;
+        case MB_YESNO:
+            return IDNO;
+        case MB_ABORTRETRYIGNORE:
+            return IDABORT;
+        default:
+            return IDCANCEL;
     }
 }
 
@@ -151,7 +155,8 @@ BOOL CWinApp::WriteProfileInt(const char* section, const char* entry, int nValue
     if (m_strRegistryKey.IsEmpty()) return FALSE;
     CString subKey = ProfileSubKey(section);
     HKEY hKey = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, subKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, subKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) !=
+        ERROR_SUCCESS)
         return FALSE;
     DWORD value = static_cast<DWORD>(nValue);
     LONG rc = ::RegSetValueExA(hKey, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
@@ -262,8 +267,8 @@ int AfxMessageBox(const char* text, UINT type, UINT) {
     CWinApp* app = AfxGetApp();
     HWND owner = nullptr;
     if (app != nullptr && app->m_pMainWnd != nullptr) owner = app->m_pMainWnd->m_hWnd;
-    const char* caption = (app != nullptr && !app->m_strAppName.IsEmpty()) ? static_cast<const char*>(app->m_strAppName)
-                                                                          : "Quorvane";
+    const char* caption =
+        (app != nullptr && !app->m_strAppName.IsEmpty()) ? static_cast<const char*>(app->m_strAppName) : "Quorvane";
     if (g_messageBoxHook != nullptr) return g_messageBoxHook(owner, text, caption, type);
     if (AfxIsClosePending()) return CancelAnswer(type);  // the program is closing
     CModalLoopScope modal;

@@ -54,9 +54,9 @@ class CWinApp : public CCmdTarget {
     CWnd* m_pMainWnd = nullptr;
     LPSTR m_lpCmdLine = nullptr;
     int m_nCmdShow = SW_SHOWNORMAL;
-    CString m_strAppName;        // "Quorvane": string AFX_IDS_APP_TITLE, else the executable's name
-    CString m_strHelpFilePath;   // full path of the user guide
-    CString m_strRegistryKey;    // HKCU\Software\<key>\<app name> holds the profile settings
+    CString m_strAppName;                // "Quorvane": string AFX_IDS_APP_TITLE, else the executable's name
+    CString m_strHelpFilePath;           // full path of the user guide
+    CString m_strRegistryKey;            // HKCU\Software\<key>\<app name> holds the profile settings
     std::vector<CString> m_recentFiles;  // the most-recently-used list read from the profile
 
   protected:

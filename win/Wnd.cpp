@@ -48,8 +48,8 @@ HWND CWnd::Detach() {
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
     if (!Attach(hWnd)) return FALSE;
-    m_pfnSuper = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    m_pfnSuper =
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     return TRUE;
 }
 
@@ -110,8 +110,7 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             (this->*reinterpret_cast<AFX_PMSG_BOOL>(e->pfn))(static_cast<BOOL>(wParam));
             return 0;
         case AfxSig_vSize:
-            (this->*reinterpret_cast<AFX_PMSG_SIZE>(e->pfn))(static_cast<UINT>(wParam), LOWORD(lParam),
-                                                             HIWORD(lParam));
+            (this->*reinterpret_cast<AFX_PMSG_SIZE>(e->pfn))(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
             return 0;
         default:
             return DefWindowProc(message, wParam, lParam);
@@ -183,8 +182,8 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     return result;
 }
 
-HWND AfxCreateWindow(CWnd* pWnd, DWORD exStyle, const char* className, const char* title, DWORD style, int x,
-                     int y, int cx, int cy, HWND hParent, HMENU hMenu, void* createParam) {
+HWND AfxCreateWindow(CWnd* pWnd, DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
+                     int cx, int cy, HWND hParent, HMENU hMenu, void* createParam) {
     CWnd* previous = g_pWndInit;
     g_pWndInit = pWnd;
     HWND hWnd = ::CreateWindowExA(exStyle, className, title, style, x, y, cx, cy, hParent, hMenu,

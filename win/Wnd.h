@@ -92,8 +92,8 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 
 // Creates a window of one of our classes for pWnd; the object is attached before the
 // window's first message is processed.
-HWND AfxCreateWindow(CWnd* pWnd, DWORD exStyle, const char* className, const char* title, DWORD style,
-                     int x, int y, int cx, int cy, HWND hParent, HMENU hMenu, void* createParam);
+HWND AfxCreateWindow(CWnd* pWnd, DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
+                     int cx, int cy, HWND hParent, HMENU hMenu, void* createParam);
 
 // Registers (once) a window class with AfxWndProc and answers its name.
 const char* AfxRegisterWndClass(UINT classStyle, HCURSOR hCursor, HBRUSH hBackground, HICON hIcon);

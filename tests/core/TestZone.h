@@ -9,41 +9,43 @@
 #include <string>
 
 class TestZone {
- public:
-  explicit TestZone(const char* zone) {
+  public:
+    explicit TestZone(const char* zone) {
 #ifdef _WIN32
-    const char* active = std::getenv("QV_TEST_ZONE");
-    m_bActive = active && std::string(active) == zone;
-    if (!m_bActive) m_why = std::string("runs under scripts/in-zone.sh ") + zone;
+        const char* active = std::getenv("QV_TEST_ZONE");
+        m_bActive = active && std::string(active) == zone;
+        if (!m_bActive) m_why = std::string("runs under scripts/in-zone.sh ") + zone;
 #else
-    const char* old = std::getenv("TZ");
-    m_bHadOld = old != nullptr;
-    if (old) m_old = old;
-    setenv("TZ", zone, 1);
-    tzset();
-    m_bActive = true;
+        const char* old = std::getenv("TZ");
+        m_bHadOld = old != nullptr;
+        if (old) m_old = old;
+        setenv("TZ", zone, 1);
+        tzset();
+        m_bActive = true;
 #endif
-  }
-  ~TestZone() {
+    }
+    ~TestZone() {
 #ifndef _WIN32
-    if (m_bHadOld) setenv("TZ", m_old.c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
+        if (m_bHadOld)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
 #endif
-  }
-  TestZone(const TestZone&) = delete;
-  TestZone& operator=(const TestZone&) = delete;
+    }
+    TestZone(const TestZone&) = delete;
+    TestZone& operator=(const TestZone&) = delete;
 
-  bool Active() const { return m_bActive; }
-  const std::string& Why() const { return m_why; }
+    bool Active() const { return m_bActive; }
+    const std::string& Why() const { return m_why; }
 
- private:
-  bool m_bActive = false;
-  bool m_bHadOld = false;
-  std::string m_old;
-  std::string m_why;
+  private:
+    bool m_bActive = false;
+    bool m_bHadOld = false;
+    std::string m_old;
+    std::string m_why;
 };
 
-#define QV_IN_ZONE(zone)            \
-  TestZone qvZone(zone);            \
-  if (!qvZone.Active()) GTEST_SKIP() << qvZone.Why()
+#define QV_IN_ZONE(zone)   \
+    TestZone qvZone(zone); \
+    if (!qvZone.Active()) GTEST_SKIP() << qvZone.Why()

@@ -34,7 +34,7 @@ TEST(AdviseDeferTest, AnAdviseRaisedInsideAPokeReachesTheClientRightAfterIt) {
     qvtest::TempFolder dir;
     std::string cfg = dir.File("quorvane.cfg");
     ASSERT_TRUE(qvtest::WriteFileBytes(cfg, Cfg({"Number Of Connections = 1", "ServerName = Sim", "Alias = Line1",
-                                    "Number Of Items = 1", "TagName = Static.R8"})));
+                                                 "Number Of Items = 1", "TagName = Static.R8"})));
     MainWindow window(cfg);
     ASSERT_EQ(window.Connection(0)->GetItem(0)->m_hItem, 301);
     VARIANT start = R8(1.0);
@@ -57,7 +57,7 @@ TEST(AdviseDeferTest, AnAdviseRaisedInsideAPokeReachesTheClientRightAfterIt) {
         if (connected) {
             adviseStarted = conv->StartAdvise("Static.R8", kFormat).ok;
             if (auto a = dde.NextAdvise(3000)) first = NumberOf(*a);  // the timer's first value
-            phase = 1;  // the main thread stops the timer now
+            phase = 1;                                                // the main thread stops the timer now
             while (phase != 2) dde.Pump(10);
             DWORD t0 = ::GetTickCount();
             qvdde::Result r = conv->Poke("Static.R8", kFormat, qvdde::EncodeXlTable(qvdde::Cell::Number(42.5)));

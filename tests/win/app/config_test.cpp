@@ -39,11 +39,11 @@ struct Loaded {
 }  // namespace
 
 TEST(ConfigTest, TheLayoutIsFixedAndSurvivesARoundTripWithBlanksAndParameters) {
-    std::string text = Cfg({"FileRev = 2.07", "Number Of Connections = 2", "UpdateRate = 250",
-                            "Deadband = 12.500000", "MachineName = plant-pc", "ServerName = Sim.A",
-                            "Alias =   Line 1 ", "Number Of Items = 3", "TagName =  lead", "TagName = trail  ",
-                            "TagName = a=b", "UpdateRate = 1000", "Deadband = 0.000000", "MachineName = ",
-                            "ServerName = Sim.B", "Alias = Second", "Number Of Items = 0"});
+    std::string text =
+        Cfg({"FileRev = 2.07", "Number Of Connections = 2", "UpdateRate = 250", "Deadband = 12.500000",
+             "MachineName = plant-pc", "ServerName = Sim.A", "Alias =   Line 1 ", "Number Of Items = 3",
+             "TagName =  lead", "TagName = trail  ", "TagName = a=b", "UpdateRate = 1000", "Deadband = 0.000000",
+             "MachineName = ", "ServerName = Sim.B", "Alias = Second", "Number Of Items = 0"});
     Loaded d(text);
     ASSERT_EQ(d.Size(), 2);
     EXPECT_STREQ(d.fileRev, "2.07");
@@ -62,7 +62,7 @@ TEST(ConfigTest, TheLayoutIsFixedAndSurvivesARoundTripWithBlanksAndParameters) {
 
 TEST(ConfigTest, FilesFromElsewhereLoadWhatTheyHoldAndCountsStopAtTheirEnd) {
     DWORD start = ::GetTickCount();
-    {   // No FileRev: loads; missing rate and deadband take the new-connection defaults.
+    {  // No FileRev: loads; missing rate and deadband take the new-connection defaults.
         Loaded d(Cfg({"Number Of Connections = 1", "Alias = X", "Number Of Items = 1", "TagName = T"}));
         EXPECT_STREQ(d.fileRev, "1.00");
         ASSERT_EQ(d.Size(), 1);
@@ -70,7 +70,7 @@ TEST(ConfigTest, FilesFromElsewhereLoadWhatTheyHoldAndCountsStopAtTheirEnd) {
         EXPECT_EQ(d[0]->GetItemCount(), 1);
     }
     EXPECT_EQ(Loaded(Cfg({"Something = 1", "Number Of Connections = 1", "Alias = X"})).Size(), 0);
-    {   // LF-only lines read like CR LF ones; a missing item count means none.
+    {  // LF-only lines read like CR LF ones; a missing item count means none.
         Loaded d("FileRev = 3\nNumber Of Connections = 1\nUpdateRate = 20\nAlias = Y\n");
         ASSERT_EQ(d.Size(), 1);
         EXPECT_EQ(d[0]->m_dwUpdateRate, 20u);
@@ -84,7 +84,7 @@ TEST(ConfigTest, FilesFromElsewhereLoadWhatTheyHoldAndCountsStopAtTheirEnd) {
         ASSERT_EQ(d.Size(), 1);
         EXPECT_EQ(d[0]->GetItemCount(), 1);
     }
-    {   // Fewer items than announced: the next connection still loads from its own lines.
+    {  // Fewer items than announced: the next connection still loads from its own lines.
         Loaded d(Cfg({"Number Of Connections = 3", "Alias = A", "Number Of Items = 5", "TagName = a1",
                       "UpdateRate = 300", "Alias = B", "Number Of Items = 1", "TagName = b1"}));
         ASSERT_EQ(d.Size(), 2);
@@ -130,7 +130,8 @@ TEST(ConfigTest, AProcessKilledWhileSavingLeavesAWholeConfiguration) {
         ::DeleteFileA(path.c_str());  // so that the wait below sees this child's first save
         qvtest::ChildProcess child;
         std::string why;
-        ASSERT_TRUE(child.Start(qvtest::QuoteArg(exe) + " --save-loop " + qvtest::QuoteArg(path), "", false, &why)) << why;
+        ASSERT_TRUE(child.Start(qvtest::QuoteArg(exe) + " --save-loop " + qvtest::QuoteArg(path), "", false, &why))
+            << why;
         // Let it save for a while, then end it mid-way, as a crash or power cut would.
         DWORD deadline = ::GetTickCount() + 20000;  // a loaded machine starts processes slowly
         while (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetTickCount() < deadline) Sleep(10);

@@ -19,7 +19,7 @@ TEST(EmptyItemPoke, WritesTheValueInItsOwnKind) {
     qvtest::TempFolder dir;
     std::string cfg = dir.File("quorvane.cfg");
     ASSERT_TRUE(qvtest::WriteFileBytes(cfg, Cfg({"Number Of Connections = 1", "ServerName = Sim", "Alias = Line1",
-                                    "Number Of Items = 1", "TagName = Static.New"})));
+                                                 "Number Of Items = 1", "TagName = Static.New"})));
     MainWindow window(cfg);
     std::vector<VARTYPE> written;
     fakeopc::S().onWrite = [&](int, int, int, const VARIANT* value) { written.push_back(value->vt); };
@@ -31,7 +31,8 @@ TEST(EmptyItemPoke, WritesTheValueInItsOwnKind) {
         if (auto conv = dde.Connect("Quorvane", "Line1")) {
             for (const auto& cell : {qvdde::Cell::Number(42.5), qvdde::Cell::Int(7), qvdde::Cell::Bool(true)})
                 acked.push_back(conv->Poke("Static.New", 4, qvdde::EncodeXlTable(cell)).ok);
-            for (const char* s : {"-1e3", "true", "Open"}) acked.push_back(conv->Poke("Static.New", CF_TEXT, text(s)).ok);
+            for (const char* s : {"-1e3", "true", "Open"})
+                acked.push_back(conv->Poke("Static.New", CF_TEXT, text(s)).ok);
         }
         done = true;
     });

@@ -137,7 +137,7 @@ TEST_F(ListTest, TeardownRemovesItemsThenGroupThenServer) {
     fakeopc::S().calls.clear();
     list.RemoveAt(0);
     EXPECT_EQ(fakeopc::S().calls, (std::vector<std::string>{"RemoveItem 5 201 301", "RemoveItem 5 201 -1",
-                                                              "RemoveGroup 5 201", "DisconnectServer 5"}));
+                                                            "RemoveGroup 5 201", "DisconnectServer 5"}));
     Add("T", -1, {"A"})->GetItem(0)->m_hItem = 11;
     fakeopc::S().calls.clear();
     list.RemoveAt(0);  // disconnected: -1 handles, no group, no server

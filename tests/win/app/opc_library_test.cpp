@@ -21,7 +21,8 @@ namespace {
 // Runs a copy of this program in dir (with library, or none) and answers its exit code.
 DWORD RunCopyIn(const std::string& library) {
     qvtest::TempFolder dir;
-    if (!library.empty() && !::CopyFileA((qvtest::BinDir() + "\\" + library).c_str(), dir.File("KOBRIX2.dll").c_str(), FALSE))
+    if (!library.empty() &&
+        !::CopyFileA((qvtest::BinDir() + "\\" + library).c_str(), dir.File("KOBRIX2.dll").c_str(), FALSE))
         return 99;
     char exe[MAX_PATH];
     ::GetModuleFileNameA(nullptr, exe, sizeof exe);

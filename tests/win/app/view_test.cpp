@@ -20,11 +20,11 @@ namespace {
 
 // Two connections: Line1 (3 items, 301-303) becomes server 101, Line2 (304, 305) server 102.
 std::string TwoConnections() {
-    return Cfg({"FileRev = 1.00", "Number Of Connections = 2",
-                "UpdateRate = 500", "Deadband = 0.000000", "MachineName = ", "ServerName = Sim.One", "Alias = Line1",
-                "Number Of Items = 3", "TagName = A.Temp", "TagName = A.Level", "TagName = A.Count",
-                "UpdateRate = 1000", "Deadband = 2.500000", "MachineName = ", "ServerName = Sim.Two", "Alias = Line2",
-                "Number Of Items = 2", "TagName = B.Pressure", "TagName = B.Running"});
+    return Cfg({"FileRev = 1.00", "Number Of Connections = 2", "UpdateRate = 500", "Deadband = 0.000000",
+                "MachineName = ", "ServerName = Sim.One", "Alias = Line1", "Number Of Items = 3", "TagName = A.Temp",
+                "TagName = A.Level", "TagName = A.Count", "UpdateRate = 1000", "Deadband = 2.500000",
+                "MachineName = ", "ServerName = Sim.Two", "Alias = Line2", "Number Of Items = 2",
+                "TagName = B.Pressure", "TagName = B.Running"});
 }
 
 class ViewTest : public ::testing::Test {
@@ -72,13 +72,16 @@ TEST_F(ViewTest, StartUpReconnectsInOrderSelectsTheLastAndShowsItsStatus) {
     EXPECT_EQ(window->Cell(0, 2), "Bad");
     EXPECT_EQ(window->ControlText(IDC_CONNECT), "Connect to OPC Server");  // connected, with items
     EXPECT_EQ(window->ControlText(IDC_STATUS), std::string(window->Connection(1)->StatusText()));
-    std::vector<std::string> expected = {
-        "EnumerateServers 1 ", "ConnectServer |Sim.One", "AddGroup 101 Group 1 500 0.0",
-        "SetDataChangeCallback 101", "SetShutdownCallback 101", "SetLibraryCallback", "AddItem 101 201 A.Temp",
-        "AddItem 101 201 A.Level", "AddItem 101 201 A.Count", "RefreshGroup 101 201 0",
-        "EnumerateServers 1 ", "ConnectServer |Sim.Two", "AddGroup 102 Group 1 1000 2.5",
-        "SetDataChangeCallback 102", "SetShutdownCallback 102", "SetLibraryCallback", "AddItem 102 202 B.Pressure",
-        "AddItem 102 202 B.Running", "RefreshGroup 102 202 0"};
+    std::vector<std::string> expected = {"EnumerateServers 1 ",           "ConnectServer |Sim.One",
+                                         "AddGroup 101 Group 1 500 0.0",  "SetDataChangeCallback 101",
+                                         "SetShutdownCallback 101",       "SetLibraryCallback",
+                                         "AddItem 101 201 A.Temp",        "AddItem 101 201 A.Level",
+                                         "AddItem 101 201 A.Count",       "RefreshGroup 101 201 0",
+                                         "EnumerateServers 1 ",           "ConnectServer |Sim.Two",
+                                         "AddGroup 102 Group 1 1000 2.5", "SetDataChangeCallback 102",
+                                         "SetShutdownCallback 102",       "SetLibraryCallback",
+                                         "AddItem 102 202 B.Pressure",    "AddItem 102 202 B.Running",
+                                         "RefreshGroup 102 202 0"};
     EXPECT_EQ(fakeopc::S().calls, expected);
     EXPECT_TRUE(TakeMessageBoxes().empty());
 }
@@ -87,7 +90,7 @@ TEST_F(ViewTest, BurstsAreDrawnTogetherWithTheLastValueAndOnlyOnTheirTab) {
     Open(TwoConnections());
     window->view->SetDlgItemText(IDC_STATUS, "marker");
     for (int i = 1; i <= 50; ++i) DataChange(102, 305, i);
-    DataChange(101, 302, 9.5);  // Line1's tab is not selected: no row of it is drawn
+    DataChange(101, 302, 9.5);                          // Line1's tab is not selected: no row of it is drawn
     EXPECT_EQ(window->Cell(1, 1), " unknown type:0 ");  // nothing drawn inside the burst
     EXPECT_EQ(window->ControlText(IDC_STATUS), "marker");
     ASSERT_TRUE(WaitCell(1, 1, "  50.0000 "));

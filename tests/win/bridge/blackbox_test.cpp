@@ -41,8 +41,9 @@ TEST(BridgeBlackBox, WatchPokeCloseAndSavedConfiguration) {
     std::string why;
     ASSERT_TRUE(b.Start({line1, line2}));
 
-    auto watch = qvtest::StartTool("qvdde", {"--topic", "Line1", "--format", "4", "--advise", "Plant.Line1.Counter",
-                                             "--advise", "Static.R8", "--seconds", "60"},
+    auto watch = qvtest::StartTool("qvdde",
+                                   {"--topic", "Line1", "--format", "4", "--advise", "Plant.Line1.Counter", "--advise",
+                                    "Static.R8", "--seconds", "60"},
                                    &why);
     ASSERT_TRUE(watch) << why;
     ASSERT_TRUE(watch->WaitLine("connected Quorvane Line1", 10000)) << watch->err()->Rest();
@@ -75,8 +76,8 @@ TEST(BridgeBlackBox, WatchPokeCloseAndSavedConfiguration) {
     ASSERT_TRUE(haveR8) << "no first value for Static.R8";
 
     const std::string poked = r8 == 321.25 ? "321.5" : "321.25";
-    qvtest::ToolRun poke = qvtest::RunTool("qvdde", {"--topic", "Line1", "--format", "4", "--poke", "Static.R8",
-                                                     poked, "--as", "number"});
+    qvtest::ToolRun poke =
+        qvtest::RunTool("qvdde", {"--topic", "Line1", "--format", "4", "--poke", "Static.R8", poked, "--as", "number"});
     ASSERT_TRUE(poke.finished && poke.exitCode == 0) << poke.Describe();
     ASSERT_FALSE(poke.out.empty());
     EXPECT_EQ(0u, poke.out.back().rfind("poke Static.R8 ok", 0)) << poke.Describe();
@@ -92,8 +93,8 @@ TEST(BridgeBlackBox, WatchPokeCloseAndSavedConfiguration) {
     EXPECT_TRUE(cameBack) << "the watcher never saw Static.R8 = " << poked;
 
     // A refused poke is reported by the tool with a non-zero exit.
-    qvtest::ToolRun refused = qvtest::RunTool("qvdde", {"--topic", "Line1", "--format", "4", "--poke", "Static.R8",
-                                                        "abc", "--as", "text"});
+    qvtest::ToolRun refused =
+        qvtest::RunTool("qvdde", {"--topic", "Line1", "--format", "4", "--poke", "Static.R8", "abc", "--as", "text"});
     EXPECT_TRUE(refused.finished && refused.exitCode == 5) << refused.Describe();
 
     ASSERT_TRUE(b.app().Close(15000));

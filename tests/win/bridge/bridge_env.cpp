@@ -7,7 +7,7 @@ const char kCaptionConnect[] = "Connect to OPC Server";
 const char kCaptionReconnect[] = "Attempt Reconnect";
 
 std::vector<std::string> StaticItems() {
-    return {"Static.I1", "Static.I2",  "Static.I4",   "Static.UI1", "Static.UI2",  "Static.UI4", "Static.INT",
+    return {"Static.I1",   "Static.I2", "Static.I4", "Static.UI1",  "Static.UI2",  "Static.UI4",  "Static.INT",
             "Static.UINT", "Static.R4", "Static.R8", "Static.BSTR", "Static.BOOL", "Static.DATE", "Static.CY"};
 }
 
@@ -20,7 +20,8 @@ std::vector<std::string> StaticItems() {
     // OPC connection stands.
     if (WaitStatus("Connected: ", false, 20000)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "status line never read \"Connected: ...\" (it reads \""
-                                         << app_.Text(IDC_STATUS) << "\"); message box: " << qvtest::FindMessageBox(app_.pid());
+                                         << app_.Text(IDC_STATUS)
+                                         << "\"); message box: " << qvtest::FindMessageBox(app_.pid());
 }
 
 bool Bridge::WaitStatus(const std::string& text, bool exact, DWORD timeoutMs) {

@@ -24,7 +24,7 @@ extern const char kCaptionReconnect[];
 std::vector<std::string> StaticItems();
 
 class Bridge {
-public:
+  public:
     // Starts the program and waits until every topic answers and the status reads connected.
     ::testing::AssertionResult Start(const std::vector<qvtest::ConfigConnection>& connections);
     // Waits until the status line starts with text (or equals it, with exact).
@@ -34,7 +34,7 @@ public:
 
     qvtest::QuorvaneApp& app() { return app_; }
 
-private:
+  private:
     qvtest::QuorvaneApp app_;
 };
 

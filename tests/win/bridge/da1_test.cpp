@@ -21,7 +21,8 @@ TEST(BridgeDa1, ValuesReachAHotLinkAndAPokeIsWritten) {
     // A value of this run only, so that its echo cannot be an older one.
     const qvdde::Cell written = qvdde::Cell::Number(5000.25 + GetTickCount() % 1000);
     ASSERT_TRUE(call->Poke("Static.R8", qvtest::kTestFormat, qvdde::EncodeXlTable(written)).ok);
-    EXPECT_TRUE(qvtest::WaitForAdvise(links, "Static.R8", [&](const qvdde::Cell& c) { return c.number == written.number; }, 10000));
+    EXPECT_TRUE(qvtest::WaitForAdvise(
+        links, "Static.R8", [&](const qvdde::Cell& c) { return c.number == written.number; }, 10000));
     std::vector<uint8_t> data;
     ASSERT_TRUE(call->Request("Static.R8", qvtest::kTestFormat, &data).ok);
     EXPECT_EQ(qvdde::EncodeXlTable(written), data);

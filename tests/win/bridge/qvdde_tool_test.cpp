@@ -19,7 +19,8 @@ TEST(QvddeCodec, EncodesTheOneCellLayouts) {
     EXPECT_EQ(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}),
               qvdde::EncodeXlTable(Cell::Number(1.5)));
     EXPECT_EQ(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 3, 0, 2, 0, 1, 0}), qvdde::EncodeXlTable(Cell::Bool(true)));
-    EXPECT_EQ(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 4, 0, 3, 'a', 'b', 'c'}), qvdde::EncodeXlTable(Cell::Text("abc")));
+    EXPECT_EQ(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 4, 0, 3, 'a', 'b', 'c'}),
+              qvdde::EncodeXlTable(Cell::Text("abc")));
     EXPECT_EQ(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 6, 0, 2, 0, 0xFB, 0xFF}), qvdde::EncodeXlTable(Cell::Int(-5)));
     // Text beyond the count byte's reach is cut, and the block stays consistent.
     std::vector<uint8_t> longText = qvdde::EncodeXlTable(Cell::Text(std::string(300, 'x')));
@@ -29,7 +30,8 @@ TEST(QvddeCodec, EncodesTheOneCellLayouts) {
 }
 
 TEST(QvddeCodec, DecodesWhatItEncodesAndRefusesBrokenBlocks) {
-    for (const Cell& c : {Cell::Number(-2.25), Cell::Text(""), Cell::Text("Running"), Cell::Bool(false), Cell::Int(32767)}) {
+    for (const Cell& c :
+         {Cell::Number(-2.25), Cell::Text(""), Cell::Text("Running"), Cell::Bool(false), Cell::Int(32767)}) {
         auto back = qvdde::DecodeXlTable(qvdde::EncodeXlTable(c));
         ASSERT_TRUE(back);
         EXPECT_EQ(c.kind, back->kind);
@@ -63,11 +65,12 @@ TEST(QvddeCodec, ParsesPokeArgumentsByKind) {
 
 // The bare server of the benchmark, serving topic T1 with items I0 and I1 on service QvTool.
 class QvddeTool : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string why;
-        server_ = qvtest::StartTool("dde_bare_server", {"--service", "QvTool", "--items", "2", "--links", "1",
-                                                        "--posts", "100000", "--tick-us", "100000", "--linger-ms", "0"},
+        server_ = qvtest::StartTool("dde_bare_server",
+                                    {"--service", "QvTool", "--items", "2", "--links", "1", "--posts", "100000",
+                                     "--tick-us", "100000", "--linger-ms", "0"},
                                     &why);
         ASSERT_TRUE(server_) << why;
         ASSERT_TRUE(server_->WaitLine("ready", 20000)) << server_->err()->Rest();
@@ -77,8 +80,8 @@ protected:
 };
 
 TEST_F(QvddeTool, PrintsEachValueOnItsOwnLineAndStopsAtTheCount) {
-    qvtest::ToolRun run = qvtest::RunTool(
-        "qvdde", {"--service", "QvTool", "--topic", "T1", "--format", "4", "--advise", "I0", "--count", "3", "--seconds", "20"});
+    qvtest::ToolRun run = qvtest::RunTool("qvdde", {"--service", "QvTool", "--topic", "T1", "--format", "4", "--advise",
+                                                    "I0", "--count", "3", "--seconds", "20"});
     ASSERT_TRUE(run.finished && run.exitCode == 0) << run.Describe();
     ASSERT_EQ(6u, run.out.size()) << run.Describe();
     EXPECT_EQ("connected QvTool T1", run.out[0]);
@@ -92,8 +95,9 @@ TEST_F(QvddeTool, PrintsEachValueOnItsOwnLineAndStopsAtTheCount) {
 }
 
 TEST_F(QvddeTool, PokesRequestsAndReportsRefusalsWithExitCodes) {
-    qvtest::ToolRun run = qvtest::RunTool("qvdde", {"--service", "QvTool", "--topic", "t1", "--format", "4", "--poke",
-                                                    "I1", "-2.5", "--as", "number", "--request", "I1", "--request", "I1"});
+    qvtest::ToolRun run =
+        qvtest::RunTool("qvdde", {"--service", "QvTool", "--topic", "t1", "--format", "4", "--poke", "I1", "-2.5",
+                                  "--as", "number", "--request", "I1", "--request", "I1"});
     ASSERT_TRUE(run.finished && run.exitCode == 0) << run.Describe();
     ASSERT_EQ(4u, run.out.size()) << run.Describe();
     EXPECT_EQ(0u, run.out[1].rfind("poke I1 ok", 0));
@@ -105,7 +109,8 @@ TEST_F(QvddeTool, PokesRequestsAndReportsRefusalsWithExitCodes) {
     EXPECT_EQ("request I1 number -2.5", run.out.back());
 
     // The bare server takes numbers only: a text poke is refused.
-    run = qvtest::RunTool("qvdde", {"--service", "QvTool", "--topic", "T1", "--format", "4", "--poke", "I1", "x", "--as", "text"});
+    run = qvtest::RunTool(
+        "qvdde", {"--service", "QvTool", "--topic", "T1", "--format", "4", "--poke", "I1", "x", "--as", "text"});
     EXPECT_TRUE(run.finished && run.exitCode == 5) << run.Describe();
     EXPECT_NE(std::string::npos, run.err.find("not processed")) << run.Describe();
     run = qvtest::RunTool("qvdde", {"--service", "QvTool", "--topic", "Nope", "--advise", "I0"});

@@ -67,7 +67,8 @@ TEST(BridgeSuspend, SuspendStopsAdvisesAndResumeLetsTheNextChangeThrough) {
     // before the list showed the last of them.
     ASSERT_TRUE(ListShowsUpdates(b, 6));
     auto during = qvtest::Collect(client, 0);
-    EXPECT_TRUE(during.empty()) << during.size() << " advises arrived while suspended, first: " << qvtest::Show(during[0]);
+    EXPECT_TRUE(during.empty()) << during.size()
+                                << " advises arrived while suspended, first: " << qvtest::Show(during[0]);
     EXPECT_TRUE(client2.queue().empty()) << "the link started while suspended got a value: "
                                          << qvtest::Show(client2.queue().front());
     const long shownAfter = CounterShown(b);

@@ -14,13 +14,14 @@ using qvdde::Cell;
 
 const char kTopic[] = "Text";
 // The fixed quality items hold their quality code as an I4; Static.ReadOnly holds 42.
-const char* const kFixed[][2] = {{"Quality.Good", "192"},       {"Quality.Bad", "0"},  {"Quality.Uncertain", "64"},
-                                 {"Quality.LocalOverride", "216"}, {"Quality.CommFailure", "24"}, {"Static.ReadOnly", "42"}};
+const char* const kFixed[][2] = {{"Quality.Good", "192"},       {"Quality.Bad", "0"},
+                                 {"Quality.Uncertain", "64"},   {"Quality.LocalOverride", "216"},
+                                 {"Quality.CommFailure", "24"}, {"Static.ReadOnly", "42"}};
 
 std::vector<uint8_t> Zt(const char* s) { return std::vector<uint8_t>(s, s + std::strlen(s) + 1); }
 
 class BridgeText : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         qvtest::ConfigConnection c;
         c.alias = kTopic;
@@ -56,7 +57,8 @@ protected:
     // Asks until the record answers want (a write takes a data change to arrive).
     std::string WaitText(const std::string& item, const std::string& want) {
         std::string last;
-        for (const ULONGLONG end = GetTickCount64() + 8000; (last = RequestText(item)) != want && GetTickCount64() < end;)
+        for (const ULONGLONG end = GetTickCount64() + 8000;
+             (last = RequestText(item)) != want && GetTickCount64() < end;)
             callClient_.Pump(100);
         return last;
     }
@@ -72,14 +74,25 @@ std::string BridgeText::startError_;
 
 TEST_F(BridgeText, TextLinksAndRequestsShowEveryType) {
     // Set by XlTable pokes first, so that the texts are known.
-    const struct { const char* item; Cell set; const char* text; } known[] = {
-        {"Static.I1", Cell::Number(-8), "-8"},          {"Static.I2", Cell::Number(-1600), "-1600"},
-        {"Static.I4", Cell::Number(-320000), "-320000"}, {"Static.UI1", Cell::Number(200), "200"},
-        {"Static.UI2", Cell::Number(60000), "60000"},   {"Static.UI4", Cell::Number(4e9), "4000000000"},
-        {"Static.INT", Cell::Number(-42), "-42"},       {"Static.UINT", Cell::Number(42), "42"},
-        {"Static.R4", Cell::Number(0.1), "0.1"},        {"Static.R8", Cell::Number(1.0 / 3), "0.333333333333333"},
-        {"Static.BSTR", Cell::Text("ab"), "ab"},        {"Static.BOOL", Cell::Bool(true), "TRUE"},
-        {"Static.DATE", Cell::Number(45306.5), "2024-01-15 12:00:00"}, {"Static.CY", Cell::Number(12.3456), "12.3456"},
+    const struct {
+        const char* item;
+        Cell set;
+        const char* text;
+    } known[] = {
+        {"Static.I1", Cell::Number(-8), "-8"},
+        {"Static.I2", Cell::Number(-1600), "-1600"},
+        {"Static.I4", Cell::Number(-320000), "-320000"},
+        {"Static.UI1", Cell::Number(200), "200"},
+        {"Static.UI2", Cell::Number(60000), "60000"},
+        {"Static.UI4", Cell::Number(4e9), "4000000000"},
+        {"Static.INT", Cell::Number(-42), "-42"},
+        {"Static.UINT", Cell::Number(42), "42"},
+        {"Static.R4", Cell::Number(0.1), "0.1"},
+        {"Static.R8", Cell::Number(1.0 / 3), "0.333333333333333"},
+        {"Static.BSTR", Cell::Text("ab"), "ab"},
+        {"Static.BOOL", Cell::Bool(true), "TRUE"},
+        {"Static.DATE", Cell::Number(45306.5), "2024-01-15 12:00:00"},
+        {"Static.CY", Cell::Number(12.3456), "12.3456"},
     };
     std::vector<std::pair<std::string, std::string>> all;
     for (const auto& k : known) {
@@ -111,11 +124,20 @@ TEST_F(BridgeText, TextLinksAndRequestsShowEveryType) {
 
 TEST_F(BridgeText, TextPokesReachEveryTypeAndGarbageIsRefused) {
     const char* const cases[][3] = {
-        {"Static.I1", "-9", "-9"},           {"Static.I2", "1601", "1601"},      {"Static.I4", "123456\r\n", "123456"},
-        {"Static.UI1", "17", "17"},          {"Static.UI2", "65535", "65535"},   {"Static.UI4", "3e9", "3000000000"},
-        {"Static.INT", "+21", "21"},         {"Static.UINT", "7", "7"},          {"Static.R4", "0.5", "0.5"},
-        {"Static.R8", "-2.5e-7", "-2.5e-07"}, {"Static.BSTR", "abc, def", "abc, def"}, {"Static.BOOL", "false", "FALSE"},
-        {"Static.DATE", "1850-06-01 18:30:15", "1850-06-01 18:30:15"}, {"Static.CY", "-7.25", "-7.25"},
+        {"Static.I1", "-9", "-9"},
+        {"Static.I2", "1601", "1601"},
+        {"Static.I4", "123456\r\n", "123456"},
+        {"Static.UI1", "17", "17"},
+        {"Static.UI2", "65535", "65535"},
+        {"Static.UI4", "3e9", "3000000000"},
+        {"Static.INT", "+21", "21"},
+        {"Static.UINT", "7", "7"},
+        {"Static.R4", "0.5", "0.5"},
+        {"Static.R8", "-2.5e-7", "-2.5e-07"},
+        {"Static.BSTR", "abc, def", "abc, def"},
+        {"Static.BOOL", "false", "FALSE"},
+        {"Static.DATE", "1850-06-01 18:30:15", "1850-06-01 18:30:15"},
+        {"Static.CY", "-7.25", "-7.25"},
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(calls_->Poke(c[0], CF_TEXT, Zt(c[1])).ok) << c[0] << " <- " << c[1];

@@ -20,13 +20,13 @@ using qvtest::kTestFormat;
 const char kTopic[] = "Line1";
 
 class BridgeTransactions : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         qvtest::ConfigConnection line1;
         line1.alias = kTopic;
         line1.updateRate = 200;
-        line1.items = {"Plant.Line1.Counter", "Plant.Line1.Temp", "Plant.Line2.Running", "Plant.Line2.State",
-                       "Static.ReadOnly", "Control.RefuseWrites"};
+        line1.items = {"Plant.Line1.Counter", "Plant.Line1.Temp", "Plant.Line2.Running",
+                       "Plant.Line2.State",   "Static.ReadOnly",  "Control.RefuseWrites"};
         for (const std::string& s : bridge::StaticItems()) line1.items.push_back(s);
         bridge_ = new bridge::Bridge;
         ::testing::AssertionResult started = bridge_->Start({line1});
@@ -220,12 +220,10 @@ TEST_F(BridgeTransactions, PokesOfEveryCellTypeAreConvertedWrittenAndComeBack) {
         auto want = c.expect;
         auto a = qvtest::WaitForAdvise(
             client_, c.item,
-            [&](const Cell& got) {
-                return got.kind == want.kind && qvdde::ValueText(got) == qvdde::ValueText(want);
-            },
+            [&](const Cell& got) { return got.kind == want.kind && qvdde::ValueText(got) == qvdde::ValueText(want); },
             3000);
-        EXPECT_TRUE(a) << "the written value did not come back through the hot link as "
-                       << qvdde::KindName(want.kind) << " " << qvdde::ValueText(want);
+        EXPECT_TRUE(a) << "the written value did not come back through the hot link as " << qvdde::KindName(want.kind)
+                       << " " << qvdde::ValueText(want);
     }
 }
 
@@ -257,7 +255,8 @@ TEST_F(BridgeTransactions, RefusedWritesAnswerNotProcessedAndChangeNothing) {
     r = Poke("Static.I1", qvdde::EncodeXlTable(Cell::Int(next)));
     EXPECT_TRUE(r.ok) << qvdde::ErrorName(r.error);
     std::vector<qvdde::Advise> seen;
-    EXPECT_TRUE(qvtest::WaitForAdvise(client_, "Static.I1", [&](const Cell& c) { return NumberIs(c, next); }, 5000, &seen));
+    EXPECT_TRUE(qvtest::WaitForAdvise(
+        client_, "Static.I1", [&](const Cell& c) { return NumberIs(c, next); }, 5000, &seen));
     for (const char* item : {"Static.ReadOnly", "Static.R8", "Static.I1"})
         EXPECT_EQ(0, CountOf(seen, item)) << item << " changed";
     // The list shows the unchanged values too (R8 as "%9.4f ", I1 as its unsigned byte).
@@ -266,7 +265,12 @@ TEST_F(BridgeTransactions, RefusedWritesAnswerNotProcessedAndChangeNothing) {
     EXPECT_EQ("  42.0000 ", row[1]);
     // Rows are redrawn at most every 100 ms: the written value shows within a moment.
     const std::string shown = std::to_string(unsigned(uint8_t(next))) + " ";
-    EXPECT_TRUE(qvtest::WaitUntil([&] { row = bridge_->Row("Static.I1"); return row.size() >= 2 && row[1] == shown; }, 3000))
+    EXPECT_TRUE(qvtest::WaitUntil(
+        [&] {
+            row = bridge_->Row("Static.I1");
+            return row.size() >= 2 && row[1] == shown;
+        },
+        3000))
         << "Static.I1 shows " << (row.size() >= 2 ? row[1] : "no row");
 }
 
@@ -295,7 +299,8 @@ TEST_F(BridgeTransactions, MalformedBlocksAreRefusedAndLoseNothing) {
     qvdde::Result r = Poke("Static.R8", longBlock);
     EXPECT_TRUE(r.ok) << "a valid block of 2000 bytes was refused";
     std::vector<qvdde::Advise> seen;
-    EXPECT_TRUE(qvtest::WaitForAdvise(client_, "Static.R8", [&](const Cell& c) { return NumberIs(c, want); }, 5000, &seen));
+    EXPECT_TRUE(qvtest::WaitForAdvise(
+        client_, "Static.R8", [&](const Cell& c) { return NumberIs(c, want); }, 5000, &seen));
     EXPECT_EQ(0, CountOf(seen, "Static.R8")) << "a refused block changed the item";
     EXPECT_TRUE(bridge_->app().process().running());
 }

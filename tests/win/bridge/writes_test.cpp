@@ -22,8 +22,10 @@ struct RestoreSetting {
     bool had = ::RegGetValueA(HKEY_CURRENT_USER, kKey, kEntry, RRF_RT_REG_DWORD, nullptr, &value, &size) == 0;
     RestoreSetting() { ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, kEntry); }
     ~RestoreSetting() {
-        if (had) ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, kEntry, REG_DWORD, &value, sizeof value);
-        else ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, kEntry);
+        if (had)
+            ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, kEntry, REG_DWORD, &value, sizeof value);
+        else
+            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, kEntry);
     }
 };
 
@@ -76,10 +78,12 @@ TEST(BridgeWrites, LoggedWhileOnRefusedWhileOffAndOffHoldsAfterARestart) {
         EXPECT_FALSE(PokeText(*conv, "Static.R8", "333.5"));
         EXPECT_FALSE(PokeText(*conv, "No.Such.Item", "1"));
         std::vector<uint8_t> data;  // requests are still served, once the write came back
-        EXPECT_TRUE(qvtest::WaitUntil([&] {
-            return conv->Request("Static.R8", CF_TEXT, &data).ok && !data.empty() &&
-                   std::strcmp(reinterpret_cast<const char*>(data.data()), "444.75") == 0;
-        }, 10000));
+        EXPECT_TRUE(qvtest::WaitUntil(
+            [&] {
+                return conv->Request("Static.R8", CF_TEXT, &data).ok && !data.empty() &&
+                       std::strcmp(reinterpret_cast<const char*>(data.data()), "444.75") == 0;
+            },
+            10000));
         EXPECT_EQ("444.75", OpcValue("Static.R8"));
         EXPECT_EQ(longText, OpcValue("Static.BSTR"));
         EXPECT_EQ("True", OpcValue("Static.BOOL"));
@@ -88,7 +92,8 @@ TEST(BridgeWrites, LoggedWhileOnRefusedWhileOffAndOffHoldsAfterARestart) {
 
         std::string log;
         ASSERT_TRUE(qvtest::ReadFileBytes(b.app().folder().File("quorvane.log"), &log));
-        std::regex written(R"(\n\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[dde\] write: W!Static\.R8 = "444\.75" \(VT_R8\): accepted\r\n)");
+        std::regex written(
+            R"(\n\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[dde\] write: W!Static\.R8 = "444\.75" \(VT_R8\): accepted\r\n)");
         EXPECT_TRUE(std::regex_search(log, written)) << log;
         EXPECT_EQ(1u, Count(log, "W!Static.BSTR = \"" + std::string(100, 'x') + "...\" (VT_BSTR): accepted")) << log;
         EXPECT_EQ(3u, Count(log, "[dde] write: ")) << log;

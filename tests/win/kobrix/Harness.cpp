@@ -19,7 +19,7 @@ kobrix::Binding& Opc() {
 
 void __stdcall RecordChange(int hServer, int hGroup, int hItem, const VARIANT* value, DWORD low, DWORD high,
                             DWORD quality) {
-    Change c = {hServer, hGroup, hItem, VT_EMPTY, 0, std::string(), {low, high}, quality, GetCurrentThreadId(),
+    Change c = {hServer,         hGroup, hItem, VT_EMPTY, 0, std::string(), {low, high}, quality, GetCurrentThreadId(),
                 GetTickCount64()};
     if (value) {
         c.vt = value->vt;

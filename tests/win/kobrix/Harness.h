@@ -25,12 +25,12 @@ kobrix::Binding& Opc();
 struct Change {
     int server, group, item;
     VARTYPE vt;
-    double number;      // the value as a double, where it converts
-    std::string text;   // the value as text, where it converts
+    double number;     // the value as a double, where it converts
+    std::string text;  // the value as text, where it converts
     FILETIME time;
     DWORD quality;
-    DWORD thread;       // thread the callback ran on
-    ULONGLONG tick;     // GetTickCount64 at arrival
+    DWORD thread;    // thread the callback ran on
+    ULONGLONG tick;  // GetTickCount64 at arrival
 };
 
 // Everything the callbacks saw, in order; tests clear them as they need.
@@ -50,15 +50,15 @@ using qvtest::WaitUntil;
 // One server connection with one group and its items; taken down in the program's order
 // (items, group, server) on destruction.
 class Connection {
-public:
+  public:
     explicit Connection(const char* progId, DWORD rate = 100, float deadband = 0);
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
     ~Connection();
     bool Ok() const { return server != -1 && group != -1; }
-    int Add(const char* itemId);   // the item handle or -1
+    int Add(const char* itemId);  // the item handle or -1
     int Write(int hItem, const VARIANT& value);
-    void Forget();                 // the server died: only drop the handles
+    void Forget();  // the server died: only drop the handles
 
     int server = -1;
     int group = -1;
@@ -70,7 +70,7 @@ public:
 // A connection held for the whole run keeps the simulation process alive between tests,
 // so that each test does not pay a server start (about 1 s under Wine).
 void EnsureKeeper();
-void DropKeeper();   // after a shutdown or a kill: the keeper's server is gone
+void DropKeeper();  // after a shutdown or a kill: the keeper's server is gone
 
 // The simulation server processes now running (Windows process ids), and those of them that
 // this test program started (not running when it began: main() notes those).

@@ -12,7 +12,7 @@ using namespace kbt;
 namespace {
 
 class Browser {
-public:
+  public:
     explicit Browser(const char* progId) : server(Opc().OpcConnectServer("", progId, 0)) {}
     ~Browser() { Opc().OpcDisconnectServer(server); }
 
@@ -68,7 +68,8 @@ TEST(Browse, HierarchicalSpaceByFullPaths) {
         char name[200], id[200];
         ASSERT_EQ(Opc().OpcGetBrowseName(b.server, i, name, sizeof(name)), 1);
         ASSERT_EQ(Opc().OpcGetItemId(b.server, name, id, sizeof(id)), 1);
-        EXPECT_EQ(std::string(id), std::string("DEV:boiler/") + (std::strcmp(name, "Pressure") == 0 ? "pressure" : "flow"));
+        EXPECT_EQ(std::string(id),
+                  std::string("DEV:boiler/") + (std::strcmp(name, "Pressure") == 0 ? "pressure" : "flow"));
     }
     char first[200];
     EXPECT_EQ(Opc().OpcGetBrowseName(b.server, 0, first, sizeof(first)), 1);
@@ -109,8 +110,8 @@ TEST(Browse, FlatSpace) {
     WORD ns = 0;
     ASSERT_EQ(Opc().OpcGetNamespaceType(b.server, &ns), 1);
     EXPECT_EQ(ns, 2);
-    EXPECT_TRUE(b.Go(""));          // the root of a flat space exists
-    EXPECT_FALSE(b.Go("Ramp1"));    // nothing else does
+    EXPECT_TRUE(b.Go(""));        // the root of a flat space exists
+    EXPECT_FALSE(b.Go("Ramp1"));  // nothing else does
     EXPECT_TRUE(b.Go(""));
     EXPECT_TRUE(b.Names(1).empty());  // no branches, although the server ignores the type
     auto leaves = b.Names(2);

@@ -51,10 +51,12 @@ TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
     // A write reaches the server: it comes back through the advise and through a read.
     VARIANT written = R8(4321.25);
     ASSERT_EQ(c.Write(r8, written), 1);
-    EXPECT_TRUE(WaitUntil([&] {
-        auto seen = ChangesOf(r8);
-        return !seen.empty() && seen.back().number == 4321.25;
-    }, 5000));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            auto seen = ChangesOf(r8);
+            return !seen.empty() && seen.back().number == 4321.25;
+        },
+        5000));
     g_changes.clear();
     Opc().OpcRefreshGroup(c.server, c.group, 1);  // one synchronous read of the item added last
     ASSERT_EQ(ChangesOf(r8).size(), 1u);

@@ -39,7 +39,9 @@ TEST(Enumerate, FindsTheSimulationUnderEachCategory) {
         ~Registration() { qvtest::RunTool("QuorvaneSim", {"/RegServer", "/All"}); }
     } restore;
     for (int selector : {1, 0}) {
-        ASSERT_EQ(reg(selector == 1 ? std::vector<std::string>{"/RegServer"} : std::vector<std::string>{"/RegServer", "/DA1"}), 0u);
+        ASSERT_EQ(reg(selector == 1 ? std::vector<std::string>{"/RegServer"}
+                                    : std::vector<std::string>{"/RegServer", "/DA1"}),
+                  0u);
         int n = Opc().OpcEnumerateServers(selector, "");
         auto names = Names(n);
         EXPECT_EQ(static_cast<int>(names.size()), n) << "selector " << selector;

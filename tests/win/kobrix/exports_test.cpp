@@ -30,11 +30,11 @@ std::set<std::string> ExportNames(HMODULE module) {
 TEST(Exports, ExactlyTheEighteenDecoratedNames) {
     HMODULE module = GetModuleHandleA("KOBRIX2.dll");
     ASSERT_NE(module, nullptr);
-    const std::set<std::string> expected = {
-        "_KOBRIX20343@8",  "_KOBRIX20247@12", "_KOBRIX20989@12", "_KOBRIX20133@4",  "_KOBRIX20360@16",
-        "_KOBRIX20673@8",  "_KOBRIX20931@12", "_KOBRIX20764@12", "_KOBRIX20057@12", "_KOBRIX20481@20",
-        "_KOBRIX23400X@8", "_KOBRIX21927@8",  "_KOBRIX21956@4",  "_KOBRIX20204@8",  "_KOBRIX20205@8",
-        "_KOBRIX20444@16", "_KOBRIX20206@16", "_KOBRIX20202@8"};
+    const std::set<std::string> expected = {"_KOBRIX20343@8",  "_KOBRIX20247@12", "_KOBRIX20989@12", "_KOBRIX20133@4",
+                                            "_KOBRIX20360@16", "_KOBRIX20673@8",  "_KOBRIX20931@12", "_KOBRIX20764@12",
+                                            "_KOBRIX20057@12", "_KOBRIX20481@20", "_KOBRIX23400X@8", "_KOBRIX21927@8",
+                                            "_KOBRIX21956@4",  "_KOBRIX20204@8",  "_KOBRIX20205@8",  "_KOBRIX20444@16",
+                                            "_KOBRIX20206@16", "_KOBRIX20202@8"};
     EXPECT_EQ(ExportNames(module), expected);
     kobrix::Binding fresh;
     EXPECT_TRUE(fresh.Load()) << fresh.Error();

@@ -41,7 +41,8 @@ struct Block {
         int d = kobrix::DecodeDataTime(bytes.data(), size, [&](DWORD h, const VARIANT& v, const FILETIME&, WORD) {
             seen += std::to_string(h) + "=";
             if (v.vt == VT_R8) seen += std::to_string(v.dblVal).substr(0, 3);
-            if (v.vt == VT_BSTR) for (UINT i = 0; i < SysStringLen(v.bstrVal); ++i) seen += char(v.bstrVal[i]);
+            if (v.vt == VT_BSTR)
+                for (UINT i = 0; i < SysStringLen(v.bstrVal); ++i) seen += char(v.bstrVal[i]);
             seen += ";";
         });
         if (dropped) *dropped = d;

@@ -43,8 +43,8 @@ class BrowseLogic : public ::testing::Test {
             dlg.m_hServer = 7;
             dlg.DoModal();
         });
-        ASSERT_TRUE(qvtest::WaitUntil([&] { return (dlg_ = road::FindTopWindow(GetCurrentProcessId(), "Dialog")) != nullptr; },
-                                    10000));
+        ASSERT_TRUE(qvtest::WaitUntil(
+            [&] { return (dlg_ = road::FindTopWindow(GetCurrentProcessId(), "Dialog")) != nullptr; }, 10000));
         tree_ = GetDlgItem(dlg_, IDC_BROWSE_TREE);
     }
     void TearDown() override {
@@ -137,14 +137,16 @@ TEST_F(BrowseLogic, AddBranchBrowsesNothingWhereTheLibraryWillNotMove) {
 
     TreeView_SelectItem(tree_, Child(root, "A"));
     ClearCalls();
-    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_ADD_BRANCH, BN_CLICKED), LPARAM(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
+    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_ADD_BRANCH, BN_CLICKED),
+                 LPARAM(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
     EXPECT_EQ(Calls(), (Names{"position A", "browse 3"}));
 
     // Selecting "Gone" leaves the library where it was: browsing now would list A's leaves.
     TreeView_SelectItem(tree_, Child(root, "Gone"));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
     ClearCalls();
-    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_ADD_BRANCH, BN_CLICKED), LPARAM(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
+    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_ADD_BRANCH, BN_CLICKED),
+                 LPARAM(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
     EXPECT_EQ(Calls(), (Names{"position Gone"}));
 }
 

@@ -115,17 +115,17 @@ TEST(Browse, HierarchicalSpaceLazyTreeAndEveryWayOfAdding) {
 
     ASSERT_TRUE(road::Press(b.dlg, IDCANCEL));
     ASSERT_TRUE(road::WaitGone(b.dlg));
-    EXPECT_EQ(app.RowNames(),
-              (Names{"Plant.Line1.Temp", "DEV:boiler/pressure", "Devices.Boiler.Pressure", "Static.R8",
-                     longId, "Plant.Line2.Pressure", "Plant.Line2.Running", "Plant.Line2.State",
-                     "Quality.Good", "Quality.Bad", "Quality.Uncertain", "Quality.LocalOverride", "Quality.ConfigError",
-                     "Quality.CommFailure", "Quality.LastUsable"}));
+    EXPECT_EQ(app.RowNames(), (Names{"Plant.Line1.Temp", "DEV:boiler/pressure", "Devices.Boiler.Pressure", "Static.R8",
+                                     longId, "Plant.Line2.Pressure", "Plant.Line2.Running", "Plant.Line2.State",
+                                     "Quality.Good", "Quality.Bad", "Quality.Uncertain", "Quality.LocalOverride",
+                                     "Quality.ConfigError", "Quality.CommFailure", "Quality.LastUsable"}));
     EXPECT_EQ(app.Text(IDC_CONNECT), "Connect to OPC Server");
     // Items the server knows get their values; the id it calls its own works.
     EXPECT_TRUE(qvtest::WaitUntil(
         [&] {
             auto rows = app.ListRows(2);
-            return rows.size() == 15 && !rows[0][1].empty() && !rows[1][1].empty() && rows[3][1].rfind("1234.5678", 0) == 0;
+            return rows.size() == 15 && !rows[0][1].empty() && !rows[1][1].empty() &&
+                   rows[3][1].rfind("1234.5678", 0) == 0;
         },
         10000))
         << Dump(app.ListRows(3));
@@ -139,8 +139,8 @@ TEST(Browse, FlatSpaceShowsLeavesOnlyWithShortNames) {
     ASSERT_TRUE(OpenBrowser(app, &b));
     RemoteTree tree(app.processHandle(), b.tree);
     HTREEITEM root = tree.Root();
-    const Names leaves{"Ramp1",         "Sine1",        "Counter1",    "Random1",      "Switch1",     "Text1",
-                       "Setpoint1",     "Shutdown",     "RefuseGroups", "RefuseItems", "RefuseWrites", "BigBranchSize"};
+    const Names leaves{"Ramp1",     "Sine1",    "Counter1",     "Random1",     "Switch1",      "Text1",
+                       "Setpoint1", "Shutdown", "RefuseGroups", "RefuseItems", "RefuseWrites", "BigBranchSize"};
     EXPECT_EQ(tree.ChildTexts(root), leaves);
     for (HTREEITEM h : tree.Children(root)) EXPECT_GT(tree.Data(h), 0) << tree.Text(h);
     ASSERT_TRUE(tree.Expand(root));

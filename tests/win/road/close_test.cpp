@@ -35,8 +35,7 @@ bool StartWith(Program& app, const std::vector<qvtest::ConfigConnection>& connec
 // connect dialog.
 bool StartWithLiveConnection(Program& app, const std::string& alias, std::string* why) {
     if (!StartWith(app, {road::Connection(alias, {"Static.R8"})}, why)) return false;
-    if (road::WaitUntil([&] { return app.TabCount() == 1 && app.Text(IDC_CONNECT) == "Connect to OPC Server"; },
-                        30000))
+    if (road::WaitUntil([&] { return app.TabCount() == 1 && app.Text(IDC_CONNECT) == "Connect to OPC Server"; }, 30000))
         return true;
     *why = "connection " + alias + " not made; message box: " + app.AnswerMessageBox(100);
     return false;

@@ -98,7 +98,10 @@ TEST(ConfigKeep, AnAddIsOnTheDiskWithinSecondsSoAKillRightAfterLosesNothing) {
         ASSERT_TRUE(road::Press(dlg, 1005));
         // Saved while the browser is still open, well before any close.
         EXPECT_TRUE(road::WaitUntil(
-            [&] { return app.folder().ReadConfig(&saved) && saved.find("TagName = Plant.Line1.Temp\r\n") != std::string::npos; },
+            [&] {
+                return app.folder().ReadConfig(&saved) &&
+                       saved.find("TagName = Plant.Line1.Temp\r\n") != std::string::npos;
+            },
             10000))
             << saved;
         app.process().Terminate();  // as kill -9: no close, no exit save
@@ -108,7 +111,8 @@ TEST(ConfigKeep, AnAddIsOnTheDiskWithinSecondsSoAKillRightAfterLosesNothing) {
     road::WaitForNoSimServer(15000);
     Program again;
     ASSERT_TRUE(again.Start(saved));
-    EXPECT_TRUE(road::WaitUntil([&] { return again.RowNames() == std::vector<std::string>{"Plant.Line1.Temp"}; }, 30000))
+    EXPECT_TRUE(
+        road::WaitUntil([&] { return again.RowNames() == std::vector<std::string>{"Plant.Line1.Temp"}; }, 30000))
         << "message box: " << again.AnswerMessageBox(100);
 }
 

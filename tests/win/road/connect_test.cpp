@@ -12,7 +12,8 @@ using road::Program;
 // Opens the connect dialog, chooses server `index` and presses OK: the parameters dialog.
 HWND OpenParams(Program& app, int index) {
     HWND dlg = app.OpenConnectDialog();
-    if (dlg == nullptr || !road::ChooseComboItem(dlg, IDC_SERVER_LIST, index) || !road::Press(dlg, IDOK)) return nullptr;
+    if (dlg == nullptr || !road::ChooseComboItem(dlg, IDC_SERVER_LIST, index) || !road::Press(dlg, IDOK))
+        return nullptr;
     return road::WaitForDialog(app.pid(), road::kParamsCaption);
 }
 
@@ -28,7 +29,8 @@ HWND OpenParams(Program& app, int index) {
     }
     if (qvtest::WaitUntil([&] { return app.Text(IDC_CONNECT) == "Connect to OPC Server"; }, 10000))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "on tab " << app.SelectedTab() << " the button reads " << app.Text(IDC_CONNECT);
+    return ::testing::AssertionFailure() << "on tab " << app.SelectedTab() << " the button reads "
+                                         << app.Text(IDC_CONNECT);
 }
 
 std::string SavedConfig(Program& app) {
@@ -119,7 +121,8 @@ TEST(Connect, ServersRegisteredForDa1OnlyAreListedByTheFallbackEnumeration) {
     HWND dlg = app.OpenConnectDialog();
     ASSERT_NE(dlg, nullptr);
     // The DA 2.0 enumeration finds nothing now; the list comes from the DA 1.0 one.
-    EXPECT_EQ(road::ComboItems(GetDlgItem(dlg, IDC_SERVER_LIST)), (std::vector<std::string>{road::kSim, road::kSimFlat}));
+    EXPECT_EQ(road::ComboItems(GetDlgItem(dlg, IDC_SERVER_LIST)),
+              (std::vector<std::string>{road::kSim, road::kSimFlat}));
     road::Press(dlg, IDCANCEL);
     ASSERT_TRUE(road::WaitGone(dlg));
     HWND params = OpenParams(app, 1);
@@ -236,7 +239,8 @@ TEST(Connect, RemoteMachineDialogRefillsTheListAndForgetsTheServerCancelKeepsBot
     road::SetTextOf(GetDlgItem(remote, IDC_TEXT_FIELD), "NOSUCHHOST");
     ASSERT_TRUE(road::Press(remote, IDOK));
     ASSERT_TRUE(road::WaitGone(remote, 60000));
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return road::TextOf(GetDlgItem(dlg, IDC_MACHINE_NAME)) == "NOSUCHHOST"; }, 60000));
+    ASSERT_TRUE(
+        qvtest::WaitUntil([&] { return road::TextOf(GetDlgItem(dlg, IDC_MACHINE_NAME)) == "NOSUCHHOST"; }, 60000));
     EXPECT_TRUE(road::ComboItems(list).empty());
 
     // Back to this computer (an empty name): the list is refilled and no server is chosen

@@ -16,8 +16,8 @@ void PumpFor(DWORD ms) {
 
 bool SetTextOf(HWND h, const std::string& text) {
     DWORD_PTR r = 0;
-    return h != nullptr && SendMessageTimeoutA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                                               SMTO_ABORTIFHUNG, 5000, &r);
+    return h != nullptr &&
+           SendMessageTimeoutA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &r);
 }
 
 bool Press(HWND dlg, int id) {
@@ -201,7 +201,9 @@ namespace {
 // The clipboard, open for one scope; another process may hold it for a moment.
 class OpenedClipboard {
   public:
-    OpenedClipboard() { open_ = qvtest::WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000); }
+    OpenedClipboard() {
+        open_ = qvtest::WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000);
+    }
     ~OpenedClipboard() {
         if (open_) CloseClipboard();
     }

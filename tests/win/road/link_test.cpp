@@ -56,8 +56,10 @@ class Link : public ::testing::Test {
         ASSERT_TRUE(ClickButton(IDC_RESUME, [&] { return app.Enabled(IDC_SUSPEND); })) << "Resume not handled";
     }
     void Cut(bool shiftDelete) {
-        if (shiftDelete) road::KeyChord({VK_SHIFT}, VK_DELETE);
-        else road::KeyChord({VK_CONTROL}, 'X');
+        if (shiftDelete)
+            road::KeyChord({VK_SHIFT}, VK_DELETE);
+        else
+            road::KeyChord({VK_CONTROL}, 'X');
         Settle();
     }
 
@@ -103,7 +105,8 @@ TEST_F(Link, ClickCopiesThePlainLinkAndArmsOneDelete) {
     ClickRow(0, true);
     ASSERT_TRUE(ClipboardBecomes("=Quorvane|Line1!Plant.Line1.Temp"));
     HWND menu = nullptr;
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return (menu = road::FindTopWindow(app.pid(), "", "#32768")) != nullptr; }, 5000));
+    ASSERT_TRUE(
+        qvtest::WaitUntil([&] { return (menu = road::FindTopWindow(app.pid(), "", "#32768")) != nullptr; }, 5000));
     road::KeyChord({}, 'D');
     ASSERT_TRUE(RowsBecome({}));
     EXPECT_TRUE(qvtest::WaitUntil([&] { return app.Text(IDC_CONNECT) == "Disconnect from Server"; }, 5000));
@@ -124,8 +127,8 @@ TEST_F(Link, RightClickBelowTheRowsOpensNoMenu) {
 
 TEST_F(Link, OnlyFullyVisibleRowsCount) {
     Names items;
-    for (const char* n : {"I1", "I2", "I4", "UI1", "UI2", "UI4", "INT", "UINT", "R4", "R8", "BSTR", "BOOL", "DATE",
-                          "CY", "ReadOnly"})
+    for (const char* n :
+         {"I1", "I2", "I4", "UI1", "UI2", "UI4", "INT", "UINT", "R4", "R8", "BSTR", "BOOL", "DATE", "CY", "ReadOnly"})
         items.push_back(std::string("Static.") + n);
     for (const char* n : {"Good", "Bad", "Uncertain", "LocalOverride", "ConfigError", "CommFailure", "LastUsable"})
         items.push_back(std::string("Quality.") + n);
@@ -201,7 +204,8 @@ TEST_F(Link, DragOffersTheQuotedLinkAndLeavesTheRow) {
         const std::string quoted = std::string("=Quorvane|Line1!'Plant.Line1.Temp'") + '\0';
         EXPECT_EQ(target.hglobalBytes().substr(0, quoted.size()), quoted);
         EXPECT_EQ(target.streamBytes(), quoted);
-        EXPECT_EQ(target.allowedEffects() & (DROPEFFECT_COPY | DROPEFFECT_MOVE), DWORD(DROPEFFECT_COPY | DROPEFFECT_MOVE));
+        EXPECT_EQ(target.allowedEffects() & (DROPEFFECT_COPY | DROPEFFECT_MOVE),
+                  DWORD(DROPEFFECT_COPY | DROPEFFECT_MOVE));
 
         // The move took nothing away, and the drag left no row armed.
         road::BringToFront(app.mainWindow());

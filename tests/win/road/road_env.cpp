@@ -15,7 +15,8 @@ namespace road {
     const int tabs = int(connections.size());
     if (WaitUntil([&] { return TabCount() == tabs && (tabs == 0 || SelectedTab() == tabs - 1); }, 30000))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << TabCount() << " of " << tabs << " tabs; message box: " << AnswerMessageBox(100);
+    return ::testing::AssertionFailure() << TabCount() << " of " << tabs
+                                         << " tabs; message box: " << AnswerMessageBox(100);
 }
 
 bool Program::PressForm(int id) {
@@ -24,9 +25,7 @@ bool Program::PressForm(int id) {
     return PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
-HWND Program::OpenConnectDialog() {
-    return PressForm(IDC_CONNECT) ? WaitForDialog(pid(), kConnectCaption) : nullptr;
-}
+HWND Program::OpenConnectDialog() { return PressForm(IDC_CONNECT) ? WaitForDialog(pid(), kConnectCaption) : nullptr; }
 
 ::testing::AssertionResult Program::ConnectThroughDialogs(const std::string& server, const std::string& alias) {
     const int tabsBefore = TabCount();
@@ -48,9 +47,7 @@ HWND Program::OpenConnectDialog() {
     return ::testing::AssertionSuccess();
 }
 
-HWND Program::OpenBrowser() {
-    return PressForm(IDC_ADD_ITEM) ? WaitForDialog(pid(), kBrowserCaption, 20000) : nullptr;
-}
+HWND Program::OpenBrowser() { return PressForm(IDC_ADD_ITEM) ? WaitForDialog(pid(), kBrowserCaption, 20000) : nullptr; }
 
 std::string Program::AnswerMessageBox(DWORD timeoutMs) {
     HWND box = WaitForDialog(pid(), kBoxCaption, timeoutMs);

@@ -88,14 +88,15 @@ TEST(Road, NewUserConnectsPicksLinksRestartsAndFeedsADdeClient) {
         ASSERT_TRUE(ClickTab(app, 0));
         ASSERT_TRUE(RowsBecome(app, plantRows));
         ASSERT_TRUE(ClickRow(app, 0));
-        ASSERT_TRUE(qvtest::WaitUntil([] { return road::ClipboardText() == "=Quorvane|Plant!Plant.Line1.Temp"; }, 5000));
+        ASSERT_TRUE(
+            qvtest::WaitUntil([] { return road::ClipboardText() == "=Quorvane|Plant!Plant.Line1.Temp"; }, 5000));
         link = road::ClipboardText().value_or("");
 
         ASSERT_TRUE(app.Close(15000));
         ASSERT_TRUE(app.folder().ReadConfig(&saved));
     }
-    EXPECT_EQ(saved, qvtest::ConfigText({road::Connection("Plant", plantRows),
-                                         road::Connection("Flat", {"Ramp1"}, road::kSimFlat)}));
+    EXPECT_EQ(saved, qvtest::ConfigText(
+                         {road::Connection("Plant", plantRows), road::Connection("Flat", {"Ramp1"}, road::kSimFlat)}));
 
     // The next start restores both connections with their items, from the saved bytes.
     Program again;

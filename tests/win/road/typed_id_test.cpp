@@ -47,11 +47,17 @@ TEST(TypedIds, NoBrowseServerTakesTypedIdsAndTooLongIdsAreRefused) {
     ASSERT_TRUE(road::WaitGone(dlg));
     EXPECT_EQ(app.RowNames(), (Names{"Static.R8", "Static.I4", longest}));
     // The typed id the server knows gets its value.
-    EXPECT_TRUE(qvtest::WaitUntil([&] { auto rows = app.ListRows(2); return rows.size() == 3 && !rows[1][1].empty(); }, 10000));
+    EXPECT_TRUE(qvtest::WaitUntil(
+        [&] {
+            auto rows = app.ListRows(2);
+            return rows.size() == 3 && !rows[1][1].empty();
+        },
+        10000));
 
     ASSERT_TRUE(app.Close());
     ASSERT_TRUE(app.folder().ReadConfig(&saved));
-    EXPECT_EQ(saved, qvtest::ConfigText({road::Connection("Typed", {"Static.R8", "Static.I4", longest}, road::kSimNoBrowse)}));
+    EXPECT_EQ(saved,
+              qvtest::ConfigText({road::Connection("Typed", {"Static.R8", "Static.I4", longest}, road::kSimNoBrowse)}));
 }
 
 }  // namespace

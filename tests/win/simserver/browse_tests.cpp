@@ -12,9 +12,7 @@ namespace {
 
 using Names = std::vector<std::wstring>;
 
-bool Has(const Names& names, const wchar_t* name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
+bool Has(const Names& names, const wchar_t* name) { return std::find(names.begin(), names.end(), name) != names.end(); }
 
 std::wstring ItemId(IOPCBrowseServerAddressSpace* b, const wchar_t* name) {
     LPWSTR id = nullptr;
@@ -25,7 +23,7 @@ std::wstring ItemId(IOPCBrowseServerAddressSpace* b, const wchar_t* name) {
 }
 
 class SimBrowse : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(S_OK, Connect(kHierarchical, server));
         browse = Query<IOPCBrowseServerAddressSpace>(server.Get(), IID_IOPCBrowseServerAddressSpace);

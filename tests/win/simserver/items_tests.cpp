@@ -11,10 +11,12 @@ namespace {
 TEST(SimItems, QualityTagsCarryTheirQualityAndInactiveCacheReadsAreOutOfService) {
     TestGroup g(KeepAlive::server(), 1000);
     ASSERT_EQ(S_OK, g.addResult());
-    const struct { const wchar_t* id; WORD q; } cases[] = {
-        {L"Quality.Good", 0xC0},          {L"Quality.Bad", 0x00},         {L"Quality.Uncertain", 0x40},
-        {L"Quality.LocalOverride", 0xD8}, {L"Quality.ConfigError", 0x04}, {L"Quality.CommFailure", 0x18},
-        {L"Quality.LastUsable", 0x44}};
+    const struct {
+        const wchar_t* id;
+        WORD q;
+    } cases[] = {{L"Quality.Good", 0xC0},          {L"Quality.Bad", 0x00},         {L"Quality.Uncertain", 0x40},
+                 {L"Quality.LocalOverride", 0xD8}, {L"Quality.ConfigError", 0x04}, {L"Quality.CommFailure", 0x18},
+                 {L"Quality.LastUsable", 0x44}};
     for (const auto& c : cases) {
         OPCHANDLE h = g.add(c.id, 1);
         ASSERT_NE(0u, h);
@@ -112,7 +114,8 @@ TEST(SimItems, ItemPropertiesGiveTheEuRangeOfAnalogItems) {
     DWORD* ids = nullptr;
     LPWSTR* texts = nullptr;
     VARTYPE* types = nullptr;
-    ASSERT_EQ(S_OK, props->QueryAvailableProperties(const_cast<LPWSTR>(L"DEV:boiler/pressure"), &n, &ids, &texts, &types));
+    ASSERT_EQ(S_OK,
+              props->QueryAvailableProperties(const_cast<LPWSTR>(L"DEV:boiler/pressure"), &n, &ids, &texts, &types));
     ASSERT_EQ(11u, n);
     EXPECT_EQ(1u, ids[0]);
     ASSERT_NE(nullptr, texts[0]);
@@ -127,7 +130,8 @@ TEST(SimItems, ItemPropertiesGiveTheEuRangeOfAnalogItems) {
     DWORD wanted[] = {7, 8, 102, 103, 9999};
     VARIANT* values = nullptr;
     HRESULT* errors = nullptr;
-    ASSERT_EQ(S_FALSE, props->GetItemProperties(const_cast<LPWSTR>(L"DEV:boiler/pressure"), 5, wanted, &values, &errors));
+    ASSERT_EQ(S_FALSE,
+              props->GetItemProperties(const_cast<LPWSTR>(L"DEV:boiler/pressure"), 5, wanted, &values, &errors));
     EXPECT_EQ(OPC_ANALOG, values[0].lVal);
     ASSERT_EQ(VT_ARRAY | VT_R8, values[1].vt);
     double* range = nullptr;

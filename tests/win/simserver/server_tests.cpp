@@ -61,8 +61,8 @@ TEST(SimServer, AddGroupRevisesFastRatesAndRefusesBadDeadbands) {
         EXPECT_EQ(nullptr, twin.items());
 
         ComPtr<IOPCGroupStateMgt> byName;
-        ASSERT_EQ(S_OK, server->GetGroupByName(L"Exact", IID_IOPCGroupStateMgt,
-                                                reinterpret_cast<IUnknown**>(byName.Put())));
+        ASSERT_EQ(S_OK,
+                  server->GetGroupByName(L"Exact", IID_IOPCGroupStateMgt, reinterpret_cast<IUnknown**>(byName.Put())));
         DWORD rate = 0, lcid = 0;
         BOOL active = FALSE;
         LPWSTR name = nullptr;
@@ -79,7 +79,8 @@ TEST(SimServer, AddGroupRevisesFastRatesAndRefusesBadDeadbands) {
         EXPECT_EQ(0.0f, db);
 
         DWORD want = 20, revised = 0;
-        EXPECT_EQ(OPC_S_UNSUPPORTEDRATE, byName->SetState(&want, &revised, nullptr, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(OPC_S_UNSUPPORTEDRATE,
+                  byName->SetState(&want, &revised, nullptr, nullptr, nullptr, nullptr, nullptr));
         EXPECT_EQ(50u, revised);
         FLOAT bad = 150;
         EXPECT_EQ(E_INVALIDARG, byName->SetState(nullptr, &revised, nullptr, nullptr, &bad, nullptr, nullptr));
@@ -88,12 +89,14 @@ TEST(SimServer, AddGroupRevisesFastRatesAndRefusesBadDeadbands) {
         EXPECT_EQ(OPC_E_DUPLICATENAME, byName->SetName(L"Other"));
         EXPECT_EQ(S_OK, byName->SetName(L"Renamed"));
         ComPtr<IOPCItemMgt> renamed;
-        EXPECT_EQ(S_OK, server->GetGroupByName(L"Renamed", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.Put())));
-        EXPECT_EQ(E_INVALIDARG, server->GetGroupByName(L"Exact", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.Put())));
+        EXPECT_EQ(S_OK,
+                  server->GetGroupByName(L"Renamed", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.Put())));
+        EXPECT_EQ(E_INVALIDARG,
+                  server->GetGroupByName(L"Exact", IID_IOPCItemMgt, reinterpret_cast<IUnknown**>(renamed.Put())));
 
         ComPtr<IEnumString> groups;
         ASSERT_EQ(S_OK, server->CreateGroupEnumerator(OPC_ENUM_ALL, IID_IEnumString,
-                                                       reinterpret_cast<IUnknown**>(groups.Put())));
+                                                      reinterpret_cast<IUnknown**>(groups.Put())));
         std::vector<std::wstring> names;
         ASSERT_EQ(S_OK, Drain(groups.Get(), 10, names));
         EXPECT_NE(names.end(), std::find(names.begin(), names.end(), L"Renamed"));

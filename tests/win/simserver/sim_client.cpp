@@ -54,7 +54,6 @@ std::vector<const Received*> DataSink::of(OPCHANDLE item) const {
     return out;
 }
 
-
 // ---------------------------------------------------------------------------------------------
 Advise::Advise(IUnknown* container, const IID& iid, IUnknown* sink) {
     auto cpc = Query<IConnectionPointContainer>(container, IID_IConnectionPointContainer);
@@ -135,7 +134,11 @@ HRESULT WriteOnce(IOPCServer* server, const wchar_t* id, const VARIANT& value) {
     return h ? g.write(h, value) : hr;
 }
 
-Variant MakeText(const wchar_t* s) { Variant v; v.SetText(s); return v; }
+Variant MakeText(const wchar_t* s) {
+    Variant v;
+    v.SetText(s);
+    return v;
+}
 
 HRESULT Drain(IEnumString* e, ULONG chunk, std::vector<std::wstring>& names) {
     std::vector<LPOLESTR> buf(chunk);
@@ -176,7 +179,7 @@ void RunOrphanClient() {
         (void)advise;
     }
     TerminateProcess(GetCurrentProcess(), 3);  // nothing released, no clean-up at all
-    ExitProcess(3);  // not reached
+    ExitProcess(3);                            // not reached
 }
 
 namespace {

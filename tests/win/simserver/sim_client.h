@@ -24,7 +24,6 @@ constexpr wchar_t kFlat[] = L"Quorvane.SimulationFlat.1";
 
 inline HRESULT Connect(const wchar_t* progId, ComPtr<IOPCServer>& server) { return qvtest::ConnectSim(progId, server); }
 
-
 template <class I>
 ComPtr<I> Query(IUnknown* unk, const IID& iid) {
     ComPtr<I> out;
@@ -41,7 +40,7 @@ struct Received {
 
 // Client-side IOPCDataCallback that records every value.
 class DataSink final : public IOPCDataCallback {
-public:
+  public:
     DataSink() = default;
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
@@ -56,8 +55,8 @@ public:
                                  OPCHANDLE* pClienthandles, HRESULT* pErrors) override;
     STDMETHODIMP OnCancelComplete(DWORD dwTransid, OPCHANDLE hGroup) override;
 
-    std::vector<Received> changes;      // OnDataChange values
-    std::vector<Received> reads;        // OnReadComplete values
+    std::vector<Received> changes;                      // OnDataChange values
+    std::vector<Received> reads;                        // OnReadComplete values
     std::vector<std::pair<OPCHANDLE, HRESULT>> writes;  // OnWriteComplete results
     std::vector<DWORD> writeTransactions;
     DWORD dataChangeCalls = 0;
@@ -65,7 +64,7 @@ public:
     // Values received for one client item handle, in order.
     std::vector<const Received*> of(OPCHANDLE item) const;
 
-private:
+  private:
     ~DataSink() = default;
     static void record(std::vector<Received>& into, DWORD transid, DWORD count, OPCHANDLE* items, VARIANT* values);
     ULONG m_refs = 1;
@@ -73,7 +72,7 @@ private:
 
 // An advise on a connection point, undone on destruction.
 class Advise {
-public:
+  public:
     Advise() = default;
     Advise(IUnknown* container, const IID& iid, IUnknown* sink);
     ~Advise();
@@ -81,7 +80,7 @@ public:
     Advise& operator=(const Advise&) = delete;
     HRESULT result() const { return m_hr; }
 
-private:
+  private:
     ComPtr<IConnectionPoint> m_point;
     DWORD m_cookie = 0;
     HRESULT m_hr = E_FAIL;
@@ -89,7 +88,7 @@ private:
 
 // A group on a server object; RemoveGroup on destruction after its interfaces are released.
 class TestGroup {
-public:
+  public:
     TestGroup(IOPCServer* server, DWORD rate, FLOAT deadband = 0, BOOL active = TRUE, const wchar_t* name = L"");
     ~TestGroup();
     TestGroup(const TestGroup&) = delete;
@@ -109,7 +108,7 @@ public:
     HRESULT read(OPCHANDLE item, Variant& value, WORD& quality, OPCDATASOURCE source = OPC_DS_DEVICE);
     void release();  // releases the interfaces and removes the group now
 
-private:
+  private:
     ComPtr<IOPCServer> m_server;
     ComPtr<IOPCItemMgt> m_items;
     OPCHANDLE m_handle = 0;
@@ -133,7 +132,7 @@ constexpr char kOrphanClientArg[] = "--orphan-client";
 
 // The shared connection that keeps one server process running between tests.
 class KeepAlive {
-public:
+  public:
     static IOPCServer* server();
     static void release();
 };

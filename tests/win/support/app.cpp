@@ -85,7 +85,6 @@ bool WaitGone(HWND h, DWORD timeoutMs) {
 
 std::string MessageBoxText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
 
-
 RemoteBuffer::RemoteBuffer(HANDLE process, size_t size)
     : process_(process), p_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
 
@@ -126,16 +125,20 @@ QuorvaneApp::~QuorvaneApp() { process_.Terminate(); }
 
 bool QuorvaneApp::FindMainWindow(DWORD timeoutMs) {
     return WaitUntil(
-        [&] {
-            // The main window carries the title and holds the form with its list.
-            auto found = TopWindows(pid(), [](HWND h) {
-                return ClassOf(h) != "#32770" && TextOf(h).find("Quorvane") != std::string::npos &&
-                       Descendant(h, IDC_ITEM_LIST) != nullptr;
-            }, false);  // still hidden while a start-up box is up
-            main_ = found.empty() ? nullptr : found.front();
-            return main_ != nullptr || !process_.running();
-        },
-        timeoutMs) && main_ != nullptr;
+               [&] {
+                   // The main window carries the title and holds the form with its list.
+                   auto found = TopWindows(
+                       pid(),
+                       [](HWND h) {
+                           return ClassOf(h) != "#32770" && TextOf(h).find("Quorvane") != std::string::npos &&
+                                  Descendant(h, IDC_ITEM_LIST) != nullptr;
+                       },
+                       false);  // still hidden while a start-up box is up
+                   main_ = found.empty() ? nullptr : found.front();
+                   return main_ != nullptr || !process_.running();
+               },
+               timeoutMs) &&
+           main_ != nullptr;
 }
 
 ::testing::AssertionResult QuorvaneApp::WaitForTopic(const std::string& topic, DWORD timeoutMs) {

@@ -19,7 +19,7 @@ namespace qvtest {
 
 // Memory inside another process, for control messages whose pointers the target reads.
 class RemoteBuffer {
-public:
+  public:
     RemoteBuffer(HANDLE process, size_t size);
     ~RemoteBuffer();
     RemoteBuffer(const RemoteBuffer&) = delete;
@@ -28,7 +28,7 @@ public:
     bool Write(size_t offset, const void* data, size_t n) const;
     bool Read(size_t offset, void* data, size_t n) const;
 
-private:
+  private:
     HANDLE process_;
     void* p_;
 };
@@ -49,7 +49,7 @@ std::string MessageBoxText(HWND box);
 std::string FindMessageBox(DWORD pid);
 
 class QuorvaneApp {
-public:
+  public:
     QuorvaneApp() = default;
     ~QuorvaneApp();  // ends the process if a test left it running
     QuorvaneApp(const QuorvaneApp&) = delete;
@@ -83,7 +83,7 @@ public:
     int TabCount() const;
     int SelectedTab() const;
 
-private:
+  private:
     bool FindMainWindow(DWORD timeoutMs);
 
     AppFolder folder_;

@@ -18,7 +18,7 @@ namespace fakeopc {
 
 struct State {
     std::vector<std::string> calls;
-    int nextServer = 101;               // handle of the next successful connect
+    int nextServer = 101;  // handle of the next successful connect
     int nextGroup = 201;
     int nextItem = 301;
     std::set<std::string> refuseServers;  // server names whose connect answers -1

@@ -14,7 +14,7 @@ bool ReadFileBytes(const std::string& path, std::string* bytes);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 class TempFolder {
-public:
+  public:
     explicit TempFolder(const std::string& tag = "qv");
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -24,12 +24,12 @@ public:
     std::string File(const std::string& name) const { return path_ + "\\" + name; }
     bool ok() const { return !path_.empty(); }
 
-private:
+  private:
     std::string path_;
 };
 
 class AppFolder : public TempFolder {
-public:
+  public:
     AppFolder();
     // Copies the program and its library from BinDir(); false with the reason.
     bool Prepare(std::string* why);

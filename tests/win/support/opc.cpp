@@ -52,7 +52,8 @@ HRESULT ConnectSim(const wchar_t* progId, com::ComPtr<IOPCServer>& server) {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(progId, &clsid);
     if (FAILED(hr)) return hr;
-    return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IOPCServer, reinterpret_cast<void**>(server.Put()));
+    return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IOPCServer,
+                            reinterpret_cast<void**>(server.Put()));
 }
 
 ControlTag::ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& reset, const wchar_t* progId)

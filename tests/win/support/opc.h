@@ -31,7 +31,7 @@ std::vector<DWORD> SimServerProcesses();
 HRESULT ConnectSim(const wchar_t* progId, com::ComPtr<IOPCServer>& server);
 
 class ControlTag {
-public:
+  public:
     ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& reset, const wchar_t* progId = kSimProgId);
     ~ControlTag();
     ControlTag(const ControlTag&) = delete;
@@ -41,7 +41,7 @@ public:
     // Writes another value to the same tag (the result of the write).
     HRESULT Write(const VARIANT& value);
 
-private:
+  private:
     bool com_ = false;
     com::ComPtr<IOPCServer> server_;
     com::ComPtr<IOPCItemMgt> group_;

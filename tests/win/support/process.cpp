@@ -95,8 +95,10 @@ std::string QuoteArg(const std::string& a) {
             ++backslashes;
             continue;
         }
-        if (c == '"') q.append(backslashes * 2 + 1, '\\');
-        else q.append(backslashes, '\\');
+        if (c == '"')
+            q.append(backslashes * 2 + 1, '\\');
+        else
+            q.append(backslashes, '\\');
         backslashes = 0;
         q += c;
     }
@@ -115,8 +117,7 @@ ChildProcess::~ChildProcess() {
     err_.reset();
 }
 
-bool ChildProcess::Start(const std::string& commandLine, const std::string& workDir, bool capture,
-                         std::string* why) {
+bool ChildProcess::Start(const std::string& commandLine, const std::string& workDir, bool capture, std::string* why) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr, nul = nullptr;
@@ -162,9 +163,7 @@ bool ChildProcess::Start(const std::string& commandLine, const std::string& work
     return true;
 }
 
-bool ChildProcess::running() const {
-    return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
-}
+bool ChildProcess::running() const { return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
 
 std::optional<DWORD> ChildProcess::Wait(DWORD timeoutMs) {
     if (!pi_.hProcess) return std::nullopt;

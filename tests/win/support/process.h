@@ -19,7 +19,7 @@ namespace qvtest {
 
 // Lines read from one pipe, available to the test thread with a timeout.
 class LineReader {
-public:
+  public:
     explicit LineReader(HANDLE readEnd);  // takes ownership of the handle
     ~LineReader();
     LineReader(const LineReader&) = delete;
@@ -32,7 +32,7 @@ public:
     // Everything read so far and not taken, joined with '\n' (for failure messages).
     std::string Rest();
 
-private:
+  private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
     HANDLE pipe_;
@@ -44,7 +44,7 @@ private:
 };
 
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -70,7 +70,7 @@ public:
     // Takes stdout lines until one starts with `prefix`; returns it, or nothing on timeout.
     std::optional<std::string> WaitLine(const std::string& prefix, DWORD timeoutMs);
 
-private:
+  private:
     PROCESS_INFORMATION pi_{};
     std::unique_ptr<LineReader> out_, err_;
 };

@@ -12,11 +12,11 @@ std::optional<DWORD> ProgramSetting(const char* entry) {
 
 bool SetProgramSetting(const char* entry, DWORD value) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kProgramSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kProgramSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return false;
-    bool ok = RegSetValueExA(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
-              ERROR_SUCCESS;
+    bool ok =
+        RegSetValueExA(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
     RegCloseKey(key);
     return ok;
 }

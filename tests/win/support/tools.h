@@ -13,7 +13,7 @@ namespace qvtest {
 
 struct ToolRun {
     bool started = false;
-    bool finished = false;   // false: killed at the timeout
+    bool finished = false;  // false: killed at the timeout
     DWORD exitCode = 0;
     std::vector<std::string> out;  // stdout lines
     std::string err;               // stderr, joined
