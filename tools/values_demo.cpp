@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "dde/TextValue.h"
 #include "dde/XlTable.h"
 #include "ui/ValueText.h"
 #include "variant/holder.h"
@@ -13,45 +14,6 @@
 #include "win/Time.h"
 
 namespace {
-
-const char* TypeName(VARTYPE vt) {
-    switch (vt) {
-        case VT_EMPTY:
-            return "VT_EMPTY";
-        case VT_NULL:
-            return "VT_NULL";
-        case VT_I2:
-            return "VT_I2";
-        case VT_I4:
-            return "VT_I4";
-        case VT_R4:
-            return "VT_R4";
-        case VT_R8:
-            return "VT_R8";
-        case VT_CY:
-            return "VT_CY";
-        case VT_DATE:
-            return "VT_DATE";
-        case VT_BSTR:
-            return "VT_BSTR";
-        case VT_BOOL:
-            return "VT_BOOL";
-        case VT_I1:
-            return "VT_I1";
-        case VT_UI1:
-            return "VT_UI1";
-        case VT_UI2:
-            return "VT_UI2";
-        case VT_UI4:
-            return "VT_UI4";
-        case VT_INT:
-            return "VT_INT";
-        case VT_UINT:
-            return "VT_UINT";
-        default:
-            return "other";
-    }
-}
 
 // Fills v with one sample value; the list below names them.
 typedef void (*Sample)(VARIANT* v);
@@ -181,7 +143,8 @@ int main() {
         stamp.dwLowDateTime = t.LowPart;
         stamp.dwHighDateTime = t.HighPart;
 
-        std::printf("%-9s value text \"%s\"\n", TypeName(value->vt), static_cast<const char*>(FormatVariant(*value)));
+        std::printf("%-9s value text \"%s\"\n", VarTypeName(value->vt).c_str(),
+                    static_cast<const char*>(FormatVariant(*value)));
         if (encoded)
             std::printf("          XlTable (%u bytes) %s\n", block.size, static_cast<const char*>(Hex(block)));
         else
