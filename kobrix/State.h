@@ -88,8 +88,12 @@ class Library {
     // Makes outgoing calls on a server (`call` returns the HRESULT), bounded in time as one.
     // Refused at once on a dead server, and with E_PENDING while another call on the same
     // server is still waiting; a call that runs out of time marks the server dead (lost).
+    // A status check does not count as waiting: it only asks how the server is, so a user's
+    // call that arrives while COM's wait lets messages in goes ahead (bounded on its own)
+    // instead of being refused for the check's sake.
+    enum class Kind { Operation, StatusCheck };
     template <class F>
-    static HRESULT Call(Server& server, F&& call);
+    static HRESULT Call(Server& server, F&& call, Kind kind = Kind::Operation);
 
     // Hands one item's data change to the server's registered callback, if the
     // item still exists. Safe against the callback re-entering the library.
@@ -112,14 +116,19 @@ class Library {
 };
 
 template <class F>
-HRESULT Library::Call(Server& server, F&& call) {
+HRESULT Library::Call(Server& server, F&& call, Kind kind) {
     if (server.dead) return RPC_E_DISCONNECTED;
     if (server.waiting) return E_PENDING;
     struct Waiting {
-        explicit Waiting(bool& flag) : flag_(flag) { flag_ = true; }
-        ~Waiting() { flag_ = false; }
+        Waiting(bool& flag, bool set) : flag_(flag), set_(set) {
+            if (set_) flag_ = true;
+        }
+        ~Waiting() {
+            if (set_) flag_ = false;
+        }
         bool& flag_;
-    } waiting(server.waiting);
+        bool set_;
+    } waiting(server.waiting, kind == Kind::Operation);
     BoundedScope bound;
     HRESULT hr = call();
     if (hr == RPC_E_CALL_CANCELED || (FAILED(hr) && bound.Expired())) server.dead = true;

@@ -3,7 +3,8 @@
 // each live server for its status (IOPCServer::GetStatus, one round trip); a server found gone,
 // by this or by any other call, is reported once through its shutdown callback, whose handler
 // takes the connection down as for a shutdown request. The timer runs only while the owner
-// thread dispatches messages, and skips its turn while an operation is under way.
+// thread dispatches messages, and skips its turn while an operation is under way. A user's
+// operation may start inside the check's wait (COM lets messages in); it is not refused for it.
 #include "kobrix/Watchdog.h"
 
 #include "kobrix/State.h"
@@ -25,7 +26,7 @@ void CALLBACK OnWatchTimer(HWND, UINT, UINT_PTR, DWORD) {
             if (!server->dead) {
                 ComPtr<IOPCServer> object = server->server;
                 OPCSERVERSTATUS* status = nullptr;
-                Library::Call(*server, [&] { return object->GetStatus(&status); });
+                Library::Call(*server, [&] { return object->GetStatus(&status); }, Library::Kind::StatusCheck);
                 if (status) {
                     CoTaskMemFree(status->szVendorInfo);
                     CoTaskMemFree(status);

@@ -121,7 +121,12 @@ HTREEITEM RemoteTree::Find(const std::vector<std::string>& path) const {
     return at;
 }
 
-bool RemoteTree::Expand(HTREEITEM h) const { return Send(TVM_EXPAND, TVE_EXPAND, LPARAM(h)) != 0; }
+// Posted, as a click comes: a sent expansion would be let in while the program waits on a
+// server call (COM serves sent messages then), where a browse of the same server is refused.
+bool RemoteTree::Expand(HTREEITEM h) const {
+    PostMessageA(tree_, TVM_EXPAND, TVE_EXPAND, LPARAM(h));
+    return Settle() && (Send(TVM_GETITEMSTATE, WPARAM(h), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+}
 
 bool RemoteTree::Select(HTREEITEM h) const { return Send(TVM_SELECTITEM, TVGN_CARET, LPARAM(h)) != 0; }
 
