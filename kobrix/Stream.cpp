@@ -17,28 +17,11 @@ static_assert(sizeof(OPCGROUPHEADER) == 20, "OPCGROUPHEADER layout");
 static_assert(sizeof(OPCITEMHEADER1) == 20, "OPCITEMHEADER1 layout");
 
 bool PlainScalar(VARTYPE vt) {
-    switch (vt) {
-        case VT_EMPTY:
-        case VT_I1:
-        case VT_UI1:
-        case VT_I2:
-        case VT_UI2:
-        case VT_I4:
-        case VT_UI4:
-        case VT_I8:
-        case VT_UI8:
-        case VT_INT:
-        case VT_UINT:
-        case VT_R4:
-        case VT_R8:
-        case VT_CY:
-        case VT_DATE:
-        case VT_BOOL:
-        case VT_ERROR:
-            return true;
-        default:
-            return false;
-    }
+    static const VARTYPE kPlain[] = {VT_EMPTY, VT_I1,   VT_UI1, VT_I2, VT_UI2, VT_I4,   VT_UI4,  VT_I8,   VT_UI8,
+                                     VT_INT,   VT_UINT, VT_R4,  VT_R8, VT_CY,  VT_DATE, VT_BOOL, VT_ERROR};
+    for (VARTYPE plain : kPlain)
+        if (vt == plain) return true;
+    return false;
 }
 
 // The value at `offset`, copied out; false when it does not fit or is not allowed.

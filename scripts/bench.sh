@@ -4,12 +4,7 @@
 # prints what each one measured. Benchmarks are not tests: their figures are to be read.
 # Usage: scripts/bench.sh [name-filter]     (QV_BUILD selects the build folder)
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-"$root/scripts/deps.sh" || exit 1
-source "$root/scripts/wine-env.sh"
-trap 'qv_env_stop' EXIT
-trap 'exit 130' INT TERM
+source "$(dirname "$0")/prelude.sh"
 
 "$root/scripts/build.sh" win || exit 1
 

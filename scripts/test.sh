@@ -3,12 +3,7 @@
 # fuzz target (a few seconds each), then every Windows test under a private Wine, and prints
 #   host: N passed, N failed / windows: N passed, N failed / N passed, N failed
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-"$root/scripts/deps.sh" || exit 1
-source "$root/scripts/wine-env.sh"
-trap 'qv_env_stop' EXIT
-trap 'exit 130' INT TERM
+source "$(dirname "$0")/prelude.sh"
 
 "$root/scripts/build.sh" all || exit 1
 
