@@ -15,43 +15,32 @@
 
 namespace {
 
-class TestZone {
-  public:
+// A zone test's zone: on the host TZ, set for the test and restored after it; under Wine
+// only the zone scripts/in-zone.sh set is active.
+struct TestZone {
     explicit TestZone(const char* zone) {
 #ifdef _WIN32
         const char* active = std::getenv("QV_TEST_ZONE");
         m_bActive = active && std::string(active) == zone;
 #else
-        const char* old = std::getenv("TZ");
-        m_bHadOld = old != nullptr;
-        if (old) m_old = old;
+        if (const char* old = std::getenv("TZ")) m_bHadOld = true, m_old = old;
         setenv("TZ", zone, 1);
         tzset();
-        m_bActive = true;
 #endif
     }
     ~TestZone() {
 #ifndef _WIN32
-        if (m_bHadOld)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
+        m_bHadOld ? setenv("TZ", m_old.c_str(), 1) : unsetenv("TZ");
         tzset();
 #endif
     }
-    TestZone(const TestZone&) = delete;
-    TestZone& operator=(const TestZone&) = delete;
-    bool Active() const { return m_bActive; }
-
-  private:
-    bool m_bActive = false;
-    bool m_bHadOld = false;
+    bool m_bActive = true, m_bHadOld = false;
     std::string m_old;
 };
 
 #define QV_IN_ZONE(zone)   \
     TestZone qvZone(zone); \
-    if (!qvZone.Active()) GTEST_SKIP() << "runs under scripts/in-zone.sh " << zone
+    if (!qvZone.m_bActive) GTEST_SKIP() << "runs under scripts/in-zone.sh " << zone
 
 const long long kJan15 = 1705320005;        // 2024-01-15 12:00:05 UTC
 const long long kJul15 = 1721044805;        // 2024-07-15 12:00:05 UTC
@@ -62,9 +51,7 @@ const char* kStatus = "Connected: %H:%M:%S %d-%B-%Y";
 // The FILETIME timestamp of seconds since 1970 (negative: before).
 std::string Stamp(long long seconds) {
     const unsigned long long ticks = static_cast<unsigned long long>(seconds + 11644473600LL) * 10000000ull;
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(ticks);
-    ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    const FILETIME ft = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     return static_cast<const char*>(FormatTimestamp(ft));
 }
 const long long k1601 = -11644473600LL;  // FILETIME 0
@@ -80,7 +67,6 @@ TEST(CTime, CurrentTimeIsSecondsSince1970) {
 
 TEST(CTime, RefusesWhatItCannotFormatSafely) {
     CTime t(kJan15);
-    EXPECT_FALSE(t.Format("%H:%M").IsEmpty());
     for (const char* refused : {static_cast<const char*>(nullptr), "", "%", "%Q", "%Ey", "%z"})
         EXPECT_TRUE(t.Format(refused).IsEmpty()) << (refused ? refused : "null");
     EXPECT_TRUE(t.Format(std::string(201, 'x').c_str()).IsEmpty());
@@ -90,25 +76,19 @@ TEST(CTime, RefusesWhatItCannotFormatSafely) {
     EXPECT_TRUE(t.Format(many.c_str()).IsEmpty());
     EXPECT_STREQ(t.Format("100%% at %Y"), "100% at 2024");
 
-    // Range: 1970 to the end of the year 3000, UTC.
+    // Range: 1970 (CTime(0) in the zone tests) to the end of the year 3000, UTC.
     EXPECT_TRUE(CTime(-1).Format("%Y").IsEmpty());
     EXPECT_TRUE(CTime(CTime::kMax + 1).Format("%Y").IsEmpty());
     EXPECT_STREQ(CTime(CTime::kMax - 2 * 86400).Format("%Y"), "3000");
-    EXPECT_FALSE(CTime(CTime::kMin + 2 * 86400).Format("%Y").IsEmpty());
 }
 
 TEST(FormatTimestamp, AlwaysATimeOfDayWithFourBlanks) {
     for (unsigned long long ticks : {0ull, 0x7FFFFFFFFFFFFFFFull, 0xFFFFFFFFFFFFFFFFull}) {
-        FILETIME ft;
-        ft.dwLowDateTime = static_cast<DWORD>(ticks);
-        ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-        std::string s = static_cast<const char*>(FormatTimestamp(ft));
-        ASSERT_EQ(s.size(), 12u) << ticks;
-        EXPECT_EQ(s.substr(8), "    ");
-        EXPECT_EQ(s[2], ':');
-        EXPECT_EQ(s[5], ':');
-        EXPECT_LE(s.substr(0, 2), "23");
-        EXPECT_LE(s.substr(3, 2), "59");
+        const FILETIME ft = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+        const std::string s = static_cast<const char*>(FormatTimestamp(ft));
+        EXPECT_TRUE(s.size() == 12 && s[2] == ':' && s[5] == ':' && s.substr(8) == "    " && s.substr(0, 2) <= "23" &&
+                    s.substr(3, 2) <= "59" && s.substr(6, 2) <= "59")
+            << ticks << ": " << s;
     }
     EXPECT_EQ(Stamp(kJan15).substr(5), ":05    ");  // whatever the zone, the seconds are the instant's
 }

@@ -2,29 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "variant/holder.h"
+#include "tests/core/values.h"
 
 namespace {
 
-std::string Shown(VARTYPE vt, long long bits, double d = 0) {
-    VARIANT v;  // no VariantClear: none of these owns anything, and a reference is never followed
-    std::memset(&v, 0, sizeof v);
-    v.vt = vt;
-    v.llVal = bits;
-    if (vt == VT_R4) v.fltVal = static_cast<float>(d);
-    if (vt == VT_R8 || vt == VT_DATE) v.dblVal = d;
-    return static_cast<const char*>(FormatVariant(v));
-}
+std::string Shown(const VARIANT& v) { return static_cast<const char*>(FormatVariant(v)); }
 
 std::string ShownText(const OLECHAR* text, UINT length) {
     CVariant v;
-    v->vt = VT_BSTR;
-    v->bstrVal = text ? SysAllocStringLen(text, length) : nullptr;
-    return static_cast<const char*>(FormatVariant(*v));
+    return Shown(SetText(v, text, length));
 }
 
 TEST(FormatVariant, EachTypesNotation) {
@@ -60,7 +49,7 @@ TEST(FormatVariant, EachTypesNotation) {
         {VT_I2 | VT_BYREF, 0, 0, " unknown type:16386 "},
         {VT_ARRAY | VT_R4, 0, 0, " unknown type:8196 "},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.text, Shown(c.vt, c.bits, c.d)) << c.vt << " " << c.bits << " " << c.d;
+    for (const auto& c : cases) EXPECT_EQ(c.text, Shown(Raw(c.vt, c.bits, c.d))) << c.vt << " " << c.bits << " " << c.d;
 }
 
 TEST(FormatVariant, TextsEndAtANulAndAllIsCutToTheValueBuffer) {
@@ -71,7 +60,7 @@ TEST(FormatVariant, TextsEndAtANulAndAllIsCutToTheValueBuffer) {
     std::vector<OLECHAR> longText(200, OLECHAR('z'));
     EXPECT_EQ(ShownText(longText.data(), 200), std::string(79, 'z'));
     EXPECT_EQ(ShownText(longText.data(), 78), std::string(78, 'z') + " ");  // 78 and the blank still fit
-    std::string huge = Shown(VT_R8, 0, 1e300);
+    std::string huge = Shown(Raw(VT_R8, 0, 1e300));
     EXPECT_EQ(huge.size(), 79u);
     EXPECT_EQ(huge.substr(0, 2), "10");
 }

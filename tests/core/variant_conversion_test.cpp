@@ -18,7 +18,7 @@
 #include <sstream>
 #include <string>
 
-#include "variant/variant.h"
+#include "tests/core/values.h"
 
 namespace {
 
@@ -48,20 +48,11 @@ Value NullText() { return {VT_BSTR, 0, 0, nullptr, 0}; }
 
 // A new VARIANT holding the value; the caller VariantClear's it.
 VARIANT Make(const Value& x) {
-    VARIANT v;
-    std::memset(&v, 0, sizeof v);
-    v.vt = x.vt;
-    if (x.vt == VT_BSTR && x.text) {
-        UINT n = x.n < 0 ? 0 : static_cast<UINT>(x.n);
-        while (x.n < 0 && x.text[n]) ++n;
-        v.bstrVal = SysAllocStringLen(x.text, n);
-    } else if (x.vt == VT_R4) {
-        v.fltVal = static_cast<float>(x.d);
-    } else if (x.vt == VT_R8 || x.vt == VT_DATE) {
-        v.dblVal = x.d;
-    } else if (x.vt != VT_BSTR) {
-        v.llVal = x.i;  // little-endian: the narrower members are its low bytes
-    }
+    if (x.vt != VT_BSTR) return Raw(x.vt, x.i, x.d);
+    UINT n = x.n < 0 ? 0 : static_cast<UINT>(x.n);
+    while (x.n < 0 && x.text[n]) ++n;
+    VARIANT v = Raw(VT_BSTR, 0);
+    v.bstrVal = x.text ? SysAllocStringLen(x.text, n) : nullptr;
     return v;
 }
 
@@ -190,7 +181,6 @@ TEST(VariantConversion, TextToNumbers) {
         CONVERTS(Text(OLESTR("$5")), VT_I4, I4(5)),
         CONVERTS(Text(OLESTR("5$")), VT_I4, I4(5)),
         CONVERTS(Text(OLESTR("$1,234.50")), VT_R8, R8(1234.5)),
-        CONVERTS(Text(OLESTR("1,234")), VT_I4, I4(1234)),
         CONVERTS(Text(OLESTR("1,234,567.891")), VT_R8, R8(1234567.891)),
         CONVERTS(Text(OLESTR("1,2,3,4")), VT_I4, I4(1234)),    // oleaut32 habit: separators anywhere
         CONVERTS(Text(OLESTR("1.234,5")), VT_R8, R8(1.2345)),  // oleaut32 habit
@@ -213,9 +203,7 @@ TEST(VariantConversion, TextToNumbers) {
         CONVERTS(Text(OLESTR("-32768")), VT_I2, I2(-32768)),
         CONVERTS(Text(OLESTR("255")), VT_UI1, UI1(255)),
         REFUSES(Text(OLESTR("abc")), VT_R8, DISP_E_TYPEMISMATCH),
-        REFUSES(Text(OLESTR("abc")), VT_I4, DISP_E_TYPEMISMATCH),
         REFUSES(Text(OLESTR("")), VT_R8, DISP_E_TYPEMISMATCH),
-        REFUSES(Text(OLESTR("")), VT_I4, DISP_E_TYPEMISMATCH),
         REFUSES(NullText(), VT_R8, DISP_E_TYPEMISMATCH),
         REFUSES(Text(OLESTR(" ")), VT_I4, DISP_E_TYPEMISMATCH),
         REFUSES(Text(OLESTR("12abc")), VT_R8, DISP_E_TYPEMISMATCH),
@@ -239,7 +227,6 @@ TEST(VariantConversion, TextToNumbers) {
         REFUSES(Text(OLESTR("&HFFFFFFFF")), VT_R8, DISP_E_OVERFLOW),  // oleaut32 habit
         REFUSES(Text(OLESTR("&H10")), VT_CY, DISP_E_OVERFLOW),        // oleaut32 habit
         REFUSES(Text(OLESTR("&HFFFF")), VT_I1, DISP_E_OVERFLOW),
-        REFUSES(Text(OLESTR("70000")), VT_I2, DISP_E_OVERFLOW),
         REFUSES(Text(OLESTR("32768")), VT_I2, DISP_E_OVERFLOW),
         REFUSES(Text(OLESTR("256")), VT_UI1, DISP_E_OVERFLOW),
         REFUSES(Text(OLESTR("-1")), VT_UI1, DISP_E_OVERFLOW),
@@ -253,15 +240,11 @@ TEST(VariantConversion, RoundingAndOverflow) {
     static const Row rows[] = {
         CONVERTS(R8(2.5), VT_I4, I4(2)),
         CONVERTS(R8(3.5), VT_I4, I4(4)),
-        CONVERTS(R8(1.5), VT_I4, I4(2)),
         CONVERTS(R8(0.5), VT_I4, I4(0)),
-        CONVERTS(R8(9.5), VT_I4, I4(10)),
-        CONVERTS(R8(10.5), VT_I4, I4(10)),
         CONVERTS(R8(-2.5), VT_I4, I4(-2)),
         CONVERTS(R8(-3.5), VT_I4, I4(-4)),
         CONVERTS(R8(2.0 / 3), VT_I4, I4(1)),
         CONVERTS(Text(OLESTR("2.5")), VT_I4, I4(2)),
-        CONVERTS(Text(OLESTR("3.5")), VT_I4, I4(4)),
         CONVERTS(Text(OLESTR("12.5")), VT_I2, I2(12)),
         CONVERTS(Text(OLESTR("25e-1")), VT_I4, I4(2)),
         CONVERTS(Text(OLESTR("-0.4")), VT_UI1, UI1(0)),
@@ -269,7 +252,6 @@ TEST(VariantConversion, RoundingAndOverflow) {
         REFUSES(Text(OLESTR("2147483647.5")), VT_I4, DISP_E_OVERFLOW),
         REFUSES(Text(OLESTR("-0.6")), VT_UI1, DISP_E_OVERFLOW),
         CONVERTS(I4(70000), VT_R8, R8(70000)),
-        REFUSES(R8(70000), VT_I2, DISP_E_OVERFLOW),
         REFUSES(R8(32767.5), VT_I2, DISP_E_OVERFLOW),
         CONVERTS(R8(-32768.5), VT_I2, I2(-32768)),
         CONVERTS(R8(-32769.5), VT_I4, I4(-32770)),
@@ -317,15 +299,12 @@ TEST(VariantConversion, Booleans) {
         CONVERTS(R8(0.1), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(R8(-0.0), VT_BOOL, Bool(VARIANT_FALSE)),
         CONVERTS(R8(kNaN), VT_BOOL, Bool(VARIANT_TRUE)),
-        CONVERTS(Text(OLESTR("True")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("true")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("TRUE")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("False")), VT_BOOL, Bool(VARIANT_FALSE)),
-        CONVERTS(Text(OLESTR("false")), VT_BOOL, Bool(VARIANT_FALSE)),
         CONVERTS(Text(OLESTR("#TRUE#")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("#FALSE#")), VT_BOOL, Bool(VARIANT_FALSE)),
         CONVERTS(Text(OLESTR("1")), VT_BOOL, Bool(VARIANT_TRUE)),
-        CONVERTS(Text(OLESTR("-1")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("2")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("0")), VT_BOOL, Bool(VARIANT_FALSE)),
         CONVERTS(Text(OLESTR("0.0")), VT_BOOL, Bool(VARIANT_FALSE)),
@@ -366,10 +345,8 @@ TEST(VariantConversion, Dates) {
         CONVERTS(Text(OLESTR("Jan 2024")), VT_DATE, Date(45292)),
         CONVERTS(Text(OLESTR("2024-01")), VT_DATE, Date(45292)),
         CONVERTS(Text(OLESTR("12,34")), VT_DATE, Date(49279)),  // oleaut32 habit: December 2034
-        CONVERTS(Text(OLESTR("1/15/24")), VT_DATE, Date(45306)),
         CONVERTS(Text(OLESTR("1/15/49")), VT_DATE, Date(54438)),
         CONVERTS(Text(OLESTR("1/15/50")), VT_DATE, Date(18278)),
-        CONVERTS(Text(OLESTR("1/15/99")), VT_DATE, Date(36175)),
         CONVERTS(Text(OLESTR("13/1/2024")), VT_DATE, Date(45304)),  // month and day swap
         CONVERTS(Text(OLESTR("2/29/2024")), VT_DATE, Date(45351)),
         CONVERTS(Text(OLESTR("12/30/1899")), VT_DATE, Date(0)),
@@ -420,7 +397,6 @@ TEST(VariantConversion, Dates) {
 TEST(VariantConversion, Currency) {
     static const Row rows[] = {
         CONVERTS(R8(1.5), VT_CY, Cy(15000)),
-        CONVERTS(R8(2.5), VT_CY, Cy(25000)),
         CONVERTS(R8(1.23456), VT_CY, Cy(12346)),
         CONVERTS(R8(1.0 / 3), VT_CY, Cy(3333)),
         CONVERTS(R8(2.0 / 3), VT_CY, Cy(6667)),
@@ -435,7 +411,6 @@ TEST(VariantConversion, Currency) {
         REFUSES(R8(1e20), VT_CY, DISP_E_OVERFLOW),
         REFUSES(R8(kInf), VT_CY, DISP_E_OVERFLOW),
         REFUSES(R8(kNaN), VT_CY, DISP_E_OVERFLOW),
-        CONVERTS(Text(OLESTR("1.5")), VT_CY, Cy(15000)),
         CONVERTS(Text(OLESTR("1.23456")), VT_CY, Cy(12346)),
         CONVERTS(Text(OLESTR("$1,234.50")), VT_CY, Cy(12345000)),
         CONVERTS(Text(OLESTR("0.00005")), VT_CY, Cy(1)),
@@ -447,17 +422,12 @@ TEST(VariantConversion, Currency) {
     Check(rows);
 }
 
-TEST(VariantConversion, EmptyAndNull) {
+// Empty converts as 0, null not at all; same-type conversions are copies.
+TEST(VariantConversion, EmptyNullAndSameType) {
+    static const OLECHAR kWithNul[] = {'a', 0, 'b'};
     static const Row rows[] = {
         CONVERTS(Int(VT_EMPTY, 0), VT_R8, R8(0)),
         REFUSES(Int(VT_NULL, 0), VT_R8, DISP_E_TYPEMISMATCH),
-    };
-    Check(rows);
-}
-
-TEST(VariantConversion, SameTypeCopies) {
-    static const OLECHAR kWithNul[] = {'a', 0, 'b'};
-    static const Row rows[] = {
         CONVERTS(Text(OLESTR("x y")), VT_BSTR, Text(OLESTR("x y"))),
         CONVERTS(Text(kWithNul, 3), VT_BSTR, Text(kWithNul, 3)),
         CONVERTS(NullText(), VT_BSTR, Text(OLESTR(""))),  // oleaut32 habit: a null text copies as ""

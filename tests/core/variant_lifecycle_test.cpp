@@ -97,27 +97,4 @@ TEST(VariantLifecycle, BadTypesAreRefusedAndLeftAlone) {
     EXPECT_EQ(S_OK, VariantClear(clsid.Get()));
 }
 
-TEST(VariantHolder, ClearsOnDestructionAndReuse) {
-    {
-        CVariant v;
-        EXPECT_EQ(VT_EMPTY, v->vt);
-        v->vt = VT_BSTR;
-        v->bstrVal = SysAllocString(OLESTR("first"));
-        VARIANT* out = v.Reset();  // frees "first"
-        EXPECT_EQ(v.Get(), out);
-        EXPECT_EQ(VT_EMPTY, out->vt);
-        out->vt = VT_BSTR;
-        out->bstrVal = SysAllocString(OLESTR("second"));
-    }  // frees "second"
-
-    CVariant owner;
-    owner->vt = VT_BSTR;
-    owner->bstrVal = SysAllocString(OLESTR("moved"));
-    const BSTR moved = owner->bstrVal;
-    VARIANT taken = owner.Detach();
-    EXPECT_EQ(VT_EMPTY, owner->vt);
-    EXPECT_TRUE(taken.vt == VT_BSTR && taken.bstrVal == moved);
-    VariantClear(&taken);
-}
-
 }  // namespace

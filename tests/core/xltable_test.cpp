@@ -1,6 +1,6 @@
 #include "dde/XlTable.h"
 
-#include "variant/holder.h"
+#include "tests/core/values.h"
 
 #include <gtest/gtest.h>
 
@@ -30,26 +30,18 @@ Bytes Number(double d) {
     return Cell(kTdtFloat, raw);
 }
 
-Bytes Encoded(VARTYPE vt, long long bits, double d = 0) {
-    VARIANT v;
-    std::memset(&v, 0, sizeof v);
-    v.vt = vt;
-    v.llVal = bits;
-    if (vt == VT_R4) v.fltVal = static_cast<float>(d);
-    if (vt == VT_R8 || vt == VT_DATE) v.dblVal = d;
+Bytes Encoded(const VARIANT& v) {
     XlTableBlock block;
     std::memset(&block, 0xCC, sizeof block);
     if (!EncodeXlTableValue(v, &block)) return Bytes();
     return Bytes(block.bytes, block.bytes + block.size);
 }
 
+Bytes Encoded(VARTYPE vt, long long bits, double d = 0) { return Encoded(Raw(vt, bits, d)); }
+
 Bytes EncodedText(const OLECHAR* text, UINT length) {
     CVariant v;
-    v->vt = VT_BSTR;
-    v->bstrVal = text ? SysAllocStringLen(text, length) : nullptr;
-    XlTableBlock block;
-    if (!EncodeXlTableValue(*v, &block)) return Bytes();
-    return Bytes(block.bytes, block.bytes + block.size);
+    return Encoded(SetText(v, text, length));
 }
 
 // The decoded poke as "<vt>:<value>", or "refused".
@@ -83,9 +75,7 @@ TEST(XlTableEncode, NumbersBooleansAndEverythingElseAsNumbers) {
     EXPECT_EQ(Encoded(VT_BOOL | VT_BYREF, reinterpret_cast<long long>(&flag)), Number(-1));
 
     // Values without a number give no block.
-    VARIANT null;
-    VariantInit(&null);
-    null.vt = VT_NULL;
+    const VARIANT null = Raw(VT_NULL, 0);
     XlTableBlock block;
     block.size = 99;
     EXPECT_EQ(EncodeXlTableValue(null, &block), FALSE);
