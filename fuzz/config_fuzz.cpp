@@ -1,104 +1,80 @@
 // Reads arbitrary bytes as a configuration file, saves what was loaded and loads that
 // again. Besides memory errors it checks that saving is stable: a file the program wrote
-// reads back to the same file.
+// reads back to the same file, and reads clean with a problem list on.
 //
-// The program's reader (persist/ConfigRecords.cpp) fills window-side records that make DDE
+// The program's reader (opc/ConnectionRecords.cpp) fills window-side records that make DDE
 // string handles, so it is Windows-only; this target drives the host-portable layer it
-// stands on (persist/KeyValue over persist/File) with exactly its sequence of calls and
-// its two stopping rules: a connection block that consumes nothing ends the list, and so
-// does an item without its TagName line. Keep the two in step.
+// stands on (persist/KeyValue over persist/File) with its sequence of calls and its two
+// stopping rules: a connection block that consumes nothing ends the list, and so does an
+// item without its TagName line. Keep the two in step.
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "persist/KeyValue.h"
 
 namespace {
 
-struct Connection {
-    int updateRate = 1000;
-    float deadband = 0;
-    CString machine, server, alias;
-    std::vector<CString> tags;
-};
-
-struct Config {
-    CString fileRev = "1.00";
-    std::vector<Connection> connections;
-};
-
-Config Load(CFile* f) {
-    Config c;
-    int count = 0;
-    ReadStringEntry(f, "FileRev", &c.fileRev);
-    ReadIntEntry(f, "Number Of Connections", &count);
-    for (int i = 0; i < count; ++i) {
-        const ULONGLONG start = f->GetPosition();
-        Connection conn;
-        int items = 0;
-        ReadIntEntry(f, "UpdateRate", &conn.updateRate);
-        ReadFloatEntry(f, "Deadband", &conn.deadband);
-        ReadStringEntry(f, "MachineName", &conn.machine);
-        ReadStringEntry(f, "ServerName", &conn.server);
-        ReadStringEntry(f, "Alias", &conn.alias);
-        ReadIntEntry(f, "Number Of Items", &items);
-        for (int j = 0; j < items; ++j) {
-            CString tag;
-            if (!ReadStringEntry(f, "TagName", &tag)) break;
-            conn.tags.push_back(tag);
-        }
-        if (f->GetPosition() == start) break;
-        c.connections.push_back(conn);
-    }
-    return c;
-}
-
-std::string Save(const Config& c) {
-    CMemFile f;
-    WriteStringEntry(&f, "FileRev", c.fileRev);
-    WriteIntEntry(&f, "Number Of Connections", static_cast<int>(c.connections.size()));
-    for (const Connection& conn : c.connections) {
-        WriteIntEntry(&f, "UpdateRate", conn.updateRate);
-        WriteFloatEntry(&f, "Deadband", conn.deadband);
-        WriteStringEntry(&f, "MachineName", conn.machine);
-        WriteStringEntry(&f, "ServerName", conn.server);
-        WriteStringEntry(&f, "Alias", conn.alias);
-        WriteIntEntry(&f, "Number Of Items", static_cast<int>(conn.tags.size()));
-        for (const CString& tag : conn.tags) WriteStringEntry(&f, "TagName", tag);
-    }
+std::string Contents(const CMemFile& f) {
     return std::string(reinterpret_cast<const char*>(f.GetData()), static_cast<size_t>(f.GetLength()));
 }
 
-// Reads with a problem list on the file, as the program's start-up does.
-Config LoadReportingProblems(CFile* f, CReadProblems* problems) {
-    problems->IndexLines(*f);
-    problems->SetKnownKeys({"FileRev", "Number Of Connections", "UpdateRate", "Deadband", "MachineName", "ServerName",
-                            "Alias", "Number Of Items", "TagName"});
-    f->SetReadProblems(problems);
-    Config c = Load(f);
-    f->SetReadProblems(nullptr);
-    return c;
+// Loads the file as the program does and answers what saving the loaded configuration writes.
+std::string LoadAndSave(const std::string& text, CReadProblems* problems) {
+    CMemFile f(text.data(), static_cast<UINT>(text.size())), body;
+    if (problems) {
+        problems->IndexLines(f);
+        problems->SetKnownKeys({"FileRev", "Number Of Connections", "UpdateRate", "Deadband", "MachineName",
+                                "ServerName", "Alias", "Number Of Items", "TagName"});
+        f.SetReadProblems(problems);
+    }
+    CString fileRev = "1.00";
+    int count = 0, loaded = 0;
+    ReadStringEntry(&f, "FileRev", &fileRev);
+    ReadIntEntry(&f, "Number Of Connections", &count);
+    for (; loaded < count; ++loaded) {
+        const ULONGLONG start = f.GetPosition();
+        int updateRate = 1000, items = 0;
+        float deadband = 0;
+        CString machine, server, alias;
+        ReadIntEntry(&f, "UpdateRate", &updateRate);
+        ReadFloatEntry(&f, "Deadband", &deadband);
+        ReadStringEntry(&f, "MachineName", &machine);
+        ReadStringEntry(&f, "ServerName", &server);
+        ReadStringEntry(&f, "Alias", &alias);
+        ReadIntEntry(&f, "Number Of Items", &items);
+        CMemFile tags;
+        int tagCount = 0;
+        for (CString tag; tagCount < items && ReadStringEntry(&f, "TagName", &tag); ++tagCount)
+            WriteStringEntry(&tags, "TagName", tag);
+        if (f.GetPosition() == start) break;
+        WriteIntEntry(&body, "UpdateRate", updateRate);
+        WriteFloatEntry(&body, "Deadband", deadband);
+        WriteStringEntry(&body, "MachineName", machine);
+        WriteStringEntry(&body, "ServerName", server);
+        WriteStringEntry(&body, "Alias", alias);
+        WriteIntEntry(&body, "Number Of Items", tagCount);
+        body.Write(tags.GetData(), static_cast<UINT>(tags.GetLength()));
+    }
+    f.SetReadProblems(nullptr);
+    if (problems) problems->NoticeText();
+    CMemFile saved;
+    WriteStringEntry(&saved, "FileRev", fileRev);
+    WriteIntEntry(&saved, "Number Of Connections", loaded);
+    return Contents(saved) + Contents(body);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1u << 20) return 0;
-    CMemFile input(data, static_cast<UINT>(size));
-    std::string first = Save(Load(&input));
-    CMemFile saved(first.data(), static_cast<UINT>(first.size()));
-    std::string second = Save(Load(&saved));
-    if (first != second) __builtin_trap();
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string first = LoadAndSave(input, nullptr);
+    if (LoadAndSave(first, nullptr) != first) __builtin_trap();
 
     // Reading past faults ends and stays in bounds; a file the program wrote reads clean.
-    CMemFile tolerant(data, static_cast<UINT>(size));
-    CReadProblems problems;
-    LoadReportingProblems(&tolerant, &problems);
-    problems.NoticeText();
-    CMemFile written(first.data(), static_cast<UINT>(first.size()));
-    CReadProblems none;
-    std::string third = Save(LoadReportingProblems(&written, &none));
-    if (third != first || !none.IsClean()) __builtin_trap();
+    CReadProblems problems, none;
+    LoadAndSave(input, &problems);
+    if (LoadAndSave(first, &none) != first || !none.IsClean()) __builtin_trap();
     return 0;
 }

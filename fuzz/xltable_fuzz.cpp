@@ -53,21 +53,14 @@ void CheckValue(const VARIANT& value, VARTYPE target) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const UINT length = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<UINT>(size);
-    for (VARTYPE target : kTargets) {
-        CVariant value;
-        if (!DecodeXlTablePoke(data, length, target, value.Get())) {
-            if (value->vt != VT_EMPTY) __builtin_trap();  // a refusal leaves nothing behind
-            continue;
+    for (auto decode : {DecodeXlTablePoke, DecodeTextPoke}) {
+        for (VARTYPE target : kTargets) {
+            CVariant value;
+            if (decode(data, length, target, value.Get()))
+                CheckValue(*value, target);
+            else if (value->vt != VT_EMPTY)
+                __builtin_trap();  // a refusal leaves nothing behind
         }
-        CheckValue(*value, target);
-    }
-    for (VARTYPE target : kTargets) {
-        CVariant value;
-        if (!DecodeTextPoke(data, length, target, value.Get())) {
-            if (value->vt != VT_EMPTY) __builtin_trap();
-            continue;
-        }
-        CheckValue(*value, target);
     }
     return 0;
 }

@@ -19,8 +19,6 @@ std::string Slurp(const std::string& path) {
     return s.str();
 }
 
-bool Exists(const std::string& path) { return std::ifstream(path).good(); }
-
 TEST(DiagLog, WritesBoundedOneLineEventsAndRotatesKeepingTwoOldFiles) {
     const std::string path = testing::TempDir() + "qv_diaglog_test.log";
     for (const char* suffix : {"", ".1", ".2", ".3"}) std::remove((path + suffix).c_str());
@@ -38,7 +36,7 @@ TEST(DiagLog, WritesBoundedOneLineEventsAndRotatesKeepingTwoOldFiles) {
     DiagLog::Write("test", "after close: dropped");
 
     std::string current = Slurp(path), one = Slurp(path + ".1"), two = Slurp(path + ".2");
-    EXPECT_FALSE(Exists(path + ".3"));
+    EXPECT_FALSE(std::ifstream(path + ".3").good());
     for (const std::string* f : {&current, &one, &two}) {
         EXPECT_FALSE(f->empty());
         EXPECT_LE(f->size(), limit);

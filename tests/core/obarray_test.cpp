@@ -4,8 +4,7 @@
 
 namespace {
 
-class CNumber : public CObject {
-  public:
+struct CNumber : CObject {
     explicit CNumber(int* deleted) : m_pDeleted(deleted) {}
     ~CNumber() override { ++*m_pDeleted; }
     int* m_pDeleted;

@@ -12,13 +12,73 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <iomanip>
 #include <limits>
+#include <sstream>
+#include <string>
 
-#include "tests/core/variant_values.h"
+#include "tests/core/values.h"
 
 namespace {
 
-using namespace variant_test;
+// A value for a row: integers, BOOL and CY units in i, floating types in d, texts as
+// their code units (n < 0: up to the NUL; a null text with n 0).
+struct Value {
+    VARTYPE vt;
+    int64_t i;
+    double d;
+    const OLECHAR* text;
+    int n;
+};
+Value Int(VARTYPE vt, int64_t x) { return {vt, x, 0, nullptr, 0}; }
+Value I1(int x) { return Int(VT_I1, x); }
+Value I2(int x) { return Int(VT_I2, x); }
+Value I4(int64_t x) { return Int(VT_I4, x); }
+Value UI1(unsigned x) { return Int(VT_UI1, x); }
+Value UI2(unsigned x) { return Int(VT_UI2, x); }
+Value UI4(uint64_t x) { return Int(VT_UI4, static_cast<int64_t>(x)); }
+Value Bool(int x) { return Int(VT_BOOL, x); }
+Value Cy(int64_t units) { return Int(VT_CY, units); }  // 1.5 is Cy(15000)
+Value R4(float x) { return {VT_R4, 0, x, nullptr, 0}; }
+Value R8(double x) { return {VT_R8, 0, x, nullptr, 0}; }
+Value Date(double x) { return {VT_DATE, 0, x, nullptr, 0}; }
+Value Text(const OLECHAR* s, int n = -1) { return {VT_BSTR, 0, 0, s, n}; }
+Value NullText() { return {VT_BSTR, 0, 0, nullptr, 0}; }
+
+// A new VARIANT holding the value; the caller VariantClear's it.
+VARIANT Make(const Value& x) {
+    if (x.vt != VT_BSTR) return Raw(x.vt, x.i, x.d);
+    UINT n = x.n < 0 ? 0 : static_cast<UINT>(x.n);
+    while (x.n < 0 && x.text[n]) ++n;
+    VARIANT v = Raw(VT_BSTR, 0);
+    v.bstrVal = x.text ? SysAllocStringLen(x.text, n) : nullptr;
+    return v;
+}
+
+// The type and the value's own bytes (so -0.0 differs from 0.0), or the text.
+std::string Describe(const VARIANT& v) {
+    static const int kWidth[] = {0, 0, 2, 4, 4, 8, 8, 8, 8, 8, 4, 2, 8, 8, 8, 8, 1, 1, 2, 4, 8, 8, 4, 4};
+    std::ostringstream out;
+    out << "vt " << v.vt << " " << std::hex << std::setfill('0');
+    if (v.vt == VT_BSTR && !v.bstrVal) out << "(null)";
+    for (UINT k = 0; v.vt == VT_BSTR && k < SysStringLen(v.bstrVal); ++k) {
+        if (v.bstrVal[k] >= 32 && v.bstrVal[k] < 127)
+            out << static_cast<char>(v.bstrVal[k]);
+        else
+            out << "\\u" << std::setw(4) << static_cast<unsigned>(v.bstrVal[k]);
+    }
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(&v.llVal);
+    for (int k = v.vt < 24 ? kWidth[v.vt] : 8; v.vt != VT_BSTR && k-- > 0;) out << std::setw(2) << int{bytes[k]};
+    if (v.vt == VT_R8 || v.vt == VT_DATE) out << " (" << std::defaultfloat << std::setprecision(17) << v.dblVal << ")";
+    return out.str();
+}
+
+std::string Hex(HRESULT hr) {
+    std::ostringstream out;
+    out << "0x" << std::hex << static_cast<uint32_t>(hr);
+    return out.str();
+}
 
 struct Row {
     int line;
@@ -33,31 +93,25 @@ struct Row {
 #define REFUSES(from, to, hr) \
     { __LINE__, from, to, hr, Value() }
 
-const LONG kCanary = 0x5A5A5A5A;
-
+// Each conversion goes into a destination that holds a text: a refused one leaves it
+// alone, a done one releases it (on the host, AddressSanitizer reports a leak otherwise).
 template <size_t N>
 void Check(const Row (&rows)[N]) {
     for (const Row& row : rows) {
-        VARIANT source = Make(row.from);
+        VARIANT source = Make(row.from), result = Make(Text(OLESTR("old")));
+        const BSTR old = result.bstrVal;
         const std::string before = Describe(source);
-        VARIANT result;
-        VariantInit(&result);
-        result.vt = VT_I4;
-        result.lVal = kCanary;
-
         const HRESULT hr = VariantChangeType(&result, &source, 0, row.to);
-
-        const std::string what = "row at line " + std::to_string(row.line) + ": " + before + " -> " + TypeName(row.to) +
-                                 " gave " + Hex(hr) + " " + Describe(result);
+        const std::string what = "row at line " + std::to_string(row.line) + ": " + before + " -> vt " +
+                                 std::to_string(row.to) + " gave " + Hex(hr) + " " + Describe(result);
         EXPECT_EQ(Hex(row.hr), Hex(hr)) << what;
-        if (SUCCEEDED(row.hr) && hr == row.hr && !Same(result, row.want)) {
+        if (SUCCEEDED(row.hr) && hr == row.hr) {
             VARIANT expected = Make(row.want);
-            ADD_FAILURE() << what << ", expected " << Describe(expected);
+            EXPECT_EQ(Describe(expected), Describe(result)) << what;
             VariantClear(&expected);
         }
-        if (FAILED(hr)) {  // a refused conversion leaves the destination alone
-            EXPECT_TRUE(result.vt == VT_I4 && result.lVal == kCanary) << what;
-        }
+        if (FAILED(hr))
+            EXPECT_TRUE(result.vt == VT_BSTR && result.bstrVal == old) << what << ": the destination changed";
         EXPECT_EQ(before, Describe(source)) << what << ": the source changed";
         VariantClear(&result);
         VariantClear(&source);
@@ -66,8 +120,6 @@ void Check(const Row (&rows)[N]) {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
-
-// ---- Numbers to text: 15 significant digits for a double, 7 for a float --------------------
 
 TEST(VariantConversion, NumbersToText) {
     static const Row rows[] = {
@@ -99,8 +151,6 @@ TEST(VariantConversion, NumbersToText) {
     Check(rows);
 }
 
-// ---- Text to numbers -----------------------------------------------------------------------
-
 TEST(VariantConversion, TextToNumbers) {
     static const OLECHAR kEmbeddedNul[] = {'1', '2', 0, '3'};
     static const OLECHAR kNoBreakSpace5[] = {0x00A0, '5', 0};
@@ -131,7 +181,6 @@ TEST(VariantConversion, TextToNumbers) {
         CONVERTS(Text(OLESTR("$5")), VT_I4, I4(5)),
         CONVERTS(Text(OLESTR("5$")), VT_I4, I4(5)),
         CONVERTS(Text(OLESTR("$1,234.50")), VT_R8, R8(1234.5)),
-        CONVERTS(Text(OLESTR("1,234")), VT_I4, I4(1234)),
         CONVERTS(Text(OLESTR("1,234,567.891")), VT_R8, R8(1234567.891)),
         CONVERTS(Text(OLESTR("1,2,3,4")), VT_I4, I4(1234)),    // oleaut32 habit: separators anywhere
         CONVERTS(Text(OLESTR("1.234,5")), VT_R8, R8(1.2345)),  // oleaut32 habit
@@ -139,7 +188,7 @@ TEST(VariantConversion, TextToNumbers) {
         CONVERTS(Text(OLESTR("\t7\t")), VT_I4, I4(7)),
         CONVERTS(Text(OLESTR("7\n")), VT_I4, I4(7)),
         CONVERTS(Text(kNoBreakSpace5), VT_I4, I4(5)),
-        CONVERTS(TextN(kEmbeddedNul, 4), VT_I4, I4(12)),  // the text ends at its first NUL
+        CONVERTS(Text(kEmbeddedNul, 4), VT_I4, I4(12)),  // the text ends at its first NUL
         CONVERTS(Text(OLESTR("&H10")), VT_I4, I4(16)),
         CONVERTS(Text(OLESTR("&h10")), VT_I4, I4(16)),
         CONVERTS(Text(OLESTR("&O17")), VT_I4, I4(15)),
@@ -154,9 +203,7 @@ TEST(VariantConversion, TextToNumbers) {
         CONVERTS(Text(OLESTR("-32768")), VT_I2, I2(-32768)),
         CONVERTS(Text(OLESTR("255")), VT_UI1, UI1(255)),
         REFUSES(Text(OLESTR("abc")), VT_R8, DISP_E_TYPEMISMATCH),
-        REFUSES(Text(OLESTR("abc")), VT_I4, DISP_E_TYPEMISMATCH),
         REFUSES(Text(OLESTR("")), VT_R8, DISP_E_TYPEMISMATCH),
-        REFUSES(Text(OLESTR("")), VT_I4, DISP_E_TYPEMISMATCH),
         REFUSES(NullText(), VT_R8, DISP_E_TYPEMISMATCH),
         REFUSES(Text(OLESTR(" ")), VT_I4, DISP_E_TYPEMISMATCH),
         REFUSES(Text(OLESTR("12abc")), VT_R8, DISP_E_TYPEMISMATCH),
@@ -180,7 +227,6 @@ TEST(VariantConversion, TextToNumbers) {
         REFUSES(Text(OLESTR("&HFFFFFFFF")), VT_R8, DISP_E_OVERFLOW),  // oleaut32 habit
         REFUSES(Text(OLESTR("&H10")), VT_CY, DISP_E_OVERFLOW),        // oleaut32 habit
         REFUSES(Text(OLESTR("&HFFFF")), VT_I1, DISP_E_OVERFLOW),
-        REFUSES(Text(OLESTR("70000")), VT_I2, DISP_E_OVERFLOW),
         REFUSES(Text(OLESTR("32768")), VT_I2, DISP_E_OVERFLOW),
         REFUSES(Text(OLESTR("256")), VT_UI1, DISP_E_OVERFLOW),
         REFUSES(Text(OLESTR("-1")), VT_UI1, DISP_E_OVERFLOW),
@@ -190,21 +236,15 @@ TEST(VariantConversion, TextToNumbers) {
     Check(rows);
 }
 
-// ---- Rounding (half to even) and overflow between numbers ------------------------------
-
 TEST(VariantConversion, RoundingAndOverflow) {
     static const Row rows[] = {
         CONVERTS(R8(2.5), VT_I4, I4(2)),
         CONVERTS(R8(3.5), VT_I4, I4(4)),
-        CONVERTS(R8(1.5), VT_I4, I4(2)),
         CONVERTS(R8(0.5), VT_I4, I4(0)),
-        CONVERTS(R8(9.5), VT_I4, I4(10)),
-        CONVERTS(R8(10.5), VT_I4, I4(10)),
         CONVERTS(R8(-2.5), VT_I4, I4(-2)),
         CONVERTS(R8(-3.5), VT_I4, I4(-4)),
         CONVERTS(R8(2.0 / 3), VT_I4, I4(1)),
         CONVERTS(Text(OLESTR("2.5")), VT_I4, I4(2)),
-        CONVERTS(Text(OLESTR("3.5")), VT_I4, I4(4)),
         CONVERTS(Text(OLESTR("12.5")), VT_I2, I2(12)),
         CONVERTS(Text(OLESTR("25e-1")), VT_I4, I4(2)),
         CONVERTS(Text(OLESTR("-0.4")), VT_UI1, UI1(0)),
@@ -212,7 +252,6 @@ TEST(VariantConversion, RoundingAndOverflow) {
         REFUSES(Text(OLESTR("2147483647.5")), VT_I4, DISP_E_OVERFLOW),
         REFUSES(Text(OLESTR("-0.6")), VT_UI1, DISP_E_OVERFLOW),
         CONVERTS(I4(70000), VT_R8, R8(70000)),
-        REFUSES(R8(70000), VT_I2, DISP_E_OVERFLOW),
         REFUSES(R8(32767.5), VT_I2, DISP_E_OVERFLOW),
         CONVERTS(R8(-32768.5), VT_I2, I2(-32768)),
         CONVERTS(R8(-32769.5), VT_I4, I4(-32770)),
@@ -242,8 +281,6 @@ TEST(VariantConversion, RoundingAndOverflow) {
     Check(rows);
 }
 
-// ---- Booleans: -1 and 0 as numbers; the words only from text --------------------------------
-
 TEST(VariantConversion, Booleans) {
     static const Row rows[] = {
         CONVERTS(Bool(VARIANT_TRUE), VT_I4, I4(-1)),
@@ -262,15 +299,12 @@ TEST(VariantConversion, Booleans) {
         CONVERTS(R8(0.1), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(R8(-0.0), VT_BOOL, Bool(VARIANT_FALSE)),
         CONVERTS(R8(kNaN), VT_BOOL, Bool(VARIANT_TRUE)),
-        CONVERTS(Text(OLESTR("True")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("true")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("TRUE")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("False")), VT_BOOL, Bool(VARIANT_FALSE)),
-        CONVERTS(Text(OLESTR("false")), VT_BOOL, Bool(VARIANT_FALSE)),
         CONVERTS(Text(OLESTR("#TRUE#")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("#FALSE#")), VT_BOOL, Bool(VARIANT_FALSE)),
         CONVERTS(Text(OLESTR("1")), VT_BOOL, Bool(VARIANT_TRUE)),
-        CONVERTS(Text(OLESTR("-1")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("2")), VT_BOOL, Bool(VARIANT_TRUE)),
         CONVERTS(Text(OLESTR("0")), VT_BOOL, Bool(VARIANT_FALSE)),
         CONVERTS(Text(OLESTR("0.0")), VT_BOOL, Bool(VARIANT_FALSE)),
@@ -288,8 +322,6 @@ TEST(VariantConversion, Booleans) {
     };
     Check(rows);
 }
-
-// ---- Dates: the OLE date number, and en-US text --------------------------------------------
 
 TEST(VariantConversion, Dates) {
     static const Row rows[] = {
@@ -313,10 +345,8 @@ TEST(VariantConversion, Dates) {
         CONVERTS(Text(OLESTR("Jan 2024")), VT_DATE, Date(45292)),
         CONVERTS(Text(OLESTR("2024-01")), VT_DATE, Date(45292)),
         CONVERTS(Text(OLESTR("12,34")), VT_DATE, Date(49279)),  // oleaut32 habit: December 2034
-        CONVERTS(Text(OLESTR("1/15/24")), VT_DATE, Date(45306)),
         CONVERTS(Text(OLESTR("1/15/49")), VT_DATE, Date(54438)),
         CONVERTS(Text(OLESTR("1/15/50")), VT_DATE, Date(18278)),
-        CONVERTS(Text(OLESTR("1/15/99")), VT_DATE, Date(36175)),
         CONVERTS(Text(OLESTR("13/1/2024")), VT_DATE, Date(45304)),  // month and day swap
         CONVERTS(Text(OLESTR("2/29/2024")), VT_DATE, Date(45351)),
         CONVERTS(Text(OLESTR("12/30/1899")), VT_DATE, Date(0)),
@@ -364,12 +394,9 @@ TEST(VariantConversion, Dates) {
     Check(rows);
 }
 
-// ---- Currency: 4 decimals, rounded half to even --------------------------------------------
-
 TEST(VariantConversion, Currency) {
     static const Row rows[] = {
         CONVERTS(R8(1.5), VT_CY, Cy(15000)),
-        CONVERTS(R8(2.5), VT_CY, Cy(25000)),
         CONVERTS(R8(1.23456), VT_CY, Cy(12346)),
         CONVERTS(R8(1.0 / 3), VT_CY, Cy(3333)),
         CONVERTS(R8(2.0 / 3), VT_CY, Cy(6667)),
@@ -384,7 +411,6 @@ TEST(VariantConversion, Currency) {
         REFUSES(R8(1e20), VT_CY, DISP_E_OVERFLOW),
         REFUSES(R8(kInf), VT_CY, DISP_E_OVERFLOW),
         REFUSES(R8(kNaN), VT_CY, DISP_E_OVERFLOW),
-        CONVERTS(Text(OLESTR("1.5")), VT_CY, Cy(15000)),
         CONVERTS(Text(OLESTR("1.23456")), VT_CY, Cy(12346)),
         CONVERTS(Text(OLESTR("$1,234.50")), VT_CY, Cy(12345000)),
         CONVERTS(Text(OLESTR("0.00005")), VT_CY, Cy(1)),
@@ -396,23 +422,14 @@ TEST(VariantConversion, Currency) {
     Check(rows);
 }
 
-// ---- Empty and null ------------------------------------------------------------------------
-
-TEST(VariantConversion, EmptyAndNull) {
-    static const Row rows[] = {
-        CONVERTS(Empty(), VT_R8, R8(0)),
-        REFUSES(Null(), VT_R8, DISP_E_TYPEMISMATCH),
-    };
-    Check(rows);
-}
-
-// ---- Same-type conversions are copies ------------------------------------------------------
-
-TEST(VariantConversion, SameTypeCopies) {
+// Empty converts as 0, null not at all; same-type conversions are copies.
+TEST(VariantConversion, EmptyNullAndSameType) {
     static const OLECHAR kWithNul[] = {'a', 0, 'b'};
     static const Row rows[] = {
+        CONVERTS(Int(VT_EMPTY, 0), VT_R8, R8(0)),
+        REFUSES(Int(VT_NULL, 0), VT_R8, DISP_E_TYPEMISMATCH),
         CONVERTS(Text(OLESTR("x y")), VT_BSTR, Text(OLESTR("x y"))),
-        CONVERTS(TextN(kWithNul, 3), VT_BSTR, TextN(kWithNul, 3)),
+        CONVERTS(Text(kWithNul, 3), VT_BSTR, Text(kWithNul, 3)),
         CONVERTS(NullText(), VT_BSTR, Text(OLESTR(""))),  // oleaut32 habit: a null text copies as ""
         CONVERTS(Text(OLESTR("12")), VT_BSTR, Text(OLESTR("12"))),
         CONVERTS(R8(kNaN), VT_R8, R8(kNaN)),

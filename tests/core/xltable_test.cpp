@@ -1,10 +1,11 @@
 #include "dde/XlTable.h"
 
-#include "variant/holder.h"
+#include "tests/core/values.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,38 +13,7 @@ namespace {
 
 typedef std::vector<BYTE> Bytes;
 
-Bytes Encoded(const VARIANT& v) {
-    XlTableBlock block;
-    std::memset(&block, 0xCC, sizeof block);
-    if (!EncodeXlTableValue(v, &block)) return Bytes();
-    return Bytes(block.bytes, block.bytes + block.size);
-}
-
-Bytes EncodedR8(double d) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_R8;
-    v.dblVal = d;
-    return Encoded(v);
-}
-
-Bytes EncodedText(const OLECHAR* text, UINT length) {
-    CVariant v;
-    v->vt = VT_BSTR;
-    v->bstrVal = SysAllocStringLen(text, length);
-    return Encoded(*v);
-}
-
-double NumberIn(const Bytes& b) {
-    double d = 0;
-    if (b.size() == 20) std::memcpy(&d, b.data() + 12, 8);
-    return d;
-}
-
-BOOL Decode(const Bytes& b, VARTYPE target, CVariant* out) {
-    return DecodeXlTablePoke(b.data(), static_cast<UINT>(b.size()), target, out->Get());
-}
-
+// A one-cell table block as the format lays it out.
 Bytes Cell(WORD type, const Bytes& data) {
     Bytes b = {0x10, 0x00, 0x04, 0x00, 0x01, 0x00, 0x01, 0x00};
     b.push_back(static_cast<BYTE>(type));
@@ -54,235 +24,134 @@ Bytes Cell(WORD type, const Bytes& data) {
     return b;
 }
 
-std::string Narrow(BSTR s) {
-    std::string out;
-    for (UINT i = 0; i < SysStringLen(s); ++i) out += static_cast<char>(s[i]);
-    return out;
+Bytes Number(double d) {
+    Bytes raw(8);
+    std::memcpy(raw.data(), &d, 8);
+    return Cell(kTdtFloat, raw);
 }
 
-}  // namespace
-
-TEST(XlTableEncode, NumberBooleanAndTextBlocks) {
-    EXPECT_EQ(EncodedR8(1.5), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}));
-
-    VARIANT b;
-    VariantInit(&b);
-    b.vt = VT_BOOL;
-    b.boolVal = VARIANT_TRUE;
-    EXPECT_EQ(Encoded(b), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 3, 0, 2, 0, 1, 0}));
-    b.boolVal = 1;  // any non-zero value is true
-    EXPECT_EQ(Encoded(b), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 3, 0, 2, 0, 1, 0}));
-    b.boolVal = VARIANT_FALSE;
-    EXPECT_EQ(Encoded(b), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 3, 0, 2, 0, 0, 0}));
-
-    EXPECT_EQ(EncodedText(OLESTR("abc"), 3), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 4, 0, 3, 0x61, 0x62, 0x63}));
-    EXPECT_EQ(EncodedText(OLESTR(""), 0), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 1, 0, 0}));
+Bytes Encoded(const VARIANT& v) {
+    XlTableBlock block;
+    std::memset(&block, 0xCC, sizeof block);
+    if (!EncodeXlTableValue(v, &block)) return Bytes();
+    return Bytes(block.bytes, block.bytes + block.size);
 }
 
-TEST(XlTableEncode, OtherTypesGoOutAsNumbers) {
-    VARIANT v;
-    VariantInit(&v);
-    Bytes empty = Encoded(v);
-    ASSERT_EQ(empty.size(), 20u);  // an item without a value yet
-    EXPECT_EQ(NumberIn(empty), 0.0);
+Bytes Encoded(VARTYPE vt, long long bits, double d = 0) { return Encoded(Raw(vt, bits, d)); }
 
-    v.vt = VT_I4;
-    v.lVal = 42;
-    EXPECT_EQ(NumberIn(Encoded(v)), 42.0);
-    v.vt = VT_I2;
-    v.iVal = -5;
-    EXPECT_EQ(NumberIn(Encoded(v)), -5.0);
-    v.vt = VT_UI4;
-    v.ulVal = 0xFFFFFFFFu;
-    EXPECT_EQ(NumberIn(Encoded(v)), 4294967295.0);
-    v.vt = VT_R4;
-    v.fltVal = 0.25f;
-    EXPECT_EQ(NumberIn(Encoded(v)), 0.25);
-    v.vt = VT_DATE;
-    v.date = 45306.5;  // a date goes out as its OLE date number
-    EXPECT_EQ(NumberIn(Encoded(v)), 45306.5);
-    v.vt = VT_CY;
-    v.cyVal.int64 = 15000;  // 1.5 in units of 1/10000
-    EXPECT_EQ(NumberIn(Encoded(v)), 1.5);
+Bytes EncodedText(const OLECHAR* text, UINT length) {
+    CVariant v;
+    return Encoded(SetText(v, text, length));
+}
 
+// The decoded poke as "<vt>:<value>", or "refused".
+std::string Decoded(const Bytes& b, VARTYPE target, size_t size = ~size_t{0}) {
+    CVariant v;
+    if (!DecodeXlTablePoke(b.data(), static_cast<UINT>(size < b.size() ? size : b.size()), target, v.Get()))
+        return v->vt == VT_EMPTY ? "refused" : "refused, but a value left";
+    std::ostringstream out;
+    out << v->vt << ":";
+    if (v->vt == VT_R8) out << v->dblVal;
+    if (v->vt == VT_I2 || v->vt == VT_BOOL) out << v->iVal;
+    if (v->vt == VT_I4) out << v->lVal;
+    for (UINT i = 0; v->vt == VT_BSTR && i < SysStringLen(v->bstrVal); ++i) out << static_cast<char>(v->bstrVal[i]);
+    return out.str();
+}
+
+TEST(XlTableEncode, NumbersBooleansAndEverythingElseAsNumbers) {
+    EXPECT_EQ(Encoded(VT_R8, 0, 1.5), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}));
+    EXPECT_EQ(Encoded(VT_BOOL, VARIANT_TRUE), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 3, 0, 2, 0, 1, 0}));
+    EXPECT_EQ(Encoded(VT_BOOL, 1), Cell(kTdtBool, {1, 0}));  // any non-zero value is true
+    EXPECT_EQ(Encoded(VT_BOOL, VARIANT_FALSE), Cell(kTdtBool, {0, 0}));
+    EXPECT_EQ(Encoded(VT_EMPTY, 0), Number(0));  // an item without a value yet
+    EXPECT_EQ(Encoded(VT_I4, 42), Number(42));
+    EXPECT_EQ(Encoded(VT_I2, -5), Number(-5));
+    EXPECT_EQ(Encoded(VT_UI4, 0xFFFFFFFF), Number(4294967295.0));
+    EXPECT_EQ(Encoded(VT_R4, 0, 0.25), Number(0.25));
+    EXPECT_EQ(Encoded(VT_DATE, 0, 45306.5), Number(45306.5));  // its OLE date number
+    EXPECT_EQ(Encoded(VT_CY, 15000), Number(1.5));             // 1.5 in units of 1/10000
     // A modifier bit means the value is no plain boolean: it goes through the number road.
     VARIANT_BOOL flag = VARIANT_TRUE;
-    v.vt = VT_BOOL | VT_BYREF;
-    v.pboolVal = &flag;
-    EXPECT_EQ(NumberIn(Encoded(v)), -1.0);
-}
+    EXPECT_EQ(Encoded(VT_BOOL | VT_BYREF, reinterpret_cast<long long>(&flag)), Number(-1));
 
-TEST(XlTableEncode, ValuesWithoutANumberGiveNoBlock) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_NULL;
+    // Values without a number give no block.
+    const VARIANT null = Raw(VT_NULL, 0);
     XlTableBlock block;
     block.size = 99;
-    EXPECT_EQ(EncodeXlTableValue(v, &block), FALSE);
+    EXPECT_EQ(EncodeXlTableValue(null, &block), FALSE);
     EXPECT_EQ(block.size, 0u);
-    EXPECT_EQ(EncodeXlTableValue(v, nullptr), FALSE);
+    EXPECT_EQ(EncodeXlTableValue(null, nullptr), FALSE);
 }
 
 TEST(XlTableEncode, TextIsCutConsistently) {
-    // At an embedded NUL.
-    EXPECT_EQ(EncodedText(OLESTR("ab\0cd"), 5), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 3, 0, 2, 0x61, 0x62}));
-    // At 255 characters: count byte, size field and length agree.
+    EXPECT_EQ(EncodedText(OLESTR("abc"), 3), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 4, 0, 3, 0x61, 0x62, 0x63}));
+    EXPECT_EQ(EncodedText(OLESTR(""), 0), Cell(kTdtString, {0}));
+    EXPECT_EQ(EncodedText(nullptr, 0), Cell(kTdtString, {0}));  // a null string is the empty text
+    EXPECT_EQ(EncodedText(OLESTR("ab\0cd"), 5), Cell(kTdtString, {2, 'a', 'b'}));
+    // At 255 characters: count byte, size field and length agree; exactly 255 is not cut.
     std::vector<OLECHAR> longText(300, OLECHAR('x'));
-    Bytes b = EncodedText(longText.data(), 300);
-    ASSERT_EQ(b.size(), 13u + 255u);
-    EXPECT_EQ(b[10] | (b[11] << 8), 256);
-    EXPECT_EQ(b[12], 255);
-    EXPECT_EQ(b[267], 'x');
-    // Exactly 255 is not cut.
-    EXPECT_EQ(EncodedText(longText.data(), 255).size(), 268u);
+    Bytes full(256, 'x');
+    full[0] = 255;
+    EXPECT_EQ(EncodedText(longText.data(), 300), Cell(kTdtString, full));
+    EXPECT_EQ(EncodedText(longText.data(), 255), Cell(kTdtString, full));
     EXPECT_EQ(EncodedText(longText.data(), 254).size(), 267u);
-    // A null string is the empty text.
-    VARIANT nullText;
-    VariantInit(&nullText);
-    nullText.vt = VT_BSTR;
-    nullText.bstrVal = nullptr;
-    EXPECT_EQ(Encoded(nullText), (Bytes{0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 1, 0, 0}));
 }
 
-TEST(XlTableDecode, TakesEachCellTypeAndConvertsToTheTarget) {
-    CVariant r8;
-    ASSERT_TRUE(Decode(EncodedR8(1.5), VT_R8, &r8));
-    EXPECT_EQ(r8->vt, VT_R8);
-    EXPECT_EQ(r8->dblVal, 1.5);
-
-    CVariant minus5;  // tdtInt 0xFFFB into a VT_R8 item
-    ASSERT_TRUE(Decode(Cell(kTdtInt, {0xFB, 0xFF}), VT_R8, &minus5));
-    EXPECT_EQ(minus5->vt, VT_R8);
-    EXPECT_EQ(minus5->dblVal, -5.0);
-
-    CVariant one;  // tdtBool 2 into a VT_I4 item
-    ASSERT_TRUE(Decode(Cell(kTdtBool, {2, 0}), VT_I4, &one));
-    EXPECT_EQ(one->vt, VT_I4);
-    EXPECT_EQ(one->lVal, 1);
-
-    CVariant flag;  // the boolean keeps the value 1, not VARIANT_TRUE
-    ASSERT_TRUE(Decode(Cell(kTdtBool, {0, 1}), VT_BOOL, &flag));
-    EXPECT_EQ(flag->vt, VT_BOOL);
-    EXPECT_EQ(flag->boolVal, 1);
-    CVariant off;
-    ASSERT_TRUE(Decode(Cell(kTdtBool, {0, 0}), VT_BOOL, &off));
-    EXPECT_EQ(off->boolVal, 0);
-
-    CVariant text;
-    ASSERT_TRUE(Decode(Cell(kTdtString, {3, 'a', 'b', 'c'}), VT_BSTR, &text));
-    EXPECT_EQ(text->vt, VT_BSTR);
-    EXPECT_EQ(Narrow(text->bstrVal), "abc");
-
-    CVariant emptyText;
-    ASSERT_TRUE(Decode(Cell(kTdtString, {0}), VT_BSTR, &emptyText));
-    EXPECT_EQ(emptyText->vt, VT_BSTR);
-    EXPECT_EQ(SysStringLen(emptyText->bstrVal), 0u);
-
-    CVariant parsed;  // text into a numeric item must parse as a number
-    ASSERT_TRUE(Decode(Cell(kTdtString, {4, '1', '2', '.', '5'}), VT_R8, &parsed));
-    EXPECT_EQ(parsed->dblVal, 12.5);
-
-    CVariant asText;  // a number into a text item arrives as text
-    ASSERT_TRUE(Decode(Cell(kTdtInt, {42, 0}), VT_BSTR, &asText));
-    EXPECT_EQ(Narrow(asText->bstrVal), "42");
-
-    // An item that has no value yet gets the cell in its own kind, never VT_EMPTY.
-    CVariant own;
-    ASSERT_TRUE(Decode(Cell(kTdtInt, {42, 0}), VT_EMPTY, &own));
-    EXPECT_EQ(own->vt, VT_R8);
-    EXPECT_EQ(own->dblVal, 42.0);
-    CVariant ownBool, ownText;
-    ASSERT_TRUE(Decode(Cell(kTdtBool, {1, 0}), VT_EMPTY, &ownBool));
-    EXPECT_EQ(ownBool->vt, VT_BOOL);
-    EXPECT_EQ(ownBool->boolVal, VARIANT_TRUE);
-    ASSERT_TRUE(Decode(Cell(kTdtString, {2, 'o', 'k'}), VT_EMPTY, &ownText));
-    EXPECT_EQ(Narrow(ownText->bstrVal), "ok");
-}
-
-TEST(XlTableDecode, UsesOnlyTheFirstCellWhateverTheTable) {
-    Bytes table = {0x10, 0, 4, 0, 2, 0, 2, 0, 1, 0, 32, 0};
+TEST(XlTableDecode, TakesTheFirstCellAndConvertsItToTheTarget) {
+    Bytes table = {0x10, 0, 4, 0, 2, 0, 2, 0, 1, 0, 32, 0};  // 2 x 2: only the first cell counts
     for (double d : {3.25, 4.0, 5.0, 6.0}) {
-        BYTE raw[8];
-        std::memcpy(raw, &d, 8);
-        table.insert(table.end(), raw, raw + 8);
+        Bytes n = Number(d);
+        table.insert(table.end(), n.begin() + 12, n.end());
     }
-    CVariant v;
-    ASSERT_TRUE(Decode(table, VT_R8, &v));
-    EXPECT_EQ(v->dblVal, 3.25);
+    Bytes badCellSize = Cell(kTdtInt, {7, 0});
+    badCellSize[10] = 0xFF;  // the cell record's size field is not looked at
+    Bytes longest = Cell(kTdtString, Bytes(1, 255));
+    longest.resize(longest.size() + 255, 'y');
+    longest.resize(900, 0);  // well inside the first 800 bytes
+    Bytes big = Number(9.5);
+    big.resize(100000, 0xEE);
+    const struct {
+        Bytes block;
+        VARTYPE target;
+        std::string result;
+    } cases[] = {
+        {Number(1.5), VT_R8, "5:1.5"},
+        {Cell(kTdtInt, {0xFB, 0xFF}), VT_R8, "5:-5"},
+        {Cell(kTdtBool, {2, 0}), VT_I4, "3:1"},
+        {Cell(kTdtBool, {0, 1}), VT_BOOL, "11:1"},  // 1, not VARIANT_TRUE
+        {Cell(kTdtBool, {0, 0}), VT_BOOL, "11:0"},
+        {Cell(kTdtString, {3, 'a', 'b', 'c'}), VT_BSTR, "8:abc"},
+        {Cell(kTdtString, {3, 'a', 'b', 'c', 'd'}), VT_BSTR, "8:abc"},
+        {Cell(kTdtString, {0}), VT_BSTR, "8:"},
+        {Cell(kTdtString, {4, '1', '2', '.', '5'}), VT_R8, "5:12.5"},
+        {Cell(kTdtInt, {42, 0}), VT_BSTR, "8:42"},
+        // An item that has no value yet gets the cell in its own kind, never VT_EMPTY.
+        {Cell(kTdtInt, {42, 0}), VT_EMPTY, "5:42"},
+        {Cell(kTdtBool, {1, 0}), VT_EMPTY, "11:-1"},
+        {Cell(kTdtString, {2, 'o', 'k'}), VT_EMPTY, "8:ok"},
+        {table, VT_R8, "5:3.25"},
+        {badCellSize, VT_I2, "2:7"},
+        {big, VT_R8, "5:9.5"},
+        {longest, VT_BSTR, "8:" + std::string(255, 'y')},
+        // Refused: foreign blocks, unknown cells, texts that are no number for a numeric item.
+        {{'1', '2', '.', '5', '\r', '\n', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, VT_R8, "refused"},
+        {Cell(kTdtString, {3, 'a', 'b', 'c'}), VT_R8, "refused"},
+        // Blocks shorter than their cell or their text.
+        {Cell(kTdtString, {}), VT_BSTR, "refused"},
+        {Cell(kTdtString, {3, 'a', 'b'}), VT_BSTR, "refused"},
+        {Cell(kTdtString, {5, 'a', 'b', 'c'}), VT_BSTR, "refused"},
+        {Cell(kTdtString, {255}), VT_BSTR, "refused"},
+        {Cell(kTdtBool, {1}), VT_BOOL, "refused"},
+        {Cell(kTdtInt, {1}), VT_I2, "refused"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.result, Decoded(c.block, c.target)) << c.result;
+    for (WORD type : {0, 4, 5, 7, 8, 0x10, 0xFFFF})
+        EXPECT_EQ("refused", Decoded(Cell(type, Bytes(8, 0)), VT_R8)) << type;
+    for (size_t size = 0; size < 20; ++size) EXPECT_EQ("refused", Decoded(Number(2.0), VT_R8, size)) << size;
 
-    // The cell record's size field is not looked at either.
-    Bytes b = Cell(kTdtInt, {7, 0});
-    b[10] = 0xFF;
-    CVariant w;
-    ASSERT_TRUE(Decode(b, VT_I2, &w));
-    EXPECT_EQ(w->iVal, 7);
-}
-
-TEST(XlTableDecode, RefusesForeignAndUnknownCells) {
-    CVariant v;
-    Bytes plain = {'1', '2', '.', '5', '\r', '\n', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_FALSE(Decode(plain, VT_R8, &v));
-    for (WORD type : {0, 4, 5, 7, 8, 0x10, 0xFFFF}) {
-        EXPECT_FALSE(Decode(Cell(type, {0, 0, 0, 0, 0, 0, 0, 0}), VT_R8, &v)) << type;
-        EXPECT_EQ(v->vt, VT_EMPTY);
-    }
-    // A text that is no number cannot go into a numeric item.
-    EXPECT_FALSE(Decode(Cell(kTdtString, {3, 'a', 'b', 'c'}), VT_R8, &v));
-    EXPECT_EQ(v->vt, VT_EMPTY);
-}
-
-TEST(XlTableDecode, RefusesBlocksShorterThanTheirCell) {
     CVariant v;
     EXPECT_FALSE(DecodeXlTablePoke(nullptr, 20, VT_R8, v.Get()));
-    Bytes b = EncodedR8(2.0);
-    EXPECT_FALSE(DecodeXlTablePoke(b.data(), 20, VT_R8, nullptr));
-    for (UINT size = 0; size < 20; ++size) EXPECT_FALSE(DecodeXlTablePoke(b.data(), size, VT_R8, v.Get())) << size;
-    EXPECT_TRUE(DecodeXlTablePoke(b.data(), 20, VT_R8, v.Get()));
-    VariantClear(v.Get());
-
-    Bytes flag = Cell(kTdtBool, {1, 0});
-    EXPECT_FALSE(DecodeXlTablePoke(flag.data(), 13, VT_BOOL, v.Get()));
-    Bytes i2 = Cell(kTdtInt, {1, 0});
-    EXPECT_FALSE(DecodeXlTablePoke(i2.data(), 13, VT_I2, v.Get()));
-    Bytes noCount = Cell(kTdtString, {});
-    EXPECT_FALSE(Decode(noCount, VT_BSTR, &v));
-
-    // A count byte that runs past the block.
-    EXPECT_FALSE(Decode(Cell(kTdtString, {5, 'a', 'b', 'c'}), VT_BSTR, &v));
-    EXPECT_FALSE(Decode(Cell(kTdtString, {255}), VT_BSTR, &v));
-    EXPECT_TRUE(Decode(Cell(kTdtString, {3, 'a', 'b', 'c', 'd'}), VT_BSTR, &v));
-    EXPECT_EQ(Narrow(v->bstrVal), "abc");
+    EXPECT_FALSE(DecodeXlTablePoke(Number(2.0).data(), 20, VT_R8, nullptr));
 }
 
-TEST(XlTableDecode, LooksAtTheFirst800BytesOnly) {
-    Bytes big = EncodedR8(9.5);
-    big.resize(100000, 0xEE);
-    CVariant v;
-    ASSERT_TRUE(Decode(big, VT_R8, &v));
-    EXPECT_EQ(v->dblVal, 9.5);
-    // The longest text fits well inside the limit.
-    Bytes text = Cell(kTdtString, Bytes(1, 255));
-    text.resize(text.size() + 255, 'y');
-    text.resize(900, 0);
-    CVariant t;
-    ASSERT_TRUE(Decode(text, VT_BSTR, &t));
-    EXPECT_EQ(SysStringLen(t->bstrVal), 255u);
-}
-
-TEST(XlTableRoundTrip, WhatGoesOutComesBackTheSame) {
-    CVariant n, b, s;
-    ASSERT_TRUE(Decode(EncodedR8(-1234.5678), VT_R8, &n));
-    EXPECT_EQ(n->dblVal, -1234.5678);
-    VARIANT flag;
-    VariantInit(&flag);
-    flag.vt = VT_BOOL;
-    flag.boolVal = VARIANT_TRUE;
-    ASSERT_TRUE(Decode(Encoded(flag), VT_BOOL, &b));
-    EXPECT_NE(b->boolVal, 0);
-    std::vector<OLECHAR> printable;
-    for (int c = 0x20; c < 0x7F; ++c) printable.push_back(static_cast<OLECHAR>(c));
-    Bytes block = EncodedText(printable.data(), static_cast<UINT>(printable.size()));
-    ASSERT_TRUE(Decode(block, VT_BSTR, &s));
-    ASSERT_EQ(SysStringLen(s->bstrVal), printable.size());
-    EXPECT_EQ(std::memcmp(s->bstrVal, printable.data(), printable.size() * sizeof(OLECHAR)), 0);
-}
+}  // namespace
