@@ -6,7 +6,7 @@
 
 namespace {
 
-// The key an item's line is written under (see ConfigRecords.cpp), and the room its
+// The key an item's line is written under (see opc/ConnectionRecords.cpp), and the room its
 // value has: the writer keeps kLineBufferSize - 3 bytes of "<key> = <value>".
 const size_t kItemKeyLength = sizeof "TagName" - 1;
 const size_t kMaxStoredItemId = kLineBufferSize - 3 - kItemKeyLength - 3;
