@@ -52,11 +52,6 @@ class CServerConnection : public CObject {
     // The status line's text, formatted when it is asked for.
     CString StatusText() const;
 
-    // The connection's block of the configuration file (opc/ConnectionRecords.cpp). Load
-    // answers nullptr when not one of the block's entries was there to read.
-    static CServerConnection* Load(CFile& file, DWORD idInst);
-    void Save(CFile& file) const;
-
     int m_hServer = -1;
     int m_hGroup = -1;
     DWORD m_dwUpdateRate;

@@ -13,8 +13,6 @@
 #include "win/CString.h"
 #include "win/ObArray.h"
 
-class CFile;
-
 class CTagItem : public CObject {
   public:
     // The item named tagName, with its DDE string handle in instance idInst (none for 0).
@@ -22,13 +20,6 @@ class CTagItem : public CObject {
     ~CTagItem() override;
     CTagItem(const CTagItem&) = delete;
     CTagItem& operator=(const CTagItem&) = delete;
-
-    // The item's "TagName" entry (opc/ConnectionRecords.cpp). Load answers nullptr, with
-    // nothing read, when the file holds no such entry at its position; and nullptr with the
-    // entry read and *refused set for an id that cannot be a row (persist/ItemId.h), which
-    // goes to the file's problem list.
-    static CTagItem* Load(CFile& file, DWORD idInst, BOOL* refused);
-    void Save(CFile& file) const;
 
     int m_bAdvisePending = 0;        // a DDE client started a link; the next flush posts the advise
     int m_bLinked = 0;               // a DDE client has started a link on it: its changes are posted
