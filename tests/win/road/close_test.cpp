@@ -3,7 +3,6 @@
 // configuration is saved. The program runs in a child process.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 
 #include "res/resource.h"
@@ -69,35 +68,27 @@ TEST(CloseDuringModal, TheStartUpFailureBoxEndsAndNoSecondBoxHoldsTheClose) {
     EXPECT_TRUE(ClosesCleanly(app, "Alias = Gone2\r\nNumber Of Items = 1\r\nTagName = C.D\r\n"));
 }
 
-TEST(CloseDuringModal, EachDialogOfTheConnectRoadEnds) {
+TEST(CloseDuringModal, EachDialogOfTheConnectRoadAndTheBrowserEnds) {
     std::string why;
-    for (const char* stage : {"connect", "remote", "parameters"}) {
+    for (const char* stage : {"connect", "remote", "parameters", "browser"}) {
         SCOPED_TRACE(stage);
+        const std::string at = stage;
         Program app;
         ASSERT_TRUE(StartWithLiveConnection(app, "Kept", &why)) << why;
-        HWND dlg = app.OpenConnectDialog();
-        ASSERT_NE(dlg, nullptr) << why;
-        if (std::string(stage) == "remote") {
-            ASSERT_TRUE(road::Press(dlg, 1012));
-            ASSERT_NE(road::WaitForDialog(app.pid(), road::kRemoteCaption), nullptr);
-        } else if (std::string(stage) == "parameters") {
-            std::vector<std::string> servers = road::ComboItems(GetDlgItem(dlg, 1011));
-            auto it = std::find(servers.begin(), servers.end(), road::kSim);
-            ASSERT_NE(it, servers.end());
-            ASSERT_TRUE(road::ChooseComboItem(dlg, 1011, int(it - servers.begin())));
-            ASSERT_TRUE(road::Press(dlg, IDOK));
-            ASSERT_NE(road::WaitForDialog(app.pid(), road::kParamsCaption), nullptr);
+        if (at == "browser") {
+            ASSERT_NE(app.OpenBrowser(), nullptr);
+        } else if (at == "parameters") {
+            ASSERT_NE(app.OpenParams(road::kSim), nullptr);
+        } else {
+            HWND dlg = app.OpenConnectDialog();
+            ASSERT_NE(dlg, nullptr);
+            if (at == "remote") {
+                ASSERT_TRUE(road::Press(dlg, IDC_SELECT_REMOTE));
+                ASSERT_NE(road::WaitForDialog(app.pid(), road::kRemoteCaption), nullptr);
+            }
         }
-        EXPECT_TRUE(ClosesCleanly(app, "Alias = Kept\r\n"));
+        EXPECT_TRUE(ClosesCleanly(app, "Alias = Kept\r\nNumber Of Items = 1\r\nTagName = Static.R8\r\n"));
     }
-}
-
-TEST(CloseDuringModal, TheBrowserEnds) {
-    Program app;
-    std::string why;
-    ASSERT_TRUE(StartWithLiveConnection(app, "Plant", &why)) << why;
-    ASSERT_NE(app.OpenBrowser(), nullptr) << why;
-    EXPECT_TRUE(ClosesCleanly(app, "Alias = Plant\r\nNumber Of Items = 1\r\nTagName = Static.R8\r\n"));
 }
 
 TEST(CloseDuringModal, TheSessionEndSavesBeforeAnsweringThenTheProgramEnds) {

@@ -15,13 +15,12 @@ class DropWindow {
     DropWindow(const DropWindow&) = delete;
     DropWindow& operator=(const DropWindow&) = delete;
 
-    HWND hwnd() const { return hwnd_; }
     bool registered() const { return registered_; }
+    bool entered() const;  // a drag has come over the window
     int drops() const;
-    // What the last drop offered as CF_TEXT in a global block and as a stream (bytes as
-    // given, zero byte included), and the effect the target answered.
+    // What the last drop offered as CF_TEXT in a global block (bytes as given, zero byte
+    // included), and the effects the source allowed.
     std::string hglobalBytes() const;
-    std::string streamBytes() const;
     DWORD allowedEffects() const;
 
   private:
