@@ -1,5 +1,7 @@
 // The address-space browser (dialog 131) over the simulation server's hierarchical and
-// flat address spaces, driven through the real tree, field and buttons.
+// flat address spaces, and over a server that offers no browsing, driven through the
+// real tree, field and buttons. An id a DDE link cannot name is refused, typed or stored
+// in the configuration, and no id is ever cut.
 #include <gtest/gtest.h>
 
 #include "tests/win/road/road_env.h"
@@ -13,6 +15,9 @@ class Browse : public ::testing::Test {
   protected:
     void Open(const qvtest::ConfigConnection& connection) {
         ASSERT_TRUE(app.Launch({connection}));
+        OpenBrowser();
+    }
+    void OpenBrowser() {
         ASSERT_NE(dlg = app.OpenBrowser(), nullptr) << app.AnswerMessageBox(100);
         tree.emplace(app.processHandle(), GetDlgItem(dlg, IDC_BROWSE_TREE));
     }
@@ -117,8 +122,7 @@ TEST_F(Browse, FlatSpaceShowsLeavesOnlyWithShortNames) {
     // Done with nothing added: the button still offers to disconnect.
     Done();
     EXPECT_EQ(app.Text(IDC_CONNECT), "Disconnect from Server");
-    ASSERT_NE(dlg = app.OpenBrowser(), nullptr);
-    tree.emplace(app.processHandle(), GetDlgItem(dlg, IDC_BROWSE_TREE));
+    OpenBrowser();
     RemoteTree& t = *tree;
 
     HTREEITEM root = t.Root();
@@ -144,6 +148,41 @@ TEST_F(Browse, FlatSpaceShowsLeavesOnlyWithShortNames) {
     ASSERT_EQ(rows.size(), 13u);
     EXPECT_EQ(rows[0], "Ramp1");
     EXPECT_EQ(rows[8], "Control.Shutdown");
+}
+
+TEST_F(Browse, NoBrowseServerTakesTypedIdsAndTooLongIdsAreRefused) {
+    const std::string stored(300, 'S');
+    ASSERT_TRUE(app.Launch({Connection("Typed", {"Static.R8", stored}, kSimNoBrowse)}));
+    // From the configuration: left out, named in the notice, the original kept.
+    EXPECT_EQ(app.RowNames(), Names{"Static.R8"});
+    const std::string status = app.Text(IDC_STATUS);
+    EXPECT_NE(status.find("item skipped: The item id is longer than 255 characters"), std::string::npos) << status;
+    std::string bak, saved;
+    EXPECT_TRUE(qvtest::ReadFileBytes(app.folder().File("quorvane.cfg.bak"), &bak));
+    EXPECT_NE(bak.find(stored), std::string::npos);
+
+    OpenBrowser();
+    EXPECT_EQ(tree->Text(tree->Root()).rfind("This server does not offer browsing", 0), 0u) << tree->Text(tree->Root());
+    ASSERT_TRUE(tree->Select(tree->Root()));  // leaves the field and the button as they are
+    // Typed ids: the longest a link can name is taken whole, one character more refused.
+    const std::string longest(255, 'L');
+    int rows = 1;
+    for (const std::string& id : {std::string("Static.I4"), longest}) {
+        SetTextOf(GetDlgItem(dlg, IDC_TEXT_FIELD), id);
+        ASSERT_TRUE(PressAndCount(IDC_BROWSE_ADD_ITEM, ++rows)) << id;
+    }
+    SetTextOf(GetDlgItem(dlg, IDC_TEXT_FIELD), longest + "L");
+    ASSERT_TRUE(Press(dlg, IDC_BROWSE_ADD_ITEM));
+    EXPECT_EQ(app.AnswerMessageBox(),
+              "Item not added. The item id is longer than 255 characters, the most a DDE link can name.");
+    Done();
+    EXPECT_EQ(app.RowNames(), (Names{"Static.R8", "Static.I4", longest}));
+    // The typed id the server knows gets its value.
+    EXPECT_TRUE(WaitUntil([&] { return app.ListRows(2).size() == 3 && !app.ListRows(2)[1][1].empty(); }, 10000));
+
+    ASSERT_TRUE(app.Close());
+    ASSERT_TRUE(app.folder().ReadConfig(&saved));
+    EXPECT_EQ(saved, qvtest::ConfigText({Connection("Typed", {"Static.R8", "Static.I4", longest}, kSimNoBrowse)}));
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <ole2.h>
 
-#include "tests/win/road/drop_target.h"
 #include "tests/win/road/road_env.h"
 
 namespace {
@@ -13,6 +12,67 @@ using namespace road;
 using Names = std::vector<std::string>;
 
 const char kSentinel[] = "clipboard before";
+
+// A window of this process that takes OLE drops, as a spreadsheet cell takes a dragged
+// link: it keeps the CF_TEXT global block a drop offers and the effects the source allows.
+// It lives on the test's stack, beyond its registration, so it counts no references.
+class DropWindow final : public IDropTarget {
+  public:
+    DropWindow(int x, int y) {  // screen position; needs OLE on this thread
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "RoadDropWindow";
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        RegisterClassA(&wc);
+        hwnd_ = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Drop here", WS_POPUP | WS_VISIBLE | WS_BORDER, x, y,
+                                160, 120, nullptr, nullptr, wc.hInstance, nullptr);
+        registered = hwnd_ != nullptr && SUCCEEDED(RegisterDragDrop(hwnd_, this));
+    }
+    ~DropWindow() {
+        if (registered) RevokeDragDrop(hwnd_);
+        if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = riid == IID_IUnknown || riid == IID_IDropTarget ? static_cast<IDropTarget*>(this) : nullptr;
+        return *ppv != nullptr ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+        entered = true;
+        *effect = DROPEFFECT_MOVE;
+        return S_OK;
+    }
+    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
+        *effect = DROPEFFECT_MOVE;
+        return S_OK;
+    }
+    STDMETHODIMP DragLeave() override { return S_OK; }
+    STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        ++drops;
+        allowed = *effect;
+        FORMATETC f{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM m{};
+        if (SUCCEEDED(data->GetData(&f, &m))) {
+            if (const char* p = m.tymed == TYMED_HGLOBAL ? static_cast<const char*>(GlobalLock(m.hGlobal)) : nullptr) {
+                hglobal.assign(p, GlobalSize(m.hGlobal));
+                GlobalUnlock(m.hGlobal);
+            }
+            ReleaseStgMedium(&m);
+        }
+        *effect = DROPEFFECT_MOVE;  // a move: the source must not lose its row for it
+        return S_OK;
+    }
+
+    bool registered = false, entered = false;
+    int drops = 0;
+    DWORD allowed = 0;
+    std::string hglobal;
+
+  private:
+    HWND hwnd_ = nullptr;
+};
 
 class Link : public ::testing::Test {
   protected:
@@ -111,8 +171,8 @@ TEST_F(Link, DragOffersTheQuotedLinkAndLeavesTheRow) {
         Launch({Connection("Line1", {"Plant.Line1.Temp", "Static.R8"})});
         RECT main;
         GetWindowRect(app.mainWindow(), &main);
-        DropWindow target(main.right + 20, main.top + 50, 160, 120);
-        ASSERT_TRUE(target.registered());
+        DropWindow target(main.right + 20, main.top + 50);
+        ASSERT_TRUE(target.registered);
 
         // A click arms row 1 for deletion; the drag of row 0 disarms it again.
         ASSERT_TRUE(app.ClickRow(1));
@@ -128,13 +188,12 @@ TEST_F(Link, DragOffersTheQuotedLinkAndLeavesTheRow) {
         for (int step = 1; step <= 8; ++step)
             MouseMoveTo({from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8});
         // Released once OLE's loop has told the target the data is over it.
-        ASSERT_TRUE(WaitUntil([&] { return target.entered(); }, 5000));
+        ASSERT_TRUE(WaitUntil([&] { return target.entered; }, 5000));
         MouseButton(false, false);
-        ASSERT_TRUE(WaitUntil([&] { return target.drops() == 1; }, 10000));
+        ASSERT_TRUE(WaitUntil([&] { return target.drops == 1; }, 10000));
         const std::string quoted = std::string("=Quorvane|Line1!'Plant.Line1.Temp'") + '\0';
-        EXPECT_EQ(target.hglobalBytes().substr(0, quoted.size()), quoted);
-        EXPECT_EQ(target.allowedEffects() & (DROPEFFECT_COPY | DROPEFFECT_MOVE),
-                  DWORD(DROPEFFECT_COPY | DROPEFFECT_MOVE));
+        EXPECT_EQ(target.hglobal.substr(0, quoted.size()), quoted);
+        EXPECT_EQ(target.allowed & (DROPEFFECT_COPY | DROPEFFECT_MOVE), DWORD(DROPEFFECT_COPY | DROPEFFECT_MOVE));
 
         // The move took nothing away, and the drag left no row armed.
         BringToFront(app.mainWindow());
