@@ -25,14 +25,6 @@ using namespace road;
     return ::testing::AssertionFailure() << "the button reads " << app.Text(IDC_CONNECT);
 }
 
-std::string SavedConfig(Program& app) {
-    std::string saved;
-    ::testing::AssertionResult closed = app.Close();
-    if (!closed) return closed.message();
-    app.folder().ReadConfig(&saved);
-    return saved;
-}
-
 // The connect dialog opens again and is the only dialog: whatever the previous press set
 // going has run to its end (the press is handled only after it).
 ::testing::AssertionResult SettledWithConnectDialog(Program& app) {
@@ -116,7 +108,10 @@ TEST(Connect, ParametersDialogRefusesCorrectsAndFallsBackToThePresets) {
     fixed.updateRate = 750;
     fixed.deadband = 1.5f;
     const qvtest::ConfigConnection presets = Connection(kSim, {});
-    EXPECT_EQ(SavedConfig(app), qvtest::ConfigText({Connection(kSim, {"Static.R8"}), fixed, presets, presets}));
+    std::string saved;
+    ASSERT_TRUE(app.Close());
+    ASSERT_TRUE(app.folder().ReadConfig(&saved));
+    EXPECT_EQ(saved, qvtest::ConfigText({Connection(kSim, {"Static.R8"}), fixed, presets, presets}));
 }
 
 // What the connect road refuses leaves the connections as they were: a server name typed
