@@ -23,8 +23,7 @@ namespace road {
 
 bool Program::PressForm(int id) {
     HWND button = Control(id);
-    if (button == nullptr || !IsWindowEnabled(button)) return false;
-    return PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return button != nullptr && Press(GetParent(button), id);
 }
 
 HWND Program::OpenConnectDialog() { return PressForm(IDC_CONNECT) ? WaitForDialog(pid(), kConnectCaption) : nullptr; }
