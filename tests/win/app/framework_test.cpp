@@ -1,11 +1,13 @@
 // The framework layer: data exchange in modal dialogs (a field that does not parse is
-// refused and the dialog stays open) and the parsers behind it.
+// refused and the dialog stays open), seen in the connection parameters dialog, and the
+// parsers behind it.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <functional>
 
+#include "opc/ConnectionParamsDlg.h"
 #include "resource.h"
 #include "tests/win/app/app_env.h"
 #include "win/Dialog.h"
@@ -14,73 +16,50 @@ using namespace apptest;
 
 namespace {
 
-const UINT WM_RUN_SCRIPT = WM_APP + 40;
-
-// Dialog 136 with its three fields; a script runs inside the modal loop once it is up.
-class CParamsDlg : public CDialog {
-  public:
-    CParamsDlg() : CDialog(IDD_CONNECTION_PARAMS) {}
-    CString m_alias = "Sim";
-    DWORD m_rate = 1000;
-    float m_deadband = 0.0f;
-    std::function<void(CParamsDlg&)> script;
-
-    void DoDataExchange(CDataExchange* pDX) override {
-        DDX_Text(pDX, IDC_TEXT_FIELD, m_alias);
-        DDX_Text(pDX, IDC_UPDATE_RATE, m_rate);
-        DDX_Text(pDX, IDC_DEADBAND, m_deadband);
-    }
-    BOOL OnInitDialog() override {
-        CDialog::OnInitDialog();
-        PostMessage(WM_RUN_SCRIPT);
-        return TRUE;
-    }
-    LRESULT OnRunScript(WPARAM, LPARAM) {
-        if (script) script(*this);
-        return 0;
-    }
-    void PressOK() { ::SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(IDOK)); }
-
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(CParamsDlg, CDialog)
-    ON_MESSAGE(WM_RUN_SCRIPT, OnRunScript)
-END_MESSAGE_MAP()
+// Runs once inside the next modal loop, from a thread timer.
+std::function<void()> g_script;
+void CALLBACK RunScript(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    std::function<void()> script;
+    script.swap(g_script);
+    if (script) script();
+}
 
 }  // namespace
 
 TEST(FrameworkTest, AFieldThatDoesNotParseIsRefusedAndTheDialogStaysOpen) {
     App();
     TakeMessageBoxes();
-    CParamsDlg dlg;
+    CConnectionParamsDlg dlg;
     bool openAfterBadRate = false, openAfterBadDeadband = false;
     HWND focusAfterBadRate = nullptr, rateEdit = nullptr;
     std::vector<std::string> boxes;
-    dlg.script = [&](CParamsDlg& d) {
-        d.SetDlgItemText(IDC_UPDATE_RATE, "fast");
-        d.PressOK();
-        openAfterBadRate = ::IsWindow(d.m_hWnd) != FALSE;
+    g_script = [&] {
+        HWND d = dlg.m_hWnd;
+        auto pressOK = [&] {
+            ::SendMessageA(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(::GetDlgItem(d, IDOK)));
+        };
+        ::SetDlgItemTextA(d, IDC_UPDATE_RATE, "fast");
+        pressOK();
+        openAfterBadRate = ::IsWindow(d) != FALSE;
         focusAfterBadRate = ::GetFocus();
-        rateEdit = d.GetDlgItem(IDC_UPDATE_RATE);
-        d.SetDlgItemText(IDC_UPDATE_RATE, "4294967296");  // one past 32 bits
-        d.PressOK();
-        d.SetDlgItemText(IDC_UPDATE_RATE, "500");
-        d.SetDlgItemText(IDC_DEADBAND, "1.5x");
-        d.PressOK();
-        openAfterBadDeadband = ::IsWindow(d.m_hWnd) != FALSE;
+        rateEdit = ::GetDlgItem(d, IDC_UPDATE_RATE);
+        ::SetDlgItemTextA(d, IDC_UPDATE_RATE, "500");
+        ::SetDlgItemTextA(d, IDC_DEADBAND, "1.5x");
+        pressOK();
+        openAfterBadDeadband = ::IsWindow(d) != FALSE;
         boxes = TakeMessageBoxes();
-        d.SetDlgItemText(IDC_DEADBAND, "-0.25");
-        d.PressOK();
+        ::SetDlgItemTextA(d, IDC_DEADBAND, "-0.25");
+        pressOK();
     };
+    ASSERT_NE(::SetTimer(nullptr, 0, 10, RunScript), 0u);
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_TRUE(openAfterBadRate);
     EXPECT_TRUE(openAfterBadDeadband);
     EXPECT_EQ(focusAfterBadRate, rateEdit);  // the refused field has the focus
-    EXPECT_EQ(boxes, (std::vector<std::string>{"Please enter a positive integer.", "Please enter a positive integer.",
-                                               "Please enter a number."}));
-    EXPECT_EQ(dlg.m_rate, 500u);
-    EXPECT_FLOAT_EQ(dlg.m_deadband, -0.25f);
+    EXPECT_EQ(boxes, (std::vector<std::string>{"Please enter a positive integer.", "Please enter a number."}));
+    EXPECT_EQ(dlg.m_dwUpdateRate, 500u);
+    EXPECT_FLOAT_EQ(dlg.m_fDeadband, -0.25f);
 }
 
 TEST(FrameworkTest, NumberParsersAcceptWholeNumbersOnly) {

@@ -94,9 +94,6 @@ TEST_F(ListTest, ReadsCopyOrMarkTheFirstItemAndWritesGoToTheLibrary) {
 
 TEST_F(ListTest, DataChangesGoToTheFirstItemWithTheHandleAndTellTheRow) {
     CServerConnection* conn = Add("T", 101, {"A", "B"});
-    CTagItem fresh(0, "new");  // a new item is empty, bad and stamped now
-    EXPECT_EQ(fresh.m_vValue.vt, VT_EMPTY);
-    EXPECT_EQ(fresh.m_dwQuality, 0u);
 
     EXPECT_FALSE(Store(101, 999, R8(1)));  // unknown item
     EXPECT_FALSE(Store(999, 302, R8(1)));  // unknown server

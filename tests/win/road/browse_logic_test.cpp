@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,33 +46,12 @@ class BrowseLogic : public ::testing::Test {
         });
         ASSERT_TRUE(qvtest::WaitUntil(
             [&] { return (dlg_ = road::FindTopWindow(GetCurrentProcessId(), "Dialog")) != nullptr; }, 10000));
-        tree_ = GetDlgItem(dlg_, IDC_BROWSE_TREE);
+        tree_.emplace(GetCurrentProcess(), GetDlgItem(dlg_, IDC_BROWSE_TREE));
     }
     void TearDown() override {
         if (dlg_ != nullptr) PostMessageA(dlg_, WM_COMMAND, IDCANCEL, 0);
         if (thread_.joinable()) thread_.join();
         OpcSetLibraryTable(nullptr);
-    }
-    HTREEITEM Child(HTREEITEM parent, const std::string& text) {
-        for (HTREEITEM h = TreeView_GetChild(tree_, parent); h != nullptr; h = TreeView_GetNextSibling(tree_, h))
-            if (Text(h) == text) return h;
-        return nullptr;
-    }
-    Names Children(HTREEITEM parent) {
-        Names out;
-        for (HTREEITEM h = TreeView_GetChild(tree_, parent); h != nullptr; h = TreeView_GetNextSibling(tree_, h))
-            out.push_back(Text(h));
-        return out;
-    }
-    std::string Text(HTREEITEM h) {
-        char text[256] = {};
-        TVITEMA item{};
-        item.mask = TVIF_TEXT | TVIF_HANDLE;
-        item.hItem = h;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(tree_, TVM_GETITEMA, 0, LPARAM(&item));
-        return text;
     }
     // The browse calls, as "position <path>" and "browse <type>".
     Names Calls() {
@@ -87,66 +67,62 @@ class BrowseLogic : public ::testing::Test {
         fakeopc::S().calls.clear();
     }
     std::string Field() { return road::TextOf(GetDlgItem(dlg_, IDC_TEXT_FIELD)); }
+    void Press(int id) { SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dlg_, id))); }
 
     std::thread thread_;
     HWND dlg_ = nullptr;
-    HWND tree_ = nullptr;
+    std::optional<road::RemoteTree> tree_;
 };
 
 TEST_F(BrowseLogic, LeavesComeBeforeBranchesAndIdsComeFromTheLibrary) {
     Run(KOBRIX_NS_HIERARCHICAL);
-    HTREEITEM root = TreeView_GetRoot(tree_);
-    EXPECT_EQ(Text(root), "Root");
-    EXPECT_EQ(Children(root), (Names{"Loose", "A", "Empty", "Gone"}));
+    road::RemoteTree& t = *tree_;
+    HTREEITEM root = t.Root();
+    EXPECT_EQ(t.Text(root), "Root");
+    EXPECT_EQ(t.ChildTexts(root), (Names{"Loose", "A", "Empty", "Gone"}));
     EXPECT_EQ(Calls(), (Names{"position ", "position ", "position ", "browse 2", "browse 1"}));
 
     // Opening the root fills its children: A gets its leaves first, then its branch.
     ClearCalls();
-    TreeView_Expand(tree_, root, TVE_EXPAND);
-    HTREEITEM a = Child(root, "A");
-    EXPECT_EQ(Children(a), (Names{"L1", "L2", "B"}));
+    ASSERT_TRUE(t.Expand(root));
+    EXPECT_EQ(t.ChildTexts(t.Find({"A"})), (Names{"L1", "L2", "B"}));
     // A leaf is asked like any node (the library refuses the move), "Gone" stays empty.
     Names calls = Calls();
     EXPECT_NE(std::find(calls.begin(), calls.end(), "position Loose"), calls.end());
-    EXPECT_TRUE(Children(Child(root, "Gone")).empty());
+    EXPECT_TRUE(t.Children(t.Find({"Gone"})).empty());
 
-    TreeView_SelectItem(tree_, Child(a, "L2"));
+    ASSERT_TRUE(t.Select(t.Find({"A", "L2"})));
     EXPECT_EQ(Field(), "ID:A.L2");
-    TreeView_SelectItem(tree_, Child(root, "Loose"));
+    ASSERT_TRUE(t.Select(t.Find({"Loose"})));
     EXPECT_EQ(Field(), "ID:Loose");
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_, IDC_BROWSE_ADD_ITEM)));
 
     // A branch without children offers no id, not even the first one ever listed.
-    TreeView_SelectItem(tree_, Child(root, "Empty"));
+    ASSERT_TRUE(t.Select(t.Find({"Empty"})));
     EXPECT_EQ(Field(), "");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_, IDC_BROWSE_ADD_ITEM)));
 }
 
 TEST_F(BrowseLogic, FlatSpaceIsNeverAskedForBranches) {
     Run(KOBRIX_NS_FLAT);
-    HTREEITEM root = TreeView_GetRoot(tree_);
-    EXPECT_EQ(Children(root), (Names{"Loose"}));
-    TreeView_Expand(tree_, root, TVE_EXPAND);
+    EXPECT_EQ(tree_->ChildTexts(tree_->Root()), (Names{"Loose"}));
+    ASSERT_TRUE(tree_->Expand(tree_->Root()));
     for (const std::string& call : Calls()) EXPECT_NE(call, "browse 1");
 }
 
 TEST_F(BrowseLogic, AddBranchBrowsesNothingWhereTheLibraryWillNotMove) {
     Run(KOBRIX_NS_HIERARCHICAL);
-    HTREEITEM root = TreeView_GetRoot(tree_);
-    TreeView_Expand(tree_, root, TVE_EXPAND);
-
-    TreeView_SelectItem(tree_, Child(root, "A"));
+    ASSERT_TRUE(tree_->Expand(tree_->Root()));
+    ASSERT_TRUE(tree_->Select(tree_->Find({"A"})));
     ClearCalls();
-    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_ADD_BRANCH, BN_CLICKED),
-                 LPARAM(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
+    Press(IDC_BROWSE_ADD_BRANCH);
     EXPECT_EQ(Calls(), (Names{"position A", "browse 3"}));
 
     // Selecting "Gone" leaves the library where it was: browsing now would list A's leaves.
-    TreeView_SelectItem(tree_, Child(root, "Gone"));
+    ASSERT_TRUE(tree_->Select(tree_->Find({"Gone"})));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
     ClearCalls();
-    SendMessageA(dlg_, WM_COMMAND, MAKEWPARAM(IDC_BROWSE_ADD_BRANCH, BN_CLICKED),
-                 LPARAM(GetDlgItem(dlg_, IDC_BROWSE_ADD_BRANCH)));
+    Press(IDC_BROWSE_ADD_BRANCH);
     EXPECT_EQ(Calls(), (Names{"position Gone"}));
 }
 

@@ -4,117 +4,77 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 
-#include "res/resource.h"
 #include "tests/win/road/road_env.h"
 
 namespace {
 
-using road::Program;
+using namespace road;
 
-constexpr char kMissing[] = "Quorvane.NotInstalled.1";
-
-// The configuration as the test writes it: LF line ends, which a save turns into CR LF,
-// so that a save can be told from the untouched file.
-std::string LfConfig(const std::vector<qvtest::ConfigConnection>& connections) {
-    std::string text = qvtest::ConfigText(connections), lf;
-    for (char c : text)
-        if (c != '\r') lf += c;
-    return lf;
+// Starts from the configuration with LF line ends, which a save turns into CR LF, so that
+// a save can be told from the untouched file.
+::testing::AssertionResult StartWith(Program& app, const std::vector<qvtest::ConfigConnection>& connections) {
+    std::string text = qvtest::ConfigText(connections);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    WaitForNoSimServer(15000);
+    return app.Start(text);
 }
 
-bool StartWith(Program& app, const std::vector<qvtest::ConfigConnection>& connections, std::string* why) {
-    road::WaitForNoSimServer(15000);
-    ::testing::AssertionResult started = app.Start(LfConfig(connections));
-    if (!started) *why = started.message();
-    return started;
-}
-
-// One connection to the simulation server, with an item, so that button 1004 opens the
-// connect dialog.
-bool StartWithLiveConnection(Program& app, const std::string& alias, std::string* why) {
-    if (!StartWith(app, {road::Connection(alias, {"Static.R8"})}, why)) return false;
-    if (road::WaitUntil([&] { return app.TabCount() == 1 && app.Text(IDC_CONNECT) == "Connect to OPC Server"; }, 30000))
-        return true;
-    *why = "connection " + alias + " not made; message box: " + app.AnswerMessageBox(100);
-    return false;
-}
-
-// Posts WM_CLOSE to the main window; the exit code, or a failure.
-::testing::AssertionResult ClosesCleanly(Program& app, const std::string& mustBeSaved) {
-    PostMessageA(app.mainWindow(), WM_CLOSE, 0, 0);
-    std::optional<DWORD> code = app.process().Wait(30000);
-    if (!code) return ::testing::AssertionFailure() << "still running 30 s after WM_CLOSE";
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(*code));
-    if (*code != 0) return ::testing::AssertionFailure() << "exit code " << hex;
+// Asks the program to end with WM_CLOSE, or as the session ends (then the configuration is
+// on the disk once WM_ENDSESSION returns), and expects exit code 0 and mustBeSaved saved.
+::testing::AssertionResult ClosesCleanly(Program& app, const std::string& mustBeSaved, bool sessionEnd = false) {
     std::string saved;
-    if (!app.folder().ReadConfig(&saved)) return ::testing::AssertionFailure() << "no configuration file";
-    if (saved.find("\r\n") == std::string::npos) return ::testing::AssertionFailure() << "not saved:\n" << saved;
-    if (saved.find(mustBeSaved) == std::string::npos)
+    DWORD_PTR yes = 0;
+    if (!sessionEnd) {
+        PostMessageA(app.mainWindow(), WM_CLOSE, 0, 0);
+    } else if (!SendMessageTimeoutA(app.mainWindow(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &yes) || !yes ||
+               !SendMessageTimeoutA(app.mainWindow(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &yes) ||
+               !app.folder().ReadConfig(&saved)) {
+        return ::testing::AssertionFailure() << "the session end was refused or saved nothing";
+    }
+    std::optional<DWORD> code = app.process().Wait(30000);
+    if (!code) return ::testing::AssertionFailure() << "still running 30 s after the close";
+    if (*code != 0) return ::testing::AssertionFailure() << "exit code 0x" << std::hex << *code;
+    if (!sessionEnd) app.folder().ReadConfig(&saved);
+    if (saved.find("\r\n") == std::string::npos || saved.find(mustBeSaved) == std::string::npos)
         return ::testing::AssertionFailure() << "\"" << mustBeSaved << "\" not saved:\n" << saved;
     return ::testing::AssertionSuccess();
 }
 
 TEST(CloseDuringModal, TheStartUpFailureBoxEndsAndNoSecondBoxHoldsTheClose) {
     Program app;
-    std::string why;
-    qvtest::ConfigConnection first = road::Connection("Gone1", {"A.B"}, kMissing);
-    qvtest::ConfigConnection second = road::Connection("Gone2", {"C.D"}, kMissing);
-    ASSERT_TRUE(StartWith(app, {first, second}, &why)) << why;
-    HWND box = road::WaitForDialog(app.pid(), road::kBoxCaption, 30000);
+    ASSERT_TRUE(StartWith(app, {Connection("Gone1", {"A.B"}, "Quorvane.NotInstalled.1"),
+                                Connection("Gone2", {"C.D"}, "Quorvane.NotInstalled.1")}));
+    HWND box = WaitForDialog(app.pid(), kBoxCaption, 30000);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(road::MessageBoxText(box), "Connection Failure");
+    EXPECT_EQ(MessageBoxText(box), "Connection Failure");
     EXPECT_TRUE(ClosesCleanly(app, "Alias = Gone2\r\nNumber Of Items = 1\r\nTagName = C.D\r\n"));
 }
 
-TEST(CloseDuringModal, EachDialogOfTheConnectRoadEnds) {
-    std::string why;
-    for (const char* stage : {"connect", "remote", "parameters"}) {
-        SCOPED_TRACE(stage);
+TEST(CloseDuringModal, EachDialogOfTheConnectRoadAndTheBrowserEndsAsDoesTheSession) {
+    for (const std::string at : {"connect", "remote", "parameters", "browser", "session"}) {
+        SCOPED_TRACE(at);
         Program app;
-        ASSERT_TRUE(StartWithLiveConnection(app, "Kept", &why)) << why;
-        HWND dlg = app.OpenConnectDialog();
-        ASSERT_NE(dlg, nullptr) << why;
-        if (std::string(stage) == "remote") {
-            ASSERT_TRUE(road::Press(dlg, 1012));
-            ASSERT_NE(road::WaitForDialog(app.pid(), road::kRemoteCaption), nullptr);
-        } else if (std::string(stage) == "parameters") {
-            std::vector<std::string> servers = road::ComboItems(GetDlgItem(dlg, 1011));
-            auto it = std::find(servers.begin(), servers.end(), road::kSim);
-            ASSERT_NE(it, servers.end());
-            ASSERT_TRUE(road::ChooseComboItem(dlg, 1011, int(it - servers.begin())));
-            ASSERT_TRUE(road::Press(dlg, IDOK));
-            ASSERT_NE(road::WaitForDialog(app.pid(), road::kParamsCaption), nullptr);
+        // A live connection with an item, so that IDC_CONNECT opens the connect dialog.
+        ASSERT_TRUE(StartWith(app, {Connection("Kept", {"Static.R8"})}));
+        ASSERT_TRUE(
+            WaitUntil([&] { return app.TabCount() == 1 && app.Text(IDC_CONNECT) == "Connect to OPC Server"; }, 30000))
+            << app.AnswerMessageBox(100);
+        if (at == "browser") {
+            ASSERT_NE(app.OpenBrowser(), nullptr);
+        } else if (at == "parameters") {
+            ASSERT_NE(app.OpenParams(kSim), nullptr);
+        } else {
+            HWND dlg = app.OpenConnectDialog();
+            ASSERT_NE(dlg, nullptr);
+            if (at == "remote") {
+                ASSERT_TRUE(Press(dlg, IDC_SELECT_REMOTE));
+                ASSERT_NE(WaitForDialog(app.pid(), kRemoteCaption), nullptr);
+            }
         }
-        EXPECT_TRUE(ClosesCleanly(app, "Alias = Kept\r\n"));
+        EXPECT_TRUE(
+            ClosesCleanly(app, "Alias = Kept\r\nNumber Of Items = 1\r\nTagName = Static.R8\r\n", at == "session"));
     }
-}
-
-TEST(CloseDuringModal, TheBrowserEnds) {
-    Program app;
-    std::string why;
-    ASSERT_TRUE(StartWithLiveConnection(app, "Plant", &why)) << why;
-    ASSERT_NE(app.OpenBrowser(), nullptr) << why;
-    EXPECT_TRUE(ClosesCleanly(app, "Alias = Plant\r\nNumber Of Items = 1\r\nTagName = Static.R8\r\n"));
-}
-
-TEST(CloseDuringModal, TheSessionEndSavesBeforeAnsweringThenTheProgramEnds) {
-    Program app;
-    std::string why;
-    ASSERT_TRUE(StartWithLiveConnection(app, "Gone", &why)) << why;
-    ASSERT_NE(app.OpenConnectDialog(), nullptr) << why;
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(app.mainWindow(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
-    EXPECT_EQ(answer, TRUE);
-    ASSERT_TRUE(SendMessageTimeoutA(app.mainWindow(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer));
-    std::string saved;  // already on the disk when WM_ENDSESSION returns
-    ASSERT_TRUE(app.folder().ReadConfig(&saved));
-    EXPECT_NE(saved.find("Alias = Gone\r\n"), std::string::npos) << saved;
-    std::optional<DWORD> code = app.process().Wait(30000);
-    ASSERT_TRUE(code.has_value());
-    EXPECT_EQ(*code, 0u);
 }
 
 }  // namespace

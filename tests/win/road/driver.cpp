@@ -12,6 +12,17 @@ void PumpFor(DWORD ms) {
     qvtest::WaitUntil([&] { return GetTickCount64() >= end; }, ms + 1000);
 }
 
+// A control's rectangle message, answered in a buffer of the control's process.
+std::optional<RECT> RemoteRect(HANDLE process, HWND h, UINT msg, WPARAM wp, RECT rc) {
+    RemoteBuffer remote(process, sizeof(RECT));
+    DWORD_PTR ok = 0;
+    if (!remote.Write(0, &rc, sizeof rc) ||
+        !SendMessageTimeoutA(h, msg, wp, LPARAM(remote.get()), SMTO_ABORTIFHUNG, 5000, &ok) || !ok ||
+        !remote.Read(0, &rc, sizeof rc))
+        return std::nullopt;
+    return rc;
+}
+
 }  // namespace
 
 bool SetTextOf(HWND h, const std::string& text) {
@@ -94,18 +105,6 @@ std::string RemoteTree::Text(HTREEITEM h) const {
     return text;
 }
 
-LPARAM RemoteTree::Data(HTREEITEM h) const {
-    RemoteBuffer remote(process_, sizeof(TVITEMA));
-    TVITEMA item{};
-    item.mask = TVIF_PARAM | TVIF_HANDLE;
-    item.hItem = h;
-    item.lParam = -12345;
-    if (!remote.Write(0, &item, sizeof item)) return -12345;
-    Send(TVM_GETITEMA, 0, LPARAM(remote.get()));
-    remote.Read(0, &item, sizeof item);
-    return item.lParam;
-}
-
 HTREEITEM RemoteTree::Find(const std::vector<std::string>& path) const {
     HTREEITEM at = Root();
     for (const std::string& part : path) {
@@ -130,20 +129,12 @@ bool RemoteTree::Expand(HTREEITEM h) const {
 
 bool RemoteTree::Select(HTREEITEM h) const { return Send(TVM_SELECTITEM, TVGN_CARET, LPARAM(h)) != 0; }
 
-std::optional<RECT> RemoteTree::ItemRect(HTREEITEM h) const {
-    RemoteBuffer remote(process_, sizeof(RECT));
-    RECT rc{};
-    std::memcpy(&rc, &h, sizeof h);  // TVM_GETITEMRECT takes the item in the rectangle
-    if (!remote.Write(0, &rc, sizeof rc)) return std::nullopt;
-    if (!Send(TVM_GETITEMRECT, TRUE, LPARAM(remote.get()))) return std::nullopt;
-    remote.Read(0, &rc, sizeof rc);
-    return rc;
-}
-
 bool RemoteTree::DoubleClick(HTREEITEM h) const {
     if (!Select(h)) return false;
     Send(TVM_ENSUREVISIBLE, 0, LPARAM(h));
-    std::optional<RECT> rc = ItemRect(h);
+    RECT item{};
+    std::memcpy(&item, &h, sizeof h);  // TVM_GETITEMRECT takes the item in the rectangle
+    std::optional<RECT> rc = RemoteRect(process_, tree_, TVM_GETITEMRECT, TRUE, item);
     if (!rc) return false;
     LPARAM at = MAKELPARAM((rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
     PostMessageA(tree_, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
@@ -160,14 +151,7 @@ bool RemoteTree::Settle() const {
 }
 
 std::optional<RECT> ListRowRect(HANDLE process, HWND list, int row) {
-    RemoteBuffer remote(process, sizeof(RECT));
-    RECT rc{LVIR_BOUNDS, 0, 0, 0};
-    if (!remote.Write(0, &rc, sizeof rc)) return std::nullopt;
-    DWORD_PTR ok = 0;
-    if (!SendMessageTimeoutA(list, LVM_GETITEMRECT, row, LPARAM(remote.get()), SMTO_ABORTIFHUNG, 5000, &ok) || !ok)
-        return std::nullopt;
-    remote.Read(0, &rc, sizeof rc);
-    return rc;
+    return RemoteRect(process, list, LVM_GETITEMRECT, row, {LVIR_BOUNDS, 0, 0, 0});
 }
 
 int ListCount(HWND list) {
@@ -176,13 +160,7 @@ int ListCount(HWND list) {
 }
 
 std::optional<RECT> TabRect(HANDLE process, HWND tab, int index) {
-    RemoteBuffer remote(process, sizeof(RECT));
-    DWORD_PTR ok = 0;
-    if (!SendMessageTimeoutA(tab, TCM_GETITEMRECT, index, LPARAM(remote.get()), SMTO_ABORTIFHUNG, 5000, &ok) || !ok)
-        return std::nullopt;
-    RECT rc{};
-    remote.Read(0, &rc, sizeof rc);
-    return rc;
+    return RemoteRect(process, tab, TCM_GETITEMRECT, index, {});
 }
 
 std::string TabText(HANDLE process, HWND tab, int index) {

@@ -49,7 +49,6 @@ class RemoteTree {
     std::vector<HTREEITEM> Children(HTREEITEM h) const;
     std::vector<std::string> ChildTexts(HTREEITEM h) const;
     std::string Text(HTREEITEM h) const;
-    LPARAM Data(HTREEITEM h) const;
     // The node reached from the root by child texts, e.g. {"Plant", "Line1", "Temp"}.
     HTREEITEM Find(const std::vector<std::string>& path) const;
     bool Expand(HTREEITEM h) const;
@@ -60,7 +59,6 @@ class RemoteTree {
     // Returns once the tree's thread has handled every message posted to it so far: a
     // message that changes nothing visible is posted behind them and its effect awaited.
     bool Settle() const;
-    std::optional<RECT> ItemRect(HTREEITEM h) const;  // client coordinates of the tree
 
   private:
     LRESULT Send(UINT msg, WPARAM wp, LPARAM lp) const;
@@ -75,11 +73,11 @@ int ListCount(HWND list);
 std::optional<RECT> TabRect(HANDLE process, HWND tab, int index);
 std::string TabText(HANDLE process, HWND tab, int index);
 
-// The clipboard as text (CF_TEXT), or nothing when it holds none.
+// The clipboard as text (CF_TEXT), or nothing when it holds none; its raw bytes (to see
+// the zero byte).
 std::optional<std::string> ClipboardText();
-bool SetClipboardText(const std::string& text);
-// The raw bytes of the clipboard's CF_TEXT block (to see its zero byte).
 std::optional<std::string> ClipboardTextBytes();
+bool SetClipboardText(const std::string& text);
 
 // Synthesized input at screen positions.
 POINT ClientToScreenPoint(HWND h, int x, int y);

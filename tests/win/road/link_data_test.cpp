@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <algorithm>
 #include <string>
 
 #include "ui/LinkServerItem.h"
@@ -13,67 +14,56 @@ namespace {
 
 const char kLink[] = "=Quorvane|Line1!'Device1.Temp'";
 
-std::string BlockBytes(HGLOBAL h) {
-    const char* p = static_cast<const char*>(GlobalLock(h));
-    std::string bytes = p != nullptr ? std::string(p, GlobalSize(h)) : std::string();
-    GlobalUnlock(h);
+// The bytes of a CF_TEXT medium up to the size asked for (a global block may be longer).
+std::string Bytes(const STGMEDIUM& m, size_t size) {
+    std::string bytes;
+    if (m.tymed == TYMED_HGLOBAL) {
+        const char* p = static_cast<const char*>(GlobalLock(m.hGlobal));
+        if (p != nullptr) bytes.assign(p, std::min<size_t>(size, GlobalSize(m.hGlobal)));
+        GlobalUnlock(m.hGlobal);
+    } else if (m.tymed == TYMED_ISTREAM) {
+        char buf[64];
+        ULONG n = 0;
+        while (SUCCEEDED(m.pstm->Read(buf, sizeof buf, &n)) && n > 0) bytes.append(buf, n);
+    }
     return bytes;
 }
 
-class LinkData : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-        data_ = item_.OnGetClipboardData();
-        ASSERT_NE(data_, nullptr);
+TEST(LinkData, TextInBothMediaOwnedByEachReceiverAndOutlivingTheItem) {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    IDataObject* data = nullptr;
+    {
+        // A drop target may keep the data object after the row (and its drag item) is gone.
+        CLinkServerItem item(kLink);
+        data = item.OnGetClipboardData();
     }
-    void TearDown() override {
-        if (data_ != nullptr) data_->Release();
-        OleUninitialize();
-    }
-    CLinkServerItem item_{kLink};
-    IDataObject* data_ = nullptr;
-};
-
-TEST_F(LinkData, TextAsGlobalBlockIsACopyPerReceiverWithItsZeroByte) {
-    FORMATETC f{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    EXPECT_EQ(data_->QueryGetData(&f), S_OK);
-    STGMEDIUM first{}, second{};
-    ASSERT_EQ(data_->GetData(&f, &first), S_OK);
-    ASSERT_EQ(data_->GetData(&f, &second), S_OK);
-    ASSERT_EQ(first.tymed, DWORD(TYMED_HGLOBAL));
-    EXPECT_NE(first.hGlobal, second.hGlobal);
+    ASSERT_NE(data, nullptr);
     const std::string want = std::string(kLink) + '\0';
-    EXPECT_EQ(BlockBytes(first.hGlobal).substr(0, want.size()), want);
+    FORMATETC global{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    EXPECT_EQ(data->QueryGetData(&global), S_OK);
+    STGMEDIUM first{}, second{}, stream{};
+    ASSERT_EQ(data->GetData(&global, &first), S_OK);
+    ASSERT_EQ(data->GetData(&global, &second), S_OK);
+    EXPECT_NE(first.hGlobal, second.hGlobal);
+    EXPECT_EQ(Bytes(first, want.size()), want);
     // The first receiver freeing its block leaves the second one's intact.
     ReleaseStgMedium(&first);
-    EXPECT_EQ(BlockBytes(second.hGlobal).substr(0, want.size()), want);
+    EXPECT_EQ(Bytes(second, want.size()), want);
     ReleaseStgMedium(&second);
-}
+    FORMATETC streamed{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_ISTREAM};
+    ASSERT_EQ(data->GetData(&streamed, &stream), S_OK);
+    EXPECT_EQ(Bytes(stream, 1000), want);
+    ReleaseStgMedium(&stream);
 
-TEST_F(LinkData, TextAsStreamIsRenderedOnRequest) {
-    FORMATETC f{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_ISTREAM};
-    STGMEDIUM m{};
-    ASSERT_EQ(data_->GetData(&f, &m), S_OK);
-    ASSERT_EQ(m.tymed, DWORD(TYMED_ISTREAM));
-    std::string bytes;
-    char buf[64];
-    ULONG n = 0;
-    while (SUCCEEDED(m.pstm->Read(buf, sizeof buf, &n)) && n > 0) bytes.append(buf, n);
-    ReleaseStgMedium(&m);
-    EXPECT_EQ(bytes, std::string(kLink) + '\0');
-}
-
-TEST_F(LinkData, OffersOnlyTextAndListsBothMedia) {
+    // Only text is offered, in those two media.
     FORMATETC other{CF_UNICODETEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM m{};
-    EXPECT_EQ(data_->QueryGetData(&other), DV_E_FORMATETC);
-    EXPECT_EQ(data_->GetData(&other, &m), DV_E_FORMATETC);
+    EXPECT_EQ(data->QueryGetData(&other), DV_E_FORMATETC);
+    EXPECT_EQ(data->GetData(&other, &m), DV_E_FORMATETC);
     FORMATETC file{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_FILE};
-    EXPECT_EQ(data_->GetData(&file, &m), DV_E_TYMED);
-
+    EXPECT_EQ(data->GetData(&file, &m), DV_E_TYMED);
     IEnumFORMATETC* formats = nullptr;
-    ASSERT_EQ(data_->EnumFormatEtc(DATADIR_GET, &formats), S_OK);
+    ASSERT_EQ(data->EnumFormatEtc(DATADIR_GET, &formats), S_OK);
     FORMATETC listed[4];
     ULONG count = 0;
     formats->Next(4, listed, &count);
@@ -82,23 +72,8 @@ TEST_F(LinkData, OffersOnlyTextAndListsBothMedia) {
     EXPECT_EQ(listed[0].cfFormat, CF_TEXT);
     EXPECT_EQ(listed[0].tymed, DWORD(TYMED_HGLOBAL));
     EXPECT_EQ(listed[1].tymed, DWORD(TYMED_ISTREAM));
-}
-
-TEST_F(LinkData, DataOutlivesTheItem) {
-    // A drop target may keep the data object after the row (and its drag item) is gone.
-    IDataObject* kept = nullptr;
-    {
-        CLinkServerItem shortLived("=Quorvane|A!'B'");
-        kept = shortLived.OnGetClipboardData();
-    }
-    ASSERT_NE(kept, nullptr);
-    FORMATETC f{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM m{};
-    ASSERT_EQ(kept->GetData(&f, &m), S_OK);
-    EXPECT_EQ(std::string(static_cast<const char*>(GlobalLock(m.hGlobal))), "=Quorvane|A!'B'");
-    GlobalUnlock(m.hGlobal);
-    ReleaseStgMedium(&m);
-    kept->Release();
+    data->Release();
+    OleUninitialize();
 }
 
 }  // namespace

@@ -4,17 +4,75 @@
 
 #include <ole2.h>
 
-#include <functional>
-
-#include "tests/win/road/drop_target.h"
 #include "tests/win/road/road_env.h"
 
 namespace {
 
-using road::Program;
+using namespace road;
 using Names = std::vector<std::string>;
 
 const char kSentinel[] = "clipboard before";
+
+// A window of this process that takes OLE drops, as a spreadsheet cell takes a dragged
+// link: it keeps the CF_TEXT global block a drop offers and the effects the source allows.
+// It lives on the test's stack, beyond its registration, so it counts no references.
+class DropWindow final : public IDropTarget {
+  public:
+    DropWindow(int x, int y) {  // screen position; needs OLE on this thread
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "RoadDropWindow";
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        RegisterClassA(&wc);
+        hwnd_ = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Drop here", WS_POPUP | WS_VISIBLE | WS_BORDER, x, y,
+                                160, 120, nullptr, nullptr, wc.hInstance, nullptr);
+        registered = hwnd_ != nullptr && SUCCEEDED(RegisterDragDrop(hwnd_, this));
+    }
+    ~DropWindow() {
+        if (registered) RevokeDragDrop(hwnd_);
+        if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = riid == IID_IUnknown || riid == IID_IDropTarget ? static_cast<IDropTarget*>(this) : nullptr;
+        return *ppv != nullptr ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+        entered = true;
+        *effect = DROPEFFECT_MOVE;
+        return S_OK;
+    }
+    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
+        *effect = DROPEFFECT_MOVE;
+        return S_OK;
+    }
+    STDMETHODIMP DragLeave() override { return S_OK; }
+    STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        ++drops;
+        allowed = *effect;
+        FORMATETC f{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM m{};
+        if (SUCCEEDED(data->GetData(&f, &m))) {
+            if (const char* p = m.tymed == TYMED_HGLOBAL ? static_cast<const char*>(GlobalLock(m.hGlobal)) : nullptr) {
+                hglobal.assign(p, GlobalSize(m.hGlobal));
+                GlobalUnlock(m.hGlobal);
+            }
+            ReleaseStgMedium(&m);
+        }
+        *effect = DROPEFFECT_MOVE;  // a move: the source must not lose its row for it
+        return S_OK;
+    }
+
+    bool registered = false, entered = false;
+    int drops = 0;
+    DWORD allowed = 0;
+    std::string hglobal;
+
+  private:
+    HWND hwnd_ = nullptr;
+};
 
 class Link : public ::testing::Test {
   protected:
@@ -22,45 +80,14 @@ class Link : public ::testing::Test {
         ASSERT_TRUE(app.Launch(connections));
         ASSERT_TRUE(app.WaitForValues(15000)) << app.AnswerMessageBox(100);
         list = app.Control(IDC_ITEM_LIST);
-        ASSERT_TRUE(road::BringToFront(app.mainWindow()));
+        ASSERT_TRUE(BringToFront(app.mainWindow()));
     }
-    // Clicks into row r (which must exist) with the left or right button.
-    void ClickRow(int r, bool right = false) {
-        std::optional<RECT> rc = road::ListRowRect(app.processHandle(), list, r);
-        ASSERT_TRUE(rc) << "row " << r;
-        road::Click(list, rc->left + 20, (rc->top + rc->bottom) / 2, right);
-    }
-    int RowHeight() {
-        std::optional<RECT> rc = road::ListRowRect(app.processHandle(), list, 0);
-        return rc ? rc->bottom - rc->top : 0;
-    }
-    bool RowsBecome(const Names& want) {
-        return qvtest::WaitUntil([&] { return app.RowNames() == want; }, 5000);
-    }
-    bool ClipboardBecomes(const std::string& want) {
-        return qvtest::WaitUntil([&] { return road::ClipboardText() == want; }, 5000);
-    }
-    // Clicks a button of the form with the mouse and waits for `done`.
-    bool ClickButton(int id, const std::function<bool()>& done) {
-        HWND button = app.Control(id);
-        RECT rc;
-        if (button == nullptr || !GetClientRect(button, &rc)) return false;
-        road::Click(button, rc.right / 2, rc.bottom / 2);
-        return qvtest::WaitUntil(done, 10000);
-    }
-    // Input is handled in order: once a click on Suspend and one on Resume have taken
-    // effect, everything typed or clicked before them has been handled. Neither touches
-    // the clipboard or the row armed for deletion.
-    void Settle() {
-        ASSERT_TRUE(ClickButton(IDC_SUSPEND, [&] { return app.Enabled(IDC_RESUME); })) << "Suspend not handled";
-        ASSERT_TRUE(ClickButton(IDC_RESUME, [&] { return app.Enabled(IDC_SUSPEND); })) << "Resume not handled";
-    }
-    void Cut(bool shiftDelete) {
-        if (shiftDelete)
-            road::KeyChord({VK_SHIFT}, VK_DELETE);
-        else
-            road::KeyChord({VK_CONTROL}, 'X');
-        Settle();
+    // A click `rowsBelow` row heights below row `row`, handled.
+    void ClickBelow(int row, int rowsBelow, bool right) {
+        std::optional<RECT> rc = ListRowRect(app.processHandle(), list, row);
+        ASSERT_TRUE(rc);
+        road::Click(list, rc->left + 20, rc->bottom + rowsBelow * (rc->bottom - rc->top) + 2, right);
+        ASSERT_TRUE(app.Settle());  // an open menu would take the click on Suspend
     }
 
     Program app;
@@ -68,61 +95,44 @@ class Link : public ::testing::Test {
 };
 
 TEST_F(Link, ClickCopiesThePlainLinkAndArmsOneDelete) {
-    Launch({road::Connection("Line1", {"Plant.Line1.Temp", "Static.R8", "Static.I4"})});
-    ASSERT_TRUE(road::SetClipboardText(kSentinel));
+    Launch({Connection("Line1", {"Plant.Line1.Temp", "Static.R8", "Static.I4"})});
+    ASSERT_TRUE(SetClipboardText(kSentinel));
 
-    ClickRow(1);
-    ASSERT_TRUE(ClipboardBecomes("=Quorvane|Line1!Static.R8")) << road::ClipboardText().value_or("(none)");
-    std::string bytes = road::ClipboardTextBytes().value_or("");
+    ASSERT_TRUE(app.ClickRow(1));
+    ASSERT_TRUE(ClipboardBecomes("=Quorvane|Line1!Static.R8")) << ClipboardText().value_or("(none)");
+    std::string bytes = ClipboardTextBytes().value_or("");
     ASSERT_GT(bytes.size(), 25u);
     EXPECT_EQ(bytes[25], '\0');
 
     // Shift+Delete removes the clicked row; a second delete finds no row armed.
-    Cut(true);
-    ASSERT_TRUE(RowsBecome({"Plant.Line1.Temp", "Static.I4"})) << app.RowNames().size();
-    Cut(false);
+    ASSERT_TRUE(app.Cut(true));
+    ASSERT_TRUE(app.RowsBecome({"Plant.Line1.Temp", "Static.I4"})) << app.RowNames().size();
+    ASSERT_TRUE(app.Cut());
     EXPECT_EQ(app.RowNames(), (Names{"Plant.Line1.Temp", "Static.I4"}));
 
     // The last row of a list whose rows all fit; then Ctrl+X.
-    ClickRow(1);
+    ASSERT_TRUE(app.ClickRow(1));
     ASSERT_TRUE(ClipboardBecomes("=Quorvane|Line1!Static.I4"));
-    Cut(false);
-    ASSERT_TRUE(RowsBecome({"Plant.Line1.Temp"}));
+    ASSERT_TRUE(app.Cut());
+    ASSERT_TRUE(app.RowsBecome({"Plant.Line1.Temp"}));
     EXPECT_EQ(app.Text(IDC_CONNECT), "Connect to OPC Server");
 
-    // Below the rows: nothing copied, nothing armed.
-    road::SetClipboardText(kSentinel);
-    std::optional<RECT> row0 = road::ListRowRect(app.processHandle(), list, 0);
-    ASSERT_TRUE(row0);
-    road::Click(list, row0->left + 20, row0->bottom + 3 * RowHeight() + 2);
-    Settle();
-    EXPECT_EQ(road::ClipboardText(), kSentinel);
-    Cut(false);
+    // Below the rows, left or right: nothing copied, nothing armed, no menu.
+    SetClipboardText(kSentinel);
+    for (bool right : {false, true}) ClickBelow(0, 2, right);
+    EXPECT_EQ(FindTopWindow(app.pid(), "", "#32768"), nullptr);
+    EXPECT_EQ(ClipboardText(), kSentinel);
+    ASSERT_TRUE(app.Cut(true));
     EXPECT_EQ(app.RowNames(), (Names{"Plant.Line1.Temp"}));
 
     // A right click copies the link and opens the menu; its "&Delete" removes the row, and
     // with the last item gone the button offers to disconnect.
-    ClickRow(0, true);
+    ASSERT_TRUE(app.ClickRow(0, true));
     ASSERT_TRUE(ClipboardBecomes("=Quorvane|Line1!Plant.Line1.Temp"));
-    HWND menu = nullptr;
-    ASSERT_TRUE(
-        qvtest::WaitUntil([&] { return (menu = road::FindTopWindow(app.pid(), "", "#32768")) != nullptr; }, 5000));
-    road::KeyChord({}, 'D');
-    ASSERT_TRUE(RowsBecome({}));
-    EXPECT_TRUE(qvtest::WaitUntil([&] { return app.Text(IDC_CONNECT) == "Disconnect from Server"; }, 5000));
-}
-
-TEST_F(Link, RightClickBelowTheRowsOpensNoMenu) {
-    Launch({road::Connection("Line1", {"Static.R8"})});
-    road::SetClipboardText(kSentinel);
-    std::optional<RECT> row0 = road::ListRowRect(app.processHandle(), list, 0);
-    ASSERT_TRUE(row0);
-    road::Click(list, row0->left + 20, row0->bottom + 2 * RowHeight() + 2, true);
-    Settle();  // an open menu would take the click on Suspend
-    EXPECT_EQ(road::FindTopWindow(app.pid(), "", "#32768"), nullptr);
-    EXPECT_EQ(road::ClipboardText(), kSentinel);
-    Cut(true);
-    EXPECT_EQ(app.RowNames(), (Names{"Static.R8"}));
+    ASSERT_TRUE(WaitUntil([&] { return FindTopWindow(app.pid(), "", "#32768") != nullptr; }, 5000));
+    KeyChord({}, 'D');
+    ASSERT_TRUE(app.RowsBecome({}));
+    EXPECT_TRUE(WaitUntil([&] { return app.Text(IDC_CONNECT) == "Disconnect from Server"; }, 5000));
 }
 
 TEST_F(Link, OnlyFullyVisibleRowsCount) {
@@ -132,86 +142,64 @@ TEST_F(Link, OnlyFullyVisibleRowsCount) {
         items.push_back(std::string("Static.") + n);
     for (const char* n : {"Good", "Bad", "Uncertain", "LocalOverride", "ConfigError", "CommFailure", "LastUsable"})
         items.push_back(std::string("Quality.") + n);
-    Launch({road::Connection("Many", items)});
+    Launch({Connection("Many", items)});
     DWORD_PTR perPage = 0;
     SendMessageTimeoutA(list, LVM_GETCOUNTPERPAGE, 0, 0, SMTO_ABORTIFHUNG, 5000, &perPage);
     ASSERT_GT(int(perPage), 1);
     ASSERT_LT(int(perPage), int(items.size()));
     RECT client;
     GetClientRect(list, &client);
-    std::optional<RECT> partial = road::ListRowRect(app.processHandle(), list, int(perPage));
+    std::optional<RECT> partial = ListRowRect(app.processHandle(), list, int(perPage));
     ASSERT_TRUE(partial);
     if (partial->top + 2 >= client.bottom) GTEST_SKIP() << "the list shows no partly visible row";
 
     // The last fully visible row copies its link ...
-    ClickRow(int(perPage) - 1);
+    ASSERT_TRUE(app.ClickRow(int(perPage) - 1));
     ASSERT_TRUE(ClipboardBecomes("=Quorvane|Many!" + items[perPage - 1]));
     // ... the partly visible one below it copies nothing and disarms the delete.
-    road::SetClipboardText(kSentinel);
+    SetClipboardText(kSentinel);
     road::Click(list, partial->left + 20, (partial->top + client.bottom) / 2);
-    Settle();
-    EXPECT_EQ(road::ClipboardText(), kSentinel);
-    Cut(false);
+    ASSERT_TRUE(app.Settle());
+    EXPECT_EQ(ClipboardText(), kSentinel);
+    ASSERT_TRUE(app.Cut());
     EXPECT_EQ(app.RowNames().size(), items.size());
-}
-
-TEST_F(Link, TabChangeDisarmsTheDelete) {
-    Launch({road::Connection("A", {"Static.R8"}), road::Connection("B", {"Static.I4", "Static.I2"})});
-    ASSERT_EQ(app.SelectedTab(), 1);
-    ClickRow(0);
-    ASSERT_TRUE(ClipboardBecomes("=Quorvane|B!Static.I4"));
-    HWND tab = app.Control(IDC_SERVER_TAB);
-    std::optional<RECT> tabA = road::TabRect(app.processHandle(), tab, 0);
-    ASSERT_TRUE(tabA);
-    road::Click(tab, (tabA->left + tabA->right) / 2, (tabA->top + tabA->bottom) / 2);
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return app.SelectedTab() == 0; }, 5000));
-    ASSERT_TRUE(RowsBecome({"Static.R8"}));
-    Cut(false);
-    EXPECT_EQ(app.RowNames(), (Names{"Static.R8"}));
-    std::optional<RECT> tabB = road::TabRect(app.processHandle(), tab, 1);
-    ASSERT_TRUE(tabB);
-    road::Click(tab, (tabB->left + tabB->right) / 2, (tabB->top + tabB->bottom) / 2);
-    ASSERT_TRUE(RowsBecome({"Static.I4", "Static.I2"}));
-    Cut(false);
-    EXPECT_EQ(app.RowNames(), (Names{"Static.I4", "Static.I2"}));
 }
 
 TEST_F(Link, DragOffersTheQuotedLinkAndLeavesTheRow) {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     {
-        Launch({road::Connection("Line1", {"Plant.Line1.Temp", "Static.R8"})});
+        Launch({Connection("Line1", {"Plant.Line1.Temp", "Static.R8"})});
         RECT main;
         GetWindowRect(app.mainWindow(), &main);
-        road::DropWindow target(main.right + 20, main.top + 50, 160, 120);
-        ASSERT_TRUE(target.registered());
+        DropWindow target(main.right + 20, main.top + 50);
+        ASSERT_TRUE(target.registered);
 
         // A click arms row 1 for deletion; the drag of row 0 disarms it again.
-        ClickRow(1);
+        ASSERT_TRUE(app.ClickRow(1));
         ASSERT_TRUE(ClipboardBecomes("=Quorvane|Line1!Static.R8"));
-        std::optional<RECT> rc = road::ListRowRect(app.processHandle(), list, 0);
+        std::optional<RECT> rc = ListRowRect(app.processHandle(), list, 0);
         ASSERT_TRUE(rc);
-        POINT from = road::ClientToScreenPoint(list, rc->left + 20, (rc->top + rc->bottom) / 2);
-        road::MouseMoveTo(from);
-        road::MouseButton(false, true);
-        for (int step = 1; step <= 5; ++step) road::MouseMoveTo({from.x + 4 * step, from.y + 2 * step});
+        POINT from = ClientToScreenPoint(list, rc->left + 20, (rc->top + rc->bottom) / 2);
+        MouseMoveTo(from);
+        MouseButton(false, true);
+        for (int step = 1; step <= 5; ++step) MouseMoveTo({from.x + 4 * step, from.y + 2 * step});
         ASSERT_TRUE(ClipboardBecomes("=Quorvane|Line1!'Plant.Line1.Temp'"));
         const POINT to{main.right + 100, main.top + 110};
         for (int step = 1; step <= 8; ++step)
-            road::MouseMoveTo({from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8});
-        qvtest::WaitUntil([] { return false; }, 300);  // paces the drag: OLE's loop sees the target
-        road::MouseButton(false, false);
-        ASSERT_TRUE(qvtest::WaitUntil([&] { return target.drops() == 1; }, 10000));
+            MouseMoveTo({from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8});
+        // Released once OLE's loop has told the target the data is over it.
+        ASSERT_TRUE(WaitUntil([&] { return target.entered; }, 5000));
+        MouseButton(false, false);
+        ASSERT_TRUE(WaitUntil([&] { return target.drops == 1; }, 10000));
         const std::string quoted = std::string("=Quorvane|Line1!'Plant.Line1.Temp'") + '\0';
-        EXPECT_EQ(target.hglobalBytes().substr(0, quoted.size()), quoted);
-        EXPECT_EQ(target.streamBytes(), quoted);
-        EXPECT_EQ(target.allowedEffects() & (DROPEFFECT_COPY | DROPEFFECT_MOVE),
-                  DWORD(DROPEFFECT_COPY | DROPEFFECT_MOVE));
+        EXPECT_EQ(target.hglobal.substr(0, quoted.size()), quoted);
+        EXPECT_EQ(target.allowed & (DROPEFFECT_COPY | DROPEFFECT_MOVE), DWORD(DROPEFFECT_COPY | DROPEFFECT_MOVE));
 
         // The move took nothing away, and the drag left no row armed.
-        road::BringToFront(app.mainWindow());
-        Cut(false);
+        BringToFront(app.mainWindow());
+        ASSERT_TRUE(app.Cut());
         EXPECT_EQ(app.RowNames(), (Names{"Plant.Line1.Temp", "Static.R8"}));
-        EXPECT_EQ(road::ClipboardText(), "=Quorvane|Line1!'Plant.Line1.Temp'");
+        EXPECT_EQ(ClipboardText(), "=Quorvane|Line1!'Plant.Line1.Temp'");
     }
     OleUninitialize();
 }

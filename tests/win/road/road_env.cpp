@@ -1,5 +1,7 @@
 #include "tests/win/road/road_env.h"
 
+#include <algorithm>
+
 #include "tests/win/support/opc.h"
 #include "tests/win/support/tools.h"
 
@@ -21,33 +23,73 @@ namespace road {
 
 bool Program::PressForm(int id) {
     HWND button = Control(id);
-    if (button == nullptr || !IsWindowEnabled(button)) return false;
-    return PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return button != nullptr && Press(GetParent(button), id);
 }
 
 HWND Program::OpenConnectDialog() { return PressForm(IDC_CONNECT) ? WaitForDialog(pid(), kConnectCaption) : nullptr; }
 
+HWND Program::OpenParams(const std::string& server) {
+    HWND dlg = OpenConnectDialog();
+    if (dlg == nullptr) return nullptr;
+    std::vector<std::string> servers = ComboItems(GetDlgItem(dlg, IDC_SERVER_LIST));
+    int index = int(std::find(servers.begin(), servers.end(), server) - servers.begin());
+    if (index == int(servers.size()) || !ChooseComboItem(dlg, IDC_SERVER_LIST, index) || !Press(dlg, IDOK))
+        return nullptr;
+    return WaitForDialog(pid(), kParamsCaption);
+}
+
 ::testing::AssertionResult Program::ConnectThroughDialogs(const std::string& server, const std::string& alias) {
     const int tabsBefore = TabCount();
-    HWND dlg = OpenConnectDialog();
-    if (dlg == nullptr) return ::testing::AssertionFailure() << "no connect dialog";
-    std::vector<std::string> servers = ComboItems(GetDlgItem(dlg, IDC_SERVER_LIST));
-    int index = -1;
-    for (size_t i = 0; i < servers.size(); ++i)
-        if (servers[i] == server) index = int(i);
-    if (index < 0 || !ChooseComboItem(dlg, IDC_SERVER_LIST, index) || !Press(dlg, IDOK))
-        return ::testing::AssertionFailure() << server << " not in the server list";
-    HWND params = WaitForDialog(pid(), kParamsCaption);
+    HWND params = OpenParams(server);
     if (params == nullptr)
         return ::testing::AssertionFailure() << "no parameters dialog; message box: " << AnswerMessageBox(500);
-    SetTextOf(GetDlgItem(params, IDC_TEXT_FIELD), alias);
+    Fill(params, {{IDC_TEXT_FIELD, alias}});
     Press(params, IDOK);
     if (!WaitGone(params) || !WaitUntil([&] { return TabCount() == tabsBefore + 1; }, 10000))
         return ::testing::AssertionFailure() << "no new tab";
     return ::testing::AssertionSuccess();
 }
 
-HWND Program::OpenBrowser() { return PressForm(IDC_ADD_ITEM) ? WaitForDialog(pid(), kBrowserCaption, 20000) : nullptr; }
+HWND Program::OpenBrowser() {
+    if (!WaitUntil([&] { return Enabled(IDC_ADD_ITEM); }, 10000) || !PressForm(IDC_ADD_ITEM)) return nullptr;
+    return WaitForDialog(pid(), kBrowserCaption, 20000);
+}
+
+bool Program::ClickTab(int index) {
+    HWND tab = Control(IDC_SERVER_TAB);
+    std::optional<RECT> rc = TabRect(processHandle(), tab, index);
+    if (!rc) return false;
+    road::Click(tab, (rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
+    return WaitUntil([&] { return SelectedTab() == index; }, 5000);
+}
+
+bool Program::ClickRow(int row, bool right) {
+    HWND list = Control(IDC_ITEM_LIST);
+    std::optional<RECT> rc = ListRowRect(processHandle(), list, row);
+    if (!rc) return false;
+    road::Click(list, rc->left + 20, (rc->top + rc->bottom) / 2, right);
+    return true;
+}
+
+bool Program::Settle() {
+    for (auto [button, other] : {std::pair{IDC_SUSPEND, IDC_RESUME}, std::pair{IDC_RESUME, IDC_SUSPEND}}) {
+        HWND h = Control(button);
+        RECT rc;
+        if (h == nullptr || !GetClientRect(h, &rc)) return false;
+        road::Click(h, rc.right / 2, rc.bottom / 2);
+        if (!WaitUntil([&] { return Enabled(other); }, 10000)) return false;
+    }
+    return true;
+}
+
+bool Program::Cut(bool shiftDelete) {
+    KeyChord({WORD(shiftDelete ? VK_SHIFT : VK_CONTROL)}, shiftDelete ? VK_DELETE : 'X');
+    return Settle();
+}
+
+bool Program::RowsBecome(const std::vector<std::string>& want, DWORD timeoutMs) {
+    return WaitUntil([&] { return RowNames() == want; }, timeoutMs);
+}
 
 std::string Program::AnswerMessageBox(DWORD timeoutMs) {
     HWND box = WaitForDialog(pid(), kBoxCaption, timeoutMs);
@@ -73,6 +115,14 @@ bool Program::WaitForValues(DWORD timeoutMs) {
             return !rows.empty();
         },
         timeoutMs);
+}
+
+void Fill(HWND dlg, const std::vector<std::pair<int, std::string>>& fields) {
+    for (const auto& [id, text] : fields) SetTextOf(GetDlgItem(dlg, id), text);
+}
+
+bool ClipboardBecomes(const std::string& want) {
+    return WaitUntil([&] { return ClipboardText() == want; }, 5000);
 }
 
 bool WaitForNoSimServer(DWORD timeoutMs) {

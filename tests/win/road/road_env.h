@@ -35,12 +35,23 @@ class Program : public qvtest::QuorvaneApp {
     bool PressForm(int id);
     // Opens the connect dialog from IDC_CONNECT (null if it does not come).
     HWND OpenConnectDialog();
-    // The whole connect road for a server of this computer: pick it in the list by
-    // name, OK, then give the alias in the parameters dialog and OK. True when the new
-    // tab is there.
+    // Picks the server by name in the connect dialog and presses OK: the parameters
+    // dialog (null if it does not come).
+    HWND OpenParams(const std::string& server);
+    // The whole connect road: OpenParams, the alias given, OK. True when the new tab is there.
     ::testing::AssertionResult ConnectThroughDialogs(const std::string& server, const std::string& alias);
-    // Opens the browser from IDC_ADD_ITEM (null if it does not come).
+    // Opens the browser from IDC_ADD_ITEM once it is enabled (null if it does not come).
     HWND OpenBrowser();
+    // Mouse clicks on a tab (awaited) and on a list row (which must exist).
+    bool ClickTab(int index);
+    bool ClickRow(int row, bool right = false);
+    // Input is handled in order: once a click on Suspend and one on Resume have taken
+    // effect, everything typed or clicked before them has been handled. Neither touches
+    // the clipboard or the row armed for deletion.
+    bool Settle();
+    // Ctrl+X (or Shift+Delete), handled.
+    bool Cut(bool shiftDelete = false);
+    bool RowsBecome(const std::vector<std::string>& want, DWORD timeoutMs = 10000);
     // Waits for a message box of the program and answers it with OK; its text.
     std::string AnswerMessageBox(DWORD timeoutMs = 10000);
     std::string TabLabel(int index) { return TabText(processHandle(), Control(IDC_SERVER_TAB), index); }
@@ -49,6 +60,11 @@ class Program : public qvtest::QuorvaneApp {
     // Waits until every row's value cell is filled.
     bool WaitForValues(DWORD timeoutMs);
 };
+
+// Fills the dialog's fields: {control id, text}.
+void Fill(HWND dlg, const std::vector<std::pair<int, std::string>>& fields);
+// Waits until the clipboard holds this text.
+bool ClipboardBecomes(const std::string& want);
 
 // Waits until no simulation server process runs (the last client gone, it ends by itself).
 bool WaitForNoSimServer(DWORD timeoutMs);

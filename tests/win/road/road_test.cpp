@@ -8,121 +8,117 @@
 
 namespace {
 
-using road::Program;
-using road::RemoteTree;
+using namespace road;
 using Names = std::vector<std::string>;
-
-bool ClickTab(Program& app, int index) {
-    HWND tab = app.Control(IDC_SERVER_TAB);
-    std::optional<RECT> rc = road::TabRect(app.processHandle(), tab, index);
-    if (!rc) return false;
-    road::Click(tab, (rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2);
-    return qvtest::WaitUntil([&] { return app.SelectedTab() == index; }, 5000);
-}
-
-bool ClickRow(Program& app, int row) {
-    HWND list = app.Control(IDC_ITEM_LIST);
-    std::optional<RECT> rc = road::ListRowRect(app.processHandle(), list, row);
-    if (!rc) return false;
-    road::Click(list, rc->left + 20, (rc->top + rc->bottom) / 2);
-    return true;
-}
-
-bool RowsBecome(Program& app, const Names& want) {
-    return qvtest::WaitUntil([&] { return app.RowNames() == want; }, 10000);
-}
-
-// "=Quorvane|topic!item" -> service, topic, item.
-bool SplitLink(const std::string& link, std::string* service, std::string* topic, std::string* item) {
-    size_t bar = link.find('|'), bang = link.find('!');
-    if (link.empty() || link[0] != '=' || bar == std::string::npos || bang == std::string::npos || bang < bar)
-        return false;
-    *service = link.substr(1, bar - 1);
-    *topic = link.substr(bar + 1, bang - bar - 1);
-    *item = link.substr(bang + 1);
-    return true;
-}
 
 TEST(Road, NewUserConnectsPicksLinksRestartsAndFeedsADdeClient) {
     const Names plantRows{"Plant.Line1.Temp", "Plant.Line2.Pressure", "Plant.Line2.Running", "Plant.Line2.State"};
-    std::string saved, link;
+    std::string saved;
     {
         Program app;
         ASSERT_TRUE(app.Launch({}));
         EXPECT_EQ(app.Text(IDC_STATUS), "<<<<<<<<<<< No Server Connections >>>>>>>>>>");
-        ASSERT_TRUE(road::BringToFront(app.mainWindow()));
+        ASSERT_TRUE(BringToFront(app.mainWindow()));
 
-        // First connection, items picked one by one and a whole branch.
-        ASSERT_TRUE(app.ConnectThroughDialogs(road::kSim, "Plant"));
-        HWND dlg = app.OpenBrowser();
+        // This computer is shown as LOCAL, its servers in the library's order; Cancel makes nothing.
+        HWND dlg = app.OpenConnectDialog();
         ASSERT_NE(dlg, nullptr);
-        RemoteTree tree(app.processHandle(), GetDlgItem(dlg, 1004));
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, IDC_MACHINE_NAME)), "LOCAL");
+        EXPECT_EQ(ComboItems(GetDlgItem(dlg, IDC_SERVER_LIST)), (Names{kSim, kSimFlat, kSimNoBrowse, kSimSolo}));
+        ASSERT_TRUE(Press(dlg, IDCANCEL));
+        ASSERT_TRUE(WaitGone(dlg));
+
+        // First connection with its parameters changed from the presets.
+        HWND params = app.OpenParams(kSim);
+        ASSERT_NE(params, nullptr) << app.AnswerMessageBox(100);
+        EXPECT_EQ(TextOf(GetDlgItem(params, IDC_TEXT_FIELD)), kSim);
+        EXPECT_EQ(TextOf(GetDlgItem(params, IDC_UPDATE_RATE)), "1000");
+        EXPECT_EQ(TextOf(GetDlgItem(params, IDC_DEADBAND)), "0");
+        Fill(params, {{IDC_TEXT_FIELD, "Plant"}, {IDC_UPDATE_RATE, "500"}, {IDC_DEADBAND, "2.5"}});
+        ASSERT_TRUE(Press(params, IDOK));
+        ASSERT_TRUE(WaitUntil([&] { return app.TabCount() == 1; }, 10000));
+        EXPECT_EQ(app.TabLabel(0), "Plant");
+        EXPECT_EQ(app.Text(IDC_STATUS).rfind("Connected: ", 0), 0u) << app.Text(IDC_STATUS);
+        EXPECT_EQ(app.Text(IDC_CONNECT), "Disconnect from Server");
+
+        // Items picked one by one and a whole branch.
+        dlg = app.OpenBrowser();
+        ASSERT_NE(dlg, nullptr);
+        RemoteTree tree(app.processHandle(), GetDlgItem(dlg, IDC_BROWSE_TREE));
         ASSERT_TRUE(tree.Expand(tree.Root()));
         ASSERT_TRUE(tree.Expand(tree.Find({"Plant"})));
         ASSERT_TRUE(tree.Select(tree.Find({"Plant", "Line1", "Temp"})));
-        ASSERT_TRUE(road::Press(dlg, 1005));
-        ASSERT_TRUE(RowsBecome(app, {"Plant.Line1.Temp"}));
+        ASSERT_TRUE(Press(dlg, IDC_BROWSE_ADD_ITEM));
+        ASSERT_TRUE(app.RowsBecome({"Plant.Line1.Temp"}));
+        // On the disk within seconds, while the browser is still open: a kill loses nothing.
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return app.folder().ReadConfig(&saved) && saved.find("TagName = Plant.Line1.Temp\r\n") != saved.npos;
+            },
+            10000))
+            << saved;
         ASSERT_TRUE(tree.Select(tree.Find({"Plant", "Line2"})));
-        ASSERT_TRUE(road::Press(dlg, 1006));
-        ASSERT_TRUE(RowsBecome(app, plantRows));
-        ASSERT_TRUE(road::Press(dlg, IDCANCEL));
-        ASSERT_TRUE(road::WaitGone(dlg));
+        ASSERT_TRUE(Press(dlg, IDC_BROWSE_ADD_BRANCH));
+        ASSERT_TRUE(app.RowsBecome(plantRows));
+        ASSERT_TRUE(Press(dlg, IDCANCEL));
+        ASSERT_TRUE(WaitGone(dlg));
         EXPECT_EQ(app.Text(IDC_CONNECT), "Connect to OPC Server");
 
         // Second connection, to the flat server, one item by double-click.
-        ASSERT_TRUE(app.ConnectThroughDialogs(road::kSimFlat, "Flat"));
+        ASSERT_TRUE(app.ConnectThroughDialogs(kSimFlat, "Flat"));
         EXPECT_EQ(app.SelectedTab(), 1);
         EXPECT_TRUE(app.RowNames().empty());
         dlg = app.OpenBrowser();
         ASSERT_NE(dlg, nullptr);
-        RemoteTree flat(app.processHandle(), GetDlgItem(dlg, 1004));
+        RemoteTree flat(app.processHandle(), GetDlgItem(dlg, IDC_BROWSE_TREE));
         ASSERT_TRUE(flat.DoubleClick(flat.Find({"Ramp1"})));
-        ASSERT_TRUE(RowsBecome(app, {"Ramp1"}));
-        road::PostKey(GetDlgItem(dlg, 1004), VK_ESCAPE);
-        ASSERT_TRUE(road::WaitGone(dlg));
+        ASSERT_TRUE(app.RowsBecome({"Ramp1"}));
+        PostKey(GetDlgItem(dlg, IDC_BROWSE_TREE), VK_ESCAPE);
+        ASSERT_TRUE(WaitGone(dlg));
 
-        // A click copies the link of the row; the other tab has its own rows and links.
-        ASSERT_TRUE(road::BringToFront(app.mainWindow()));
-        ASSERT_TRUE(ClickRow(app, 0));
-        ASSERT_TRUE(qvtest::WaitUntil([] { return road::ClipboardText() == "=Quorvane|Flat!Ramp1"; }, 5000));
-        ASSERT_TRUE(ClickTab(app, 0));
-        ASSERT_TRUE(RowsBecome(app, plantRows));
-        ASSERT_TRUE(ClickRow(app, 0));
-        ASSERT_TRUE(
-            qvtest::WaitUntil([] { return road::ClipboardText() == "=Quorvane|Plant!Plant.Line1.Temp"; }, 5000));
-        link = road::ClipboardText().value_or("");
+        // A click copies the link of the row and arms it; a tab change disarms it, and
+        // the other tab has its own rows and links.
+        ASSERT_TRUE(BringToFront(app.mainWindow()));
+        ASSERT_TRUE(app.ClickRow(0));
+        ASSERT_TRUE(ClipboardBecomes("=Quorvane|Flat!Ramp1"));
+        ASSERT_TRUE(app.ClickTab(0));
+        ASSERT_TRUE(app.RowsBecome(plantRows));
+        ASSERT_TRUE(app.Cut());
+        EXPECT_EQ(app.RowNames(), plantRows);
+        ASSERT_TRUE(app.ClickRow(0));
+        ASSERT_TRUE(ClipboardBecomes("=Quorvane|Plant!Plant.Line1.Temp"));
 
         ASSERT_TRUE(app.Close(15000));
         ASSERT_TRUE(app.folder().ReadConfig(&saved));
     }
-    EXPECT_EQ(saved, qvtest::ConfigText(
-                         {road::Connection("Plant", plantRows), road::Connection("Flat", {"Ramp1"}, road::kSimFlat)}));
+    qvtest::ConfigConnection plant = Connection("Plant", plantRows);
+    plant.updateRate = 500;
+    plant.deadband = 2.5f;
+    EXPECT_EQ(saved, qvtest::ConfigText({plant, Connection("Flat", {"Ramp1"}, kSimFlat)}));
 
     // The next start restores both connections with their items, from the saved bytes.
     Program again;
     ASSERT_TRUE(again.Start(saved));
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return again.TabCount() == 2 && again.SelectedTab() == 1; }, 30000));
+    ASSERT_TRUE(WaitUntil([&] { return again.TabCount() == 2 && again.SelectedTab() == 1; }, 30000));
     EXPECT_EQ(again.TabLabel(0), "Plant");
     EXPECT_EQ(again.TabLabel(1), "Flat");
-    EXPECT_TRUE(RowsBecome(again, {"Ramp1"}));
+    EXPECT_TRUE(again.RowsBecome({"Ramp1"}));
     EXPECT_EQ(again.Text(IDC_STATUS).rfind("Connected: ", 0), 0u) << again.Text(IDC_STATUS);
-    ASSERT_TRUE(road::BringToFront(again.mainWindow()));
-    ASSERT_TRUE(ClickTab(again, 0));
-    EXPECT_TRUE(RowsBecome(again, plantRows));
+    ASSERT_TRUE(BringToFront(again.mainWindow()));
+    ASSERT_TRUE(again.ClickTab(0));
+    EXPECT_TRUE(again.RowsBecome(plantRows));
     EXPECT_TRUE(again.WaitForValues(10000));
 
     // A DDE client follows the link taken from the clipboard and receives live values.
-    std::string service, topic, item;
-    ASSERT_TRUE(SplitLink(link, &service, &topic, &item)) << link;
     qvdde::DdeClient client;
     ASSERT_TRUE(client.ok());
     UINT error = 0;
-    auto conv = client.Connect(service, topic, &error);
+    auto conv = client.Connect("Quorvane", "Plant", &error);
     ASSERT_TRUE(conv) << qvdde::ErrorName(error);
-    ASSERT_TRUE(conv->StartAdvise(item, qvtest::kTestFormat).ok);
+    ASSERT_TRUE(conv->StartAdvise("Plant.Line1.Temp", qvtest::kTestFormat).ok);
     std::vector<double> values;
     for (int i = 0; i < 3; ++i) {
-        auto advise = qvtest::WaitForAny(client, item, 10000);
+        auto advise = qvtest::WaitForAny(client, "Plant.Line1.Temp", 10000);
         ASSERT_TRUE(advise) << "advise " << i;
         auto cell = qvtest::CellOf(*advise);
         ASSERT_TRUE(cell && cell->kind == qvdde::CellKind::Number) << qvtest::Show(*advise);
