@@ -26,7 +26,7 @@ Nested g_nested;
 
 LRESULT CALLBACK NestedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg != WM_APP) return DefWindowProcW(hwnd, msg, wp, lp);
-    VARIANT v = R8(7);
+    VARIANT v = MakeVariant(VT_R8, 7);
     const ULONGLONG start = GetTickCount64();
     g_nested.answer = Opc().OpcWriteItem(g_nested.server, g_nested.group, g_nested.item, &v, 0);
     g_nested.took = GetTickCount64() - start;
@@ -53,7 +53,7 @@ TEST(Hang, ServerThatStopsAnsweringIsLostWithinTheBound) {
     ASSERT_NE(window, nullptr);
     g_nested = Nested{c.server, c.group, r8};
 
-    VARIANT seconds = I4(kHangSeconds);
+    VARIANT seconds = MakeVariant(VT_I4, kHangSeconds);
     ASSERT_EQ(c.Write(hang, seconds), 1);
     const ULONGLONG hungAt = GetTickCount64();
     g_shutdowns.clear();
@@ -70,7 +70,7 @@ TEST(Hang, ServerThatStopsAnsweringIsLostWithinTheBound) {
         answeredIn = GetTickCount64() - start;
         asked = true;
     });
-    VARIANT v = R8(5);
+    VARIANT v = MakeVariant(VT_R8, 5);
     const int written = c.Write(r8, v);
     const ULONGLONG took = GetTickCount64() - hungAt;
     WaitUntil([&] { return asked.load(); }, 5000);

@@ -135,7 +135,8 @@ TEST(Connect, ServersRegisteredForDa1OnlyAreListedByTheFallbackEnumeration) {
 TEST(Connect, RefusedGroupIsReportedAndLeavesNoConnection) {
     Program app;
     ASSERT_TRUE(app.Launch({road::Connection("Keep", {"Static.R8"})}));
-    qvtest::ControlTag refuse(L"Control.RefuseGroups", qvtest::Bool(true), qvtest::Bool(false));
+    qvtest::ControlTag refuse(L"Control.RefuseGroups", qvtest::MakeVariant(VT_BOOL, 1),
+                              qvtest::MakeVariant(VT_BOOL, 0));
     ASSERT_TRUE(refuse.ok());
     HWND params = OpenParams(app, 0);
     ASSERT_NE(params, nullptr) << app.AnswerMessageBox(100);
