@@ -92,11 +92,11 @@ TEST(Hang, ServerThatStopsAnsweringIsLostWithinTheBound) {
     EXPECT_EQ(c.Write(r8, v), 0);
     EXPECT_LT(GetTickCount64() - again, 500u);
 
-    // After the hang the server answers again, to a new connection.
+    // After the hang the server answers again, to a new connection. The hang ends some time
+    // after the write reached the server (later on a loaded machine); until then each
+    // attempt fails within the library's bound.
     c.Forget();
     DropKeeper();  // its own status check may have found the server lost as well
     DestroyWindow(window);
-    WaitUntil([&] { return GetTickCount64() - hungAt > kHangSeconds * 1000 + 500; }, kHangSeconds * 1000 + 1000);
-    Connection after(kHierarchical, 100);
-    EXPECT_TRUE(after.Ok());
+    EXPECT_TRUE(WaitUntil([] { return Connection(kHierarchical, 100).Ok(); }, kHangSeconds * 1000 + 30000));
 }
