@@ -65,13 +65,6 @@ std::string Cfg(const std::vector<std::string>& lines) {
     return out;
 }
 
-VARIANT R8(double d) {
-    VARIANT v;
-    ::VariantInit(&v);
-    v.vt = VT_R8;
-    v.dblVal = d;
-    return v;
-}
 
 MainWindow::MainWindow(const std::string& configPath) {
     App();

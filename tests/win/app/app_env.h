@@ -11,6 +11,7 @@
 #include "app/MainFrame.h"
 #include "app/VantrelApp.h"
 #include "tests/win/support/folder.h"
+#include "tests/win/support/opc.h"
 #include "ui/VantrelView.h"
 
 namespace apptest {
@@ -65,6 +66,6 @@ bool Pump(DWORD ms, const std::function<bool()>& done = nullptr);
 // A configuration file text from entry lines ("Key = value"), each ended with CR LF.
 std::string Cfg(const std::vector<std::string>& lines);
 
-VARIANT R8(double d);
+inline VARIANT R8(double d) { return qvtest::MakeVariant(VT_R8, d); }
 
 }  // namespace apptest

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 
 #include "tests/win/bridge/bridge_env.h"
 #include "tests/win/support/tools.h"
@@ -13,18 +14,10 @@ namespace {
 
 // "value <seq> <time> <item> <kind> <value>" -> its parts, or false.
 bool ParseValueLine(const std::string& line, std::string* item, std::string* kind, std::string* value) {
-    if (line.compare(0, 6, "value ") != 0) return false;
-    size_t p = 6;
-    auto word = [&](std::string* out) {
-        size_t e = line.find(' ', p);
-        if (e == std::string::npos) return false;
-        *out = line.substr(p, e - p);
-        p = e + 1;
-        return true;
-    };
-    std::string seq, time;
-    if (!word(&seq) || !word(&time) || !word(item) || !word(kind)) return false;
-    *value = line.substr(p);
+    std::istringstream in(line);
+    std::string tag, seq, time;
+    if (!(in >> tag >> seq >> time >> *item >> *kind) || tag != "value") return false;
+    std::getline(in >> std::ws, *value);
     return true;
 }
 

@@ -15,28 +15,27 @@ using qvdde::CellKind;
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> b) { return std::vector<uint8_t>(b.begin(), b.end()); }
 
-TEST(QvddeCodec, EncodesTheOneCellLayouts) {
-    EXPECT_EQ(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}),
-              qvdde::EncodeXlTable(Cell::Number(1.5)));
-    EXPECT_EQ(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 3, 0, 2, 0, 1, 0}), qvdde::EncodeXlTable(Cell::Bool(true)));
-    EXPECT_EQ(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 4, 0, 3, 'a', 'b', 'c'}),
-              qvdde::EncodeXlTable(Cell::Text("abc")));
-    EXPECT_EQ(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 6, 0, 2, 0, 0xFB, 0xFF}), qvdde::EncodeXlTable(Cell::Int(-5)));
+// Each one-cell layout encodes to its bytes and decodes back; broken blocks are refused.
+TEST(QvddeCodec, EncodesAndDecodesTheOneCellLayoutsAndRefusesBrokenBlocks) {
+    const std::pair<Cell, std::vector<uint8_t>> layouts[] = {
+        {Cell::Number(1.5), Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F})},
+        {Cell::Bool(true), Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 3, 0, 2, 0, 1, 0})},
+        {Cell::Text("abc"), Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 4, 0, 3, 'a', 'b', 'c'})},
+        {Cell::Text(""), Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 2, 0, 1, 0, 0})},
+        {Cell::Int(-5), Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 6, 0, 2, 0, 0xFB, 0xFF})},
+    };
+    for (const auto& l : layouts) {
+        EXPECT_EQ(l.second, qvdde::EncodeXlTable(l.first)) << qvdde::ValueText(l.first);
+        auto back = qvdde::DecodeXlTable(l.second);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(l.first.kind, back->kind);
+        EXPECT_EQ(qvdde::ValueText(l.first), qvdde::ValueText(*back));
+    }
     // Text beyond the count byte's reach is cut, and the block stays consistent.
     std::vector<uint8_t> longText = qvdde::EncodeXlTable(Cell::Text(std::string(300, 'x')));
     ASSERT_EQ(13u + 255u, longText.size());
     EXPECT_EQ(256, longText[10] | (longText[11] << 8));
     EXPECT_EQ(255, longText[12]);
-}
-
-TEST(QvddeCodec, DecodesWhatItEncodesAndRefusesBrokenBlocks) {
-    for (const Cell& c :
-         {Cell::Number(-2.25), Cell::Text(""), Cell::Text("Running"), Cell::Bool(false), Cell::Int(32767)}) {
-        auto back = qvdde::DecodeXlTable(qvdde::EncodeXlTable(c));
-        ASSERT_TRUE(back);
-        EXPECT_EQ(c.kind, back->kind);
-        EXPECT_EQ(qvdde::ValueText(c), qvdde::ValueText(*back));
-    }
     std::string why;
     EXPECT_FALSE(qvdde::DecodeXlTable(Bytes({'1', '2', 0}), &why));
     EXPECT_FALSE(qvdde::DecodeXlTable(Bytes({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0}), &why)) << "short float";

@@ -91,21 +91,9 @@ TEST(AutoReconnect, TheOldLinkGetsValuesAgainAfterAShutdownRequestAndAfterTheSer
     EXPECT_TRUE(b.app().Close(15000));
 }
 
-// The own-process simulation class is registered (as the test command registers it anyway).
-class AllSimClasses {
-  public:
-    AllSimClasses() : ok(Register({"/RegServer", "/All"})) {}
-    static bool Register(const std::vector<std::string>& args) {
-        qvtest::ToolRun run = qvtest::RunTool("QuorvaneSim", args);
-        return run.finished && run.exitCode == 0;
-    }
-    const bool ok;
-};
-
 TEST(AutoReconnect, AHangingServerHoldsNeitherTheWindowNorAnotherServersLinksNorTheClose) {
-    AllSimClasses classes;
-    ASSERT_TRUE(classes.ok);
-    qvtest::AutoReconnectOn on;  // the lost connection is being retried when the close comes
+    ASSERT_TRUE(qvtest::RegisterAllSimClasses());  // the own-process class, as the test command registers it
+    qvtest::AutoReconnectOn on;                    // the lost connection is being retried when the close comes
     bridge::Bridge b;
     ASSERT_TRUE(b.Start({Conn("Hung", "Quorvane.Simulation.1", {"Plant.Line1.Counter", "Control.HangSeconds"}),
                          Conn("Other", "Quorvane.SimulationSolo.1", {"Plant.Line1.Counter"})}));

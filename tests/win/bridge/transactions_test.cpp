@@ -7,8 +7,6 @@
 // test reads the current state it relies on through its own links.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "tests/win/bridge/bridge_env.h"
 
 namespace {
@@ -128,13 +126,8 @@ TEST_F(BridgeTransactions, NewLinksGetTheCurrentValueOnceWithinAboutASecond) {
     ASSERT_TRUE(a) << "no first value within 3 s";
     EXPECT_LE(waited, 1500u) << "the first value took " << waited << " ms";
     EXPECT_EQ(kTestFormat, a->format) << "the block must be labelled with the format asked for";
-    // 42.0 as a one-cell XlTable float: table record, float record of 8 bytes, the double.
-    std::vector<uint8_t> expected = {0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0};
-    double v = 42;
-    uint8_t raw[8];
-    std::memcpy(raw, &v, 8);
-    expected.insert(expected.end(), raw, raw + 8);
-    EXPECT_EQ(expected, a->data);
+    // 42.0 as a one-cell XlTable float (its layout: QvddeCodec.*).
+    EXPECT_EQ(qvdde::EncodeXlTable(Cell::Number(42)), a->data);
 
     // A link started later is served by a later flush, which would repeat any value still
     // held as pending. Both instances live on this thread: waiting for one serves both.
@@ -227,36 +220,51 @@ TEST_F(BridgeTransactions, PokesOfEveryCellTypeAreConvertedWrittenAndComeBack) {
     }
 }
 
-TEST_F(BridgeTransactions, RefusedWritesAnswerNotProcessedAndChangeNothing) {
+TEST_F(BridgeTransactions, RefusedWritesAndMalformedBlocksAnswerNotProcessedAndChangeNothing) {
     Link("Static.ReadOnly");
     Cell before = Link("Static.I1");
-    Link("Static.R8");
+    Cell beforeR8 = Link("Static.R8");
     Link("Control.RefuseWrites");
 
-    // Refused by the server: a read-only item.
-    qvdde::Result r = Poke("Static.ReadOnly", qvdde::EncodeXlTable(Cell::Number(1)));
-    EXPECT_FALSE(r.ok) << "a write the server refuses was acknowledged";
-    // Refused by conversion: text that is no number, a number out of the item's range.
-    r = Poke("Static.R8", qvdde::EncodeXlTable(Cell::Text("abc")));
-    EXPECT_FALSE(r.ok) << "text that is no number was written into an R8 item";
-    r = Poke("Static.I1", qvdde::EncodeXlTable(Cell::Number(1000)));
-    EXPECT_FALSE(r.ok) << "1000 was written into an I1 item";
+    auto block = [](std::initializer_list<uint8_t> b) { return std::vector<uint8_t>(b); };
+    const struct {
+        const char* item;
+        std::vector<uint8_t> bytes;
+        const char* what;
+    } refused[] = {
+        {"Static.ReadOnly", qvdde::EncodeXlTable(Cell::Number(1)), "a write the server refuses"},
+        {"Static.R8", qvdde::EncodeXlTable(Cell::Text("abc")), "text that is no number into R8"},
+        {"Static.I1", qvdde::EncodeXlTable(Cell::Number(1000)), "1000 into I1"},
+        // A few of the decoder's refusals (core_tests XlTableDecode.Refuses*), end to end.
+        {"Static.R8", {}, "empty block"},
+        {"Static.R8", block({'1', '2', 0}), "plain text"},
+        {"Static.R8", block({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0}), "float cell with 4 of 8 bytes"},
+        {"Static.R8", block({0x10, 0, 4, 0, 1, 0, 1, 0, 5, 0, 2, 0, 1, 0}), "cell type 5 (error)"},
+    };
+    for (const auto& bad : refused) EXPECT_FALSE(Poke(bad.item, bad.bytes).ok) << bad.what << " was acknowledged";
     // Refused by the server while it refuses all writes.
-    r = Poke("Control.RefuseWrites", qvdde::EncodeXlTable(Cell::Bool(true)));
+    qvdde::Result r = Poke("Control.RefuseWrites", qvdde::EncodeXlTable(Cell::Bool(true)));
     ASSERT_TRUE(r.ok) << "could not switch the server to refusing writes: " << qvdde::ErrorName(r.error);
     r = Poke("Static.I1", qvdde::EncodeXlTable(Cell::Int(5)));
     EXPECT_FALSE(r.ok) << "a write refused by the server was acknowledged";
     r = Poke("Control.RefuseWrites", qvdde::EncodeXlTable(Cell::Bool(false)));
     EXPECT_TRUE(r.ok) << "could not switch refusing writes off again";
 
-    // Writes go through again, and the one that does comes back after anything the refused
-    // ones could have changed.
+    // Writes go through again, and the ones that do come back after anything the refused
+    // ones could have changed. A block longer than the 800 bytes looked at still carries
+    // its first cell.
     const int next = before.number == 9 ? 10 : 9;
     r = Poke("Static.I1", qvdde::EncodeXlTable(Cell::Int(next)));
     EXPECT_TRUE(r.ok) << qvdde::ErrorName(r.error);
     std::vector<qvdde::Advise> seen;
     EXPECT_TRUE(qvtest::WaitForAdvise(
         client_, "Static.I1", [&](const Cell& c) { return NumberIs(c, next); }, 5000, &seen));
+    const double want = beforeR8.number == 99.5 ? 98.5 : 99.5;
+    std::vector<uint8_t> longBlock = qvdde::EncodeXlTable(Cell::Number(want));
+    longBlock.resize(2000, 0xAB);
+    EXPECT_TRUE(Poke("Static.R8", longBlock).ok) << "a valid block of 2000 bytes was refused";
+    EXPECT_TRUE(qvtest::WaitForAdvise(
+        client_, "Static.R8", [&](const Cell& c) { return NumberIs(c, want); }, 5000, &seen));
     for (const char* item : {"Static.ReadOnly", "Static.R8", "Static.I1"})
         EXPECT_EQ(0, CountOf(seen, item)) << item << " changed";
     // The list shows the unchanged values too (R8 as "%9.4f ", I1 as its unsigned byte).
@@ -272,36 +280,6 @@ TEST_F(BridgeTransactions, RefusedWritesAnswerNotProcessedAndChangeNothing) {
         },
         3000))
         << "Static.I1 shows " << (row.size() >= 2 ? row[1] : "no row");
-}
-
-TEST_F(BridgeTransactions, MalformedBlocksAreRefusedAndLoseNothing) {
-    Cell before = Link("Static.R8");
-    auto block = [](std::initializer_list<uint8_t> b) { return std::vector<uint8_t>(b); };
-    struct Bad {
-        const char* what;
-        std::vector<uint8_t> bytes;
-    } bad[] = {
-        // A few of the decoder's refusals (core_tests XlTableDecode.Refuses*), end to end.
-        {"empty block", {}},
-        {"plain text", block({'1', '2', 0})},
-        {"float cell with 4 of 8 bytes", block({0x10, 0, 4, 0, 1, 0, 1, 0, 1, 0, 8, 0, 0, 0, 0, 0})},
-        {"cell type 5 (error)", block({0x10, 0, 4, 0, 1, 0, 1, 0, 5, 0, 2, 0, 1, 0})},
-    };
-    for (const Bad& b : bad) {
-        qvdde::Result r = Poke("Static.R8", b.bytes);
-        EXPECT_FALSE(r.ok) << b.what << " was acknowledged";
-    }
-    // A block longer than the 800 bytes looked at still carries its first cell; its value
-    // comes back after anything the refused blocks could have changed.
-    const double want = before.number == 99.5 ? 98.5 : 99.5;
-    std::vector<uint8_t> longBlock = qvdde::EncodeXlTable(Cell::Number(want));
-    longBlock.resize(2000, 0xAB);
-    qvdde::Result r = Poke("Static.R8", longBlock);
-    EXPECT_TRUE(r.ok) << "a valid block of 2000 bytes was refused";
-    std::vector<qvdde::Advise> seen;
-    EXPECT_TRUE(qvtest::WaitForAdvise(
-        client_, "Static.R8", [&](const Cell& c) { return NumberIs(c, want); }, 5000, &seen));
-    EXPECT_EQ(0, CountOf(seen, "Static.R8")) << "a refused block changed the item";
     EXPECT_TRUE(bridge_->app().process().running());
 }
 

@@ -8,25 +8,19 @@
 #include <regex>
 
 #include "tests/win/bridge/bridge_env.h"
+#include "tests/win/support/settings.h"
 #include "tests/win/support/tools.h"
 
 namespace {
 
-const char kKey[] = "Software\\Local AppWizard-Generated Applications\\Quorvane\\Settings";
 const char kEntry[] = "AllowDdeWrites";
 
 // The prefix's registry is shared by every test: the setting is removed (writes on) and
 // what was found is put back at the end.
 struct RestoreSetting {
-    DWORD value = 1, size = sizeof value;
-    bool had = ::RegGetValueA(HKEY_CURRENT_USER, kKey, kEntry, RRF_RT_REG_DWORD, nullptr, &value, &size) == 0;
-    RestoreSetting() { ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, kEntry); }
-    ~RestoreSetting() {
-        if (had)
-            ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, kEntry, REG_DWORD, &value, sizeof value);
-        else
-            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, kEntry);
-    }
+    std::optional<DWORD> had = qvtest::ProgramSetting(kEntry);
+    RestoreSetting() { qvtest::DeleteProgramSetting(kEntry); }
+    ~RestoreSetting() { had ? (void)qvtest::SetProgramSetting(kEntry, *had) : qvtest::DeleteProgramSetting(kEntry); }
 };
 
 // The item's value as qvopc shows it (first word after the item id), or the tool's output.
@@ -59,6 +53,15 @@ TEST(BridgeWrites, LoggedWhileOnRefusedWhileOffAndOffHoldsAfterARestart) {
     w.alias = "W";
     w.items = {"Static.R8", "Static.BSTR", "Static.BOOL"};
     const std::string longText(200, 'x');
+    // Per item: the poke taken while writes are on, the one refused while off, and the
+    // value the server keeps (as qvopc shows it).
+    const struct {
+        const char* item;
+        qvdde::Cell on, off;
+        std::string kept;
+    } pokes[] = {{"Static.R8", qvdde::Cell::Number(444.75), qvdde::Cell::Number(222.5), "444.75"},
+                 {"Static.BSTR", qvdde::Cell::Text(longText), qvdde::Cell::Text("poked"), longText},
+                 {"Static.BOOL", qvdde::Cell::Bool(true), qvdde::Cell::Bool(false), "True"}};
     {
         bridge::Bridge b;
         ASSERT_TRUE(b.Start({w}));
@@ -66,15 +69,11 @@ TEST(BridgeWrites, LoggedWhileOnRefusedWhileOffAndOffHoldsAfterARestart) {
         qvdde::DdeClient client;
         auto conv = bridge::Open(client, "W");
         ASSERT_TRUE(conv);
-        EXPECT_TRUE(Poke(*conv, "Static.R8", qvdde::Cell::Number(444.75)));
-        EXPECT_TRUE(Poke(*conv, "Static.BSTR", qvdde::Cell::Text(longText)));
-        EXPECT_TRUE(Poke(*conv, "Static.BOOL", qvdde::Cell::Bool(true)));
+        for (const auto& p : pokes) EXPECT_TRUE(Poke(*conv, p.item, p.on)) << p.item;
 
         ASSERT_TRUE(::PostMessageA(b.app().mainWindow(), WM_COMMAND, ID_DDE_WRITES, 0));
         EXPECT_TRUE(qvtest::WaitUntil([&] { return b.app().Text(IDC_DDE_WRITES) == "DDE writes: off"; }, 10000));
-        EXPECT_FALSE(Poke(*conv, "Static.R8", qvdde::Cell::Number(222.5)));
-        EXPECT_FALSE(Poke(*conv, "Static.BSTR", qvdde::Cell::Text("poked")));
-        EXPECT_FALSE(Poke(*conv, "Static.BOOL", qvdde::Cell::Bool(false)));
+        for (const auto& p : pokes) EXPECT_FALSE(Poke(*conv, p.item, p.off)) << p.item;
         EXPECT_FALSE(PokeText(*conv, "Static.R8", "333.5"));
         EXPECT_FALSE(PokeText(*conv, "No.Such.Item", "1"));
         std::vector<uint8_t> data;  // requests are still served, once the write came back
@@ -84,9 +83,7 @@ TEST(BridgeWrites, LoggedWhileOnRefusedWhileOffAndOffHoldsAfterARestart) {
                        std::strcmp(reinterpret_cast<const char*>(data.data()), "444.75") == 0;
             },
             10000));
-        EXPECT_EQ("444.75", OpcValue("Static.R8"));
-        EXPECT_EQ(longText, OpcValue("Static.BSTR"));
-        EXPECT_EQ("True", OpcValue("Static.BOOL"));
+        for (const auto& p : pokes) EXPECT_EQ(p.kept, OpcValue(p.item));
         conv.reset();
         ASSERT_TRUE(b.app().Close());
 

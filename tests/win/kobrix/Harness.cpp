@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <sstream>
 
 namespace kbt {
 
@@ -104,14 +103,6 @@ std::vector<DWORD> OurServerProcesses() {
         if (std::find(g_serversAtStart.begin(), g_serversAtStart.end(), pid) == g_serversAtStart.end())
             ours.push_back(pid);
     return ours;
-}
-
-int RunServerProgram(const wchar_t* arguments) {
-    std::vector<std::string> args;
-    std::wistringstream in(arguments);
-    for (std::wstring a; in >> a;) args.emplace_back(a.begin(), a.end());
-    qvtest::ToolRun run = qvtest::RunTool("QuorvaneSim", args, 30000);
-    return run.started && run.finished ? static_cast<int>(run.exitCode) : -1;
 }
 
 }  // namespace kbt

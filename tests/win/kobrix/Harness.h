@@ -42,9 +42,7 @@ void __stdcall RecordChange(int hServer, int hGroup, int hItem, const VARIANT* v
 BOOL __stdcall RecordShutdown(int hServer);
 std::vector<Change> ChangesOf(int hItem);
 
-using qvtest::Bool;
-using qvtest::I4;
-using qvtest::R8;
+using qvtest::MakeVariant;
 using qvtest::WaitUntil;
 
 // One server connection with one group and its items; taken down in the program's order
@@ -79,8 +77,5 @@ std::vector<DWORD> OurServerProcesses();
 extern std::vector<DWORD> g_serversAtStart;
 using qvtest::Kill;
 using qvtest::RestartRpcSsUnderWine;
-// Runs QuorvaneSim.exe with arguments (e.g. L"/RegServer /All") to its end (qvtest::RunTool): its exit code,
-// or -1 when it could not start or did not end within 30 s.
-int RunServerProgram(const wchar_t* arguments);
 
 }  // namespace kbt

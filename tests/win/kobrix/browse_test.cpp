@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 
 using namespace kbt;
@@ -120,26 +121,42 @@ TEST(Browse, FlatSpace) {
     EXPECT_EQ(b.Id("Setpoint1"), "Setpoint1");
 }
 
+// Every name getter: a buffer too short is refused with "" and nothing else written, the
+// exact size takes the name, no buffer or no size is refused; a failed listing leaves nothing.
 TEST(Browse, NameBuffersAreBounded) {
     EnsureKeeper();
     Browser b(kHierarchical);
     ASSERT_GT(b.server, 0);
     ASSERT_TRUE(b.Go("Plant.Line1"));
     ASSERT_EQ(b.Names(2).front(), "Temp");
-    char buf[16];
-    std::memset(buf, 'x', sizeof(buf));
-    EXPECT_EQ(Opc().OpcGetBrowseName(b.server, 0, buf, 4), 0);  // "Temp" needs 5
-    EXPECT_EQ(buf[0], '\0');
-    EXPECT_EQ(buf[4], 'x');
-    EXPECT_EQ(Opc().OpcGetBrowseName(b.server, 0, buf, 5), 1);
-    EXPECT_STREQ(buf, "Temp");
-    EXPECT_EQ(Opc().OpcGetBrowseName(b.server, 0, nullptr, 200), 0);
-    EXPECT_EQ(Opc().OpcGetBrowseName(b.server, 0, buf, -1), 0);
-    std::memset(buf, 'x', sizeof(buf));
-    EXPECT_EQ(Opc().OpcGetItemId(b.server, "Temp", buf, 16), 0);  // "Plant.Line1.Temp" needs 17
-    EXPECT_EQ(buf[0], '\0');
-    EXPECT_EQ(buf[15], 'x');
-    // A failed browse leaves nothing to read.
+    const int servers = Opc().OpcEnumerateServers(1, "");
+    int index = 0;
+    for (char name[64];
+         index < servers && Opc().OpcGetServerName(index, name, sizeof name) && std::strcmp(name, kHierarchical) != 0;)
+        ++index;
+    ASSERT_LT(index, servers);
+    const struct {
+        std::string name;
+        std::function<int(char*, int)> get;
+    } getters[] = {
+        {"Temp", [&](char* buf, int n) { return Opc().OpcGetBrowseName(b.server, 0, buf, n); }},
+        {"Plant.Line1.Temp", [&](char* buf, int n) { return Opc().OpcGetItemId(b.server, "Temp", buf, n); }},
+        {kHierarchical, [&](char* buf, int n) { return Opc().OpcGetServerName(index, buf, n); }},
+    };
+    char buf[32];
+    for (const auto& g : getters) {
+        const int need = static_cast<int>(g.name.size()) + 1;
+        std::memset(buf, 'x', sizeof(buf));
+        EXPECT_EQ(g.get(buf, need - 1), 0) << g.name;
+        EXPECT_EQ(std::string(buf, need), '\0' + std::string(need - 1, 'x')) << g.name;
+        EXPECT_EQ(g.get(nullptr, 200), 0) << g.name;
+        EXPECT_EQ(g.get(buf, 0), 0) << g.name;
+        EXPECT_EQ(g.get(buf, -1), 0) << g.name;
+        EXPECT_EQ(g.get(buf, need), 1) << g.name;
+        EXPECT_EQ(buf, g.name);
+    }
+    EXPECT_EQ(Opc().OpcGetServerName(servers, buf, sizeof(buf)), 0);
+    EXPECT_EQ(Opc().OpcGetServerName(-1, buf, sizeof(buf)), 0);
     EXPECT_EQ(Opc().OpcBrowseNames(b.server, 9), 0);
     EXPECT_EQ(Opc().OpcGetBrowseName(b.server, 0, buf, sizeof(buf)), 0);
 }

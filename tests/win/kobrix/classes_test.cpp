@@ -15,18 +15,10 @@ constexpr const char* kDa1 = "Quorvane.SimulationDA1.1";
 
 bool Lost(int server) { return std::count(g_shutdowns.begin(), g_shutdowns.end(), server) != 0; }
 
-// Both classes are registered on request only (/All, as scripts/register.sh does); each
-// test makes sure of it for itself.
-struct AllClasses {
-    AllClasses() : ok(RunServerProgram(L"/RegServer /All") == 0) {}
-    const bool ok;
-};
-
 }  // namespace
 
 TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
-    AllClasses registered;
-    ASSERT_TRUE(registered.ok);
+    ASSERT_TRUE(qvtest::RegisterAllSimClasses());  // on request only, as scripts/register.sh asks
     EnsureKeeper();
     g_shutdowns.clear();
     Connection c(kDa1, 100);
@@ -49,7 +41,7 @@ TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
     EXPECT_TRUE(state.text == "Running" || state.text == "Stopped" || state.text == "Cleaning") << state.text;
 
     // A write reaches the server: it comes back through the advise and through a read.
-    VARIANT written = R8(4321.25);
+    VARIANT written = MakeVariant(VT_R8, 4321.25);
     ASSERT_EQ(c.Write(r8, written), 1);
     EXPECT_TRUE(WaitUntil(
         [&] {
@@ -61,14 +53,13 @@ TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
     Opc().OpcRefreshGroup(c.server, c.group, 1);  // one synchronous read of the item added last
     ASSERT_EQ(ChangesOf(r8).size(), 1u);
     EXPECT_EQ(ChangesOf(r8)[0].number, 4321.25);
-    VARIANT original = R8(1234.5678);
+    VARIANT original = MakeVariant(VT_R8, 1234.5678);
     EXPECT_EQ(c.Write(r8, original), 1);
     EXPECT_FALSE(Lost(c.server));
 }
 
 TEST(NoBrowse, BrowsingFailsCleanlyAndTypedIdsWork) {
-    AllClasses registered;
-    ASSERT_TRUE(registered.ok);
+    ASSERT_TRUE(qvtest::RegisterAllSimClasses());
     EnsureKeeper();
     g_shutdowns.clear();
     Connection c(kNoBrowse, 100);
@@ -91,7 +82,7 @@ TEST(NoBrowse, BrowsingFailsCleanlyAndTypedIdsWork) {
 
 TEST(Control, BigPeriodMakesEveryLeafChangeFast) {
     EnsureKeeper();
-    qvtest::ControlTag size(L"Control.BigBranchSize", I4(20), I4(0));
+    qvtest::ControlTag size(L"Control.BigBranchSize", MakeVariant(VT_I4, 20), MakeVariant(VT_I4, 0));
     ASSERT_TRUE(size.ok());
     Connection c(kHierarchical, 50);
     ASSERT_TRUE(c.Ok());
@@ -99,11 +90,11 @@ TEST(Control, BigPeriodMakesEveryLeafChangeFast) {
     int leaf = c.Add("Big.T00007");
     ASSERT_NE(period, -1);
     ASSERT_NE(leaf, -1);
-    EXPECT_EQ(c.Write(period, I4(-1)), 0);
-    ASSERT_EQ(c.Write(period, I4(50)), 1);
+    EXPECT_EQ(c.Write(period, MakeVariant(VT_I4, -1)), 0);
+    ASSERT_EQ(c.Write(period, MakeVariant(VT_I4, 50)), 1);
     g_changes.clear();
     // Its own period is 2 + 7 % 9 = 9 s; at 50 ms it steps at every update.
     EXPECT_TRUE(WaitUntil([&] { return ChangesOf(leaf).size() >= 10; }, 5000));
     for (const Change& ch : ChangesOf(leaf)) EXPECT_TRUE(ch.number >= 7 && ch.number <= 16.5) << ch.number;
-    EXPECT_EQ(c.Write(period, I4(0)), 1);
+    EXPECT_EQ(c.Write(period, MakeVariant(VT_I4, 0)), 1);
 }

@@ -56,7 +56,7 @@ TEST(Refusals, MinusOneAndUnknownHandlesChangeNothing) {
     WORD ns = 77;
     DWORD rate = 100;
     float band = 0;
-    VARIANT v = R8(1.5);
+    VARIANT v = MakeVariant(VT_R8, 1.5);
 
     EXPECT_EQ(opc.OpcConnectServer("", "No.Such.Server.1", 0), -1);
     EXPECT_EQ(opc.OpcConnectServer("", "", 0), -1);
@@ -111,7 +111,7 @@ TEST(Refusals, MinusOneAndUnknownHandlesChangeNothing) {
             EXPECT_EQ(ch.group, c.group);
         }
     }
-    EXPECT_EQ(c.Write(setpoint, R8(1234.5678)), 1);
+    EXPECT_EQ(c.Write(setpoint, MakeVariant(VT_R8, 1234.5678)), 1);
 }
 
 TEST(Refusals, OtherThreadsAreRefused) {
@@ -121,7 +121,7 @@ TEST(Refusals, OtherThreadsAreRefused) {
     int setpoint = c.Add("Static.R8");
     ASSERT_NE(setpoint, -1);
     int connected = 0, written = 1, names = 1;
-    VARIANT v = R8(1234.5678);
+    VARIANT v = MakeVariant(VT_R8, 1234.5678);
     std::thread worker([&] {
         connected = Opc().OpcConnectServer("", kHierarchical, 0);
         written = Opc().OpcWriteItem(c.server, c.group, setpoint, &v, 0);

@@ -51,7 +51,7 @@ TEST(Failure, ServerKilledMidStream) {
 
     // The client keeps running; every call answers failure, none hangs.
     const ULONGLONG start = GetTickCount64();
-    VARIANT v = R8(5);
+    VARIANT v = MakeVariant(VT_R8, 5);
     EXPECT_EQ(c.Write(r8, v), 0);
     EXPECT_EQ(c.Add("Static.I4"), -1);
     DWORD rate = 100;

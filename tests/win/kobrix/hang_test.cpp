@@ -26,7 +26,7 @@ Nested g_nested;
 
 LRESULT CALLBACK NestedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg != WM_APP) return DefWindowProcW(hwnd, msg, wp, lp);
-    VARIANT v = R8(7);
+    VARIANT v = MakeVariant(VT_R8, 7);
     const ULONGLONG start = GetTickCount64();
     g_nested.answer = Opc().OpcWriteItem(g_nested.server, g_nested.group, g_nested.item, &v, 0);
     g_nested.took = GetTickCount64() - start;
@@ -53,7 +53,7 @@ TEST(Hang, ServerThatStopsAnsweringIsLostWithinTheBound) {
     ASSERT_NE(window, nullptr);
     g_nested = Nested{c.server, c.group, r8};
 
-    VARIANT seconds = I4(kHangSeconds);
+    VARIANT seconds = MakeVariant(VT_I4, kHangSeconds);
     ASSERT_EQ(c.Write(hang, seconds), 1);
     const ULONGLONG hungAt = GetTickCount64();
     g_shutdowns.clear();
@@ -70,7 +70,7 @@ TEST(Hang, ServerThatStopsAnsweringIsLostWithinTheBound) {
         answeredIn = GetTickCount64() - start;
         asked = true;
     });
-    VARIANT v = R8(5);
+    VARIANT v = MakeVariant(VT_R8, 5);
     const int written = c.Write(r8, v);
     const ULONGLONG took = GetTickCount64() - hungAt;
     WaitUntil([&] { return asked.load(); }, 5000);
@@ -92,11 +92,11 @@ TEST(Hang, ServerThatStopsAnsweringIsLostWithinTheBound) {
     EXPECT_EQ(c.Write(r8, v), 0);
     EXPECT_LT(GetTickCount64() - again, 500u);
 
-    // After the hang the server answers again, to a new connection.
+    // After the hang the server answers again, to a new connection. The hang ends some time
+    // after the write reached the server (later on a loaded machine); until then each
+    // attempt fails within the library's bound.
     c.Forget();
     DropKeeper();  // its own status check may have found the server lost as well
     DestroyWindow(window);
-    WaitUntil([&] { return GetTickCount64() - hungAt > kHangSeconds * 1000 + 500; }, kHangSeconds * 1000 + 1000);
-    Connection after(kHierarchical, 100);
-    EXPECT_TRUE(after.Ok());
+    EXPECT_TRUE(WaitUntil([] { return Connection(kHierarchical, 100).Ok(); }, kHangSeconds * 1000 + 30000));
 }

@@ -126,7 +126,8 @@ TEST(Connect, RefusalsAndTheRemoteMachineDialogLeaveTheConnectionsAsTheyWere) {
     EXPECT_EQ(app.AnswerMessageBox(), "Connection Failure");
     ASSERT_TRUE(SettledWithConnectDialog(app));
     {
-        qvtest::ControlTag refuse(L"Control.RefuseGroups", qvtest::Bool(true), qvtest::Bool(false));
+        qvtest::ControlTag refuse(L"Control.RefuseGroups", qvtest::MakeVariant(VT_BOOL, 1),
+                                  qvtest::MakeVariant(VT_BOOL, 0));
         ASSERT_TRUE(refuse.ok());
         HWND params = app.OpenParams(kSim);
         ASSERT_NE(params, nullptr) << app.AnswerMessageBox(100);

@@ -9,8 +9,6 @@
 #include "tests/win/support/opc.h"
 #include "tests/win/support/wait.h"
 
-#include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -48,32 +46,27 @@ class DataSink final : public IOPCDataCallback {
     STDMETHODIMP OnDataChange(DWORD dwTransid, OPCHANDLE hGroup, HRESULT hrMasterquality, HRESULT hrMastererror,
                               DWORD dwCount, OPCHANDLE* phClientItems, VARIANT* pvValues, WORD* pwQualities,
                               FILETIME* pftTimeStamps, HRESULT* pErrors) override;
-    STDMETHODIMP OnReadComplete(DWORD dwTransid, OPCHANDLE hGroup, HRESULT hrMasterquality, HRESULT hrMastererror,
-                                DWORD dwCount, OPCHANDLE* phClientItems, VARIANT* pvValues, WORD* pwQualities,
-                                FILETIME* pftTimeStamps, HRESULT* pErrors) override;
-    STDMETHODIMP OnWriteComplete(DWORD dwTransid, OPCHANDLE hGroup, HRESULT hrMastererr, DWORD dwCount,
-                                 OPCHANDLE* pClienthandles, HRESULT* pErrors) override;
-    STDMETHODIMP OnCancelComplete(DWORD dwTransid, OPCHANDLE hGroup) override;
+    // Asynchronous reads and writes: none made.
+    STDMETHODIMP OnReadComplete(DWORD, OPCHANDLE, HRESULT, HRESULT, DWORD, OPCHANDLE*, VARIANT*, WORD*, FILETIME*,
+                                HRESULT*) override {
+        return S_OK;
+    }
+    STDMETHODIMP OnWriteComplete(DWORD, OPCHANDLE, HRESULT, DWORD, OPCHANDLE*, HRESULT*) override { return S_OK; }
+    STDMETHODIMP OnCancelComplete(DWORD, OPCHANDLE) override { return S_OK; }
 
-    std::vector<Received> changes;                      // OnDataChange values
-    std::vector<Received> reads;                        // OnReadComplete values
-    std::vector<std::pair<OPCHANDLE, HRESULT>> writes;  // OnWriteComplete results
-    std::vector<DWORD> writeTransactions;
-    DWORD dataChangeCalls = 0;
-    std::vector<DWORD> callSizes;  // values per OnDataChange
+    std::vector<Received> changes;  // OnDataChange values
+    std::vector<DWORD> callSizes;   // values per OnDataChange
     // Values received for one client item handle, in order.
     std::vector<const Received*> of(OPCHANDLE item) const;
 
   private:
     ~DataSink() = default;
-    static void record(std::vector<Received>& into, DWORD transid, DWORD count, OPCHANDLE* items, VARIANT* values);
     ULONG m_refs = 1;
 };
 
 // An advise on a connection point, undone on destruction.
 class Advise {
   public:
-    Advise() = default;
     Advise(IUnknown* container, const IID& iid, IUnknown* sink);
     ~Advise();
     Advise(const Advise&) = delete;
@@ -89,19 +82,18 @@ class Advise {
 // A group on a server object; RemoveGroup on destruction after its interfaces are released.
 class TestGroup {
   public:
-    TestGroup(IOPCServer* server, DWORD rate, FLOAT deadband = 0, BOOL active = TRUE, const wchar_t* name = L"");
+    TestGroup(IOPCServer* server, DWORD rate, FLOAT deadband = 0, BOOL active = TRUE);
     ~TestGroup();
     TestGroup(const TestGroup&) = delete;
     TestGroup& operator=(const TestGroup&) = delete;
 
     HRESULT addResult() const { return m_hr; }
-    DWORD revisedRate() const { return m_revised; }
     OPCHANDLE serverHandle() const { return m_handle; }
     IOPCItemMgt* items() const { return m_items.Get(); }
     ComPtr<IOPCSyncIO> sync() const { return Query<IOPCSyncIO>(m_items.Get(), IID_IOPCSyncIO); }
 
     // Adds one item with the given client handle; returns the server handle or 0, and the per-item error.
-    OPCHANDLE add(const wchar_t* id, OPCHANDLE client, HRESULT* error = nullptr, VARTYPE requested = VT_EMPTY);
+    OPCHANDLE add(const wchar_t* id, OPCHANDLE client, HRESULT* error = nullptr);
     // Synchronous write of one item; returns the per-item error (or the call's failure).
     HRESULT write(OPCHANDLE item, const VARIANT& value);
     // Synchronous read of one item.
@@ -116,14 +108,9 @@ class TestGroup {
     HRESULT m_hr = E_FAIL;
 };
 
-HRESULT WriteOnce(IOPCServer* server, const wchar_t* id, const VARIANT& value);
-Variant MakeText(const wchar_t* s);
-
-// Names listed by BrowseOPCItemIDs at the current position.
+// Names listed by BrowseOPCItemIDs at the current position, taken with Next(chunk).
 HRESULT Browse(IOPCBrowseServerAddressSpace* browse, OPCBROWSETYPE type, std::vector<std::wstring>& names,
-               const wchar_t* filter = L"", VARTYPE vt = VT_EMPTY, DWORD rights = 0);
-// Drains an enumerator with Next(chunk); returns the names.
-HRESULT Drain(IEnumString* e, ULONG chunk, std::vector<std::wstring>& names);
+               ULONG chunk = 64);
 
 // Child mode of the test program: connects, subscribes, then kills itself without
 // releasing anything, as a crashed client would.

@@ -46,6 +46,13 @@ std::string ClassOf(HWND h) {
     return cls;
 }
 
+// Top-level windows of the process (visible ones unless told otherwise) that satisfy `match`, in z-order.
+std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match, bool visibleOnly = true) {
+    TopSearch s{pid, match, visibleOnly, {}};
+    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
 }  // namespace
 
 std::string TextOf(HWND h) {
@@ -56,12 +63,6 @@ std::string TextOf(HWND h) {
     if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &n))
         return {};
     return std::string(buf, n < sizeof buf ? n : sizeof buf - 1);
-}
-
-std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match, bool visibleOnly) {
-    TopSearch s{pid, match, visibleOnly, {}};
-    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
-    return s.found;
 }
 
 std::vector<HWND> Dialogs(DWORD pid) {

@@ -35,8 +35,6 @@ class RemoteBuffer {
 
 // A window's text (across processes), or empty.
 std::string TextOf(HWND h);
-// Top-level windows of the process (visible ones unless told otherwise) that satisfy `match`, in z-order.
-std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match, bool visibleOnly = true);
 // Visible top-level dialogs (#32770) of the process, in z-order.
 std::vector<HWND> Dialogs(DWORD pid);
 // The visible top-level window of the process with this exact caption and class.

@@ -25,21 +25,8 @@ std::optional<qvdde::Advise> WaitForAdvise(qvdde::DdeClient& client, const std::
         if (!a) return std::nullopt;
         if (SameName(a->item, item)) {
             auto cell = CellOf(*a);
-            if (cell && want(*cell)) return a;
+            if (!want || (cell && want(*cell))) return a;
         }
-        if (seen) seen->push_back(std::move(*a));
-    }
-}
-
-std::optional<qvdde::Advise> WaitForAny(qvdde::DdeClient& client, const std::string& item, DWORD timeoutMs,
-                                        std::vector<qvdde::Advise>* seen) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return std::nullopt;
-        auto a = client.NextAdvise(DWORD(deadline - now));
-        if (!a) return std::nullopt;
-        if (SameName(a->item, item)) return a;
         if (seen) seen->push_back(std::move(*a));
     }
 }

@@ -22,14 +22,16 @@ std::optional<qvdde::Cell> CellOf(const qvdde::Advise& a);
 // "item kind value" for messages.
 std::string Show(const qvdde::Advise& a);
 
-// Waits for the first advise on `item` (case-insensitive) whose cell satisfies `want`;
-// advises on other items or not matching are kept in *seen (if given) in arrival order.
+// Waits for the first advise on `item` (case-insensitive) whose cell satisfies `want` (any
+// advise on it, without `want`); advises on other items or not matching are kept in *seen
+// (if given) in arrival order.
 std::optional<qvdde::Advise> WaitForAdvise(qvdde::DdeClient& client, const std::string& item,
                                            const std::function<bool(const qvdde::Cell&)>& want, DWORD timeoutMs,
                                            std::vector<qvdde::Advise>* seen = nullptr);
-// Any advise on `item`.
-std::optional<qvdde::Advise> WaitForAny(qvdde::DdeClient& client, const std::string& item, DWORD timeoutMs,
-                                        std::vector<qvdde::Advise>* seen = nullptr);
+inline std::optional<qvdde::Advise> WaitForAny(qvdde::DdeClient& client, const std::string& item, DWORD timeoutMs,
+                                               std::vector<qvdde::Advise>* seen = nullptr) {
+    return WaitForAdvise(client, item, nullptr, timeoutMs, seen);
+}
 // Collects every advise that arrives within ms.
 std::vector<qvdde::Advise> Collect(qvdde::DdeClient& client, DWORD ms);
 

@@ -94,26 +94,19 @@ bool AppFolder::Prepare(std::string* why) {
 
 std::string ConfigText(const std::vector<ConfigConnection>& connections, const std::string& fileRev) {
     std::string t;
-    char line[1100];
-    auto text = [&](const char* key, const std::string& v) {
-        std::snprintf(line, sizeof line, "%s = %s\r\n", key, v.c_str());
-        t += line;
-    };
-    auto integer = [&](const char* key, long v) {
-        std::snprintf(line, sizeof line, "%s = %ld\r\n", key, v);
-        t += line;
-    };
-    text("FileRev", fileRev);
-    integer("Number Of Connections", long(connections.size()));
+    auto put = [&](const char* key, const std::string& v) { t += std::string(key) + " = " + v + "\r\n"; };
+    put("FileRev", fileRev);
+    put("Number Of Connections", std::to_string(connections.size()));
     for (const ConfigConnection& c : connections) {
-        integer("UpdateRate", long(c.updateRate));
-        std::snprintf(line, sizeof line, "Deadband = %f\r\n", double(c.deadband));
-        t += line;
-        text("MachineName", c.machine);
-        text("ServerName", c.server);
-        text("Alias", c.alias);
-        integer("Number Of Items", long(c.items.size()));
-        for (const std::string& item : c.items) text("TagName", item);
+        char deadband[64];
+        std::snprintf(deadband, sizeof deadband, "%f", double(c.deadband));
+        put("UpdateRate", std::to_string(c.updateRate));
+        put("Deadband", deadband);
+        put("MachineName", c.machine);
+        put("ServerName", c.server);
+        put("Alias", c.alias);
+        put("Number Of Items", std::to_string(c.items.size()));
+        for (const std::string& item : c.items) put("TagName", item);
     }
     return t;
 }

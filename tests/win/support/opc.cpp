@@ -1,32 +1,19 @@
 #include "tests/win/support/opc.h"
 
+#include "tests/win/support/tools.h"
+
 #include <tlhelp32.h>
 
 #include <cstdio>
 
 namespace qvtest {
 
-VARIANT R8(double v) {
+VARIANT MakeVariant(VARTYPE vt, double v) {
     VARIANT r;
     VariantInit(&r);
     r.vt = VT_R8;
     r.dblVal = v;
-    return r;
-}
-
-VARIANT I4(long v) {
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_I4;
-    r.lVal = v;
-    return r;
-}
-
-VARIANT Bool(bool v) {
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_BOOL;
-    r.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+    if (vt != VT_R8) VariantChangeType(&r, &r, 0, vt);
     return r;
 }
 
@@ -48,6 +35,8 @@ std::vector<DWORD> SimServerProcesses() {
     return pids;
 }
 
+bool RegisterAllSimClasses() { return RunTool("QuorvaneSim", {"/RegServer", "/All"}).exitCode == 0; }
+
 HRESULT ConnectSim(const wchar_t* progId, com::ComPtr<IOPCServer>& server) {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(progId, &clsid);
@@ -56,10 +45,9 @@ HRESULT ConnectSim(const wchar_t* progId, com::ComPtr<IOPCServer>& server) {
                             reinterpret_cast<void**>(server.Put()));
 }
 
-ControlTag::ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& reset, const wchar_t* progId)
-    : reset_(reset) {
+ControlTag::ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& reset) : reset_(reset) {
     com_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    if (FAILED(hr_ = ConnectSim(progId, server_))) return;
+    if (FAILED(hr_ = ConnectSim(L"Quorvane.Simulation.1", server_))) return;
     step_ = "AddGroup";
     DWORD revised = 0;
     hr_ = server_->AddGroup(L"", FALSE, 1000, 1, nullptr, nullptr, 0, &groupHandle_, &revised, IID_IOPCItemMgt,

@@ -17,31 +17,30 @@
 
 namespace qvtest {
 
-constexpr wchar_t kSimProgId[] = L"Quorvane.Simulation.1";
-constexpr wchar_t kSimFlatProgId[] = L"Quorvane.SimulationFlat.1";
-
-VARIANT R8(double v);
-VARIANT I4(long v);
-VARIANT Bool(bool v);
+// A VARIANT of type VT_R8, VT_I4 or VT_BOOL holding v.
+VARIANT MakeVariant(VARTYPE vt, double v);
 
 // Process ids of the running simulation servers (QuorvaneSim.exe).
 std::vector<DWORD> SimServerProcesses();
+
+// Registers every simulation class (QuorvaneSim.exe /RegServer /All, as scripts/register.sh
+// does); true when the program ran and succeeded.
+bool RegisterAllSimClasses();
 
 // Activates the simulation server out of process by ProgID.
 HRESULT ConnectSim(const wchar_t* progId, com::ComPtr<IOPCServer>& server);
 
 class ControlTag {
   public:
-    ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& reset, const wchar_t* progId = kSimProgId);
+    ControlTag(const wchar_t* id, const VARIANT& value, const VARIANT& reset);
     ~ControlTag();
     ControlTag(const ControlTag&) = delete;
     ControlTag& operator=(const ControlTag&) = delete;
     // Whether the write was taken, with the failing step's HRESULT otherwise.
     ::testing::AssertionResult ok() const;
-    // Writes another value to the same tag (the result of the write).
-    HRESULT Write(const VARIANT& value);
 
   private:
+    HRESULT Write(const VARIANT& value);
     bool com_ = false;
     com::ComPtr<IOPCServer> server_;
     com::ComPtr<IOPCItemMgt> group_;

@@ -2,18 +2,12 @@
 
 #include "tests/win/support/wait.h"
 
+#include <memory>
+
 namespace qvtest {
 namespace {
 
-struct ServiceHandle {
-    explicit ServiceHandle(SC_HANDLE h) : handle(h) {}
-    ~ServiceHandle() {
-        if (handle) CloseServiceHandle(handle);
-    }
-    ServiceHandle(const ServiceHandle&) = delete;
-    ServiceHandle& operator=(const ServiceHandle&) = delete;
-    SC_HANDLE handle;
-};
+using ServiceHandle = std::unique_ptr<SC_HANDLE__, decltype(&CloseServiceHandle)>;
 
 }  // namespace
 
@@ -27,17 +21,17 @@ bool Kill(DWORD pid) {
 
 bool RestartRpcSsUnderWine() {
     if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) return true;
-    ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager.handle) return false;
-    ServiceHandle rpcss(OpenServiceW(manager.handle, L"RpcSs", SERVICE_STOP | SERVICE_QUERY_STATUS));
-    if (!rpcss.handle) return false;
+    ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT), CloseServiceHandle);
+    if (!manager) return false;
+    ServiceHandle rpcss(OpenServiceW(manager.get(), L"RpcSs", SERVICE_STOP | SERVICE_QUERY_STATUS), CloseServiceHandle);
+    if (!rpcss) return false;
     SERVICE_STATUS status;
-    ControlService(rpcss.handle, SERVICE_CONTROL_STOP, &status);
+    ControlService(rpcss.get(), SERVICE_CONTROL_STOP, &status);
     return WaitUntil(
         [&] {
             SERVICE_STATUS_PROCESS now;
             DWORD needed = 0;
-            return !QueryServiceStatusEx(rpcss.handle, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&now),
+            return !QueryServiceStatusEx(rpcss.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&now),
                                          sizeof(now), &needed) ||
                    now.dwCurrentState == SERVICE_STOPPED;
         },

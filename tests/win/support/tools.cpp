@@ -14,11 +14,16 @@ std::string ToolRun::Describe() const {
     return d;
 }
 
+namespace {
+
+// The command line "<bin>\<tool>.exe arg ...", each argument quoted as needed.
 std::string ToolCommand(const std::string& tool, const std::vector<std::string>& args) {
     std::string cmd = QuoteArg(BinDir() + "\\" + tool + ".exe");
     for (const std::string& a : args) cmd += " " + QuoteArg(a);
     return cmd;
 }
+
+}  // namespace
 
 ToolRun RunTool(const std::string& tool, const std::vector<std::string>& args, DWORD timeoutMs) {
     ToolRun run;
@@ -36,7 +41,7 @@ ToolRun RunTool(const std::string& tool, const std::vector<std::string>& args, D
     auto code = p.Wait(0);
     if (!code) p.Terminate();
     run.finished = bool(code);
-    run.exitCode = code ? *code : 0;
+    if (code) run.exitCode = *code;
     // The pipes end with the process; take everything that was written.
     while (auto line = p.out()->Next(2000)) run.out.push_back(*line);
     while (auto line = p.err()->Next(2000)) run.err += *line + "\n";

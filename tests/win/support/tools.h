@@ -14,14 +14,11 @@ namespace qvtest {
 struct ToolRun {
     bool started = false;
     bool finished = false;  // false: killed at the timeout
-    DWORD exitCode = 0;
+    DWORD exitCode = DWORD(-1);  // only a finished run has a real one
     std::vector<std::string> out;  // stdout lines
     std::string err;               // stderr, joined
     std::string Describe() const;  // for failure messages
 };
-
-// The command line "<bin>\<tool>.exe arg ...", each argument quoted as needed.
-std::string ToolCommand(const std::string& tool, const std::vector<std::string>& args);
 
 // Runs the tool to its end (killed after timeoutMs), serving this thread's messages meanwhile.
 ToolRun RunTool(const std::string& tool, const std::vector<std::string>& args, DWORD timeoutMs = 30000);
