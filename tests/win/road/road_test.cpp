@@ -11,7 +11,7 @@ namespace {
 using namespace road;
 using Names = std::vector<std::string>;
 
-TEST(Road, NewUserConnectsPicksLinksRestartsAndFeedsADdeClient) {
+TEST(Road, NewUserConnectsPicksLinksAndSaves) {
     const Names plantRows{"Plant.Line1.Temp", "Plant.Line2.Pressure", "Plant.Line2.Running", "Plant.Line2.State"};
     std::string saved;
     {
