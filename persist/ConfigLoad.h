@@ -29,8 +29,6 @@ class CConfigLoadReport {
     BOOL MaySave() const { return !m_bKeepFailed; }
     // Empty when the file read cleanly; else the lines skipped and where the original is.
     CString NoticeText() const;
-    const CReadProblems& Problems() const { return m_problems; }
-    const CString& KeptAs() const { return m_strKeptAs; }
 
     // The notice holds the status line for kNoticeHoldMs from its first display.
     static const DWORD kNoticeHoldMs = 20000;

@@ -1,11 +1,10 @@
 #pragma once
 // Byte-stream files for the configuration: the abstract CFile with the operations the
-// key-value format needs, a disk file and a growable in-memory file.
+// key-value format needs and a growable in-memory file.
 //
 // No operation throws. Read answers 0 at the end or on an error; Write records a failure
 // that Close reports; Seek leaves the position where it was when it cannot move.
 // Threading: none of their own; a file belongs to one thread at a time.
-#include <cstdio>
 #include <vector>
 
 #include "variant/variant.h"  // BYTE, UINT, BOOL, LONGLONG, ULONGLONG
@@ -15,12 +14,6 @@ class CReadProblems;
 class CFile {
   public:
     enum SeekPosition { begin = 0, current = 1, end = 2 };
-    enum OpenFlags {
-        modeRead = 0x0000,
-        modeWrite = 0x0001,
-        modeCreate = 0x1000,  // with modeWrite: create the file, or truncate an existing one
-        typeBinary = 0x8000,  // accepted; files are always binary, without text translation
-    };
 
     CFile() = default;
     CFile(const CFile&) = delete;
@@ -44,31 +37,6 @@ class CFile {
 
   private:
     CReadProblems* m_pReadProblems = nullptr;
-};
-
-// A file on disk, through the C runtime's buffered streams (so a reader that asks for
-// one byte at a time costs a buffer copy per byte, not a system call).
-class CDiskFile : public CFile {
-  public:
-    CDiskFile() = default;
-    ~CDiskFile() override;
-
-    // modeRead: an existing file, read only. modeCreate | modeWrite: created or truncated,
-    // write only. modeWrite: an existing file, written from its start without truncation.
-    // Other combinations are refused. FALSE if the file could not be opened.
-    BOOL Open(const char* path, UINT flags);
-    BOOL IsOpen() const { return m_file != nullptr; }
-
-    UINT Read(void* buffer, UINT count) override;
-    void Write(const void* buffer, UINT count) override;
-    ULONGLONG GetPosition() const override;
-    ULONGLONG Seek(LONGLONG offset, UINT from) override;
-    ULONGLONG GetLength() const override;
-    BOOL Close() override;
-
-  private:
-    std::FILE* m_file = nullptr;
-    bool m_bWriteFailed = false;
 };
 
 // A growable file in memory. Its bytes stay readable after Close. Seeking past the end

@@ -11,6 +11,35 @@
 
 namespace {
 
+// Reads one line (up to LF or the end of the file) into buffer, CRs and the LF left out,
+// at most size - 1 bytes followed by a NUL; the rest of a longer line is read over.
+// FALSE when the file was already at its end.
+BOOL ReadLine(CFile* file, char* buffer, size_t size) {
+    if (!file || !buffer || size == 0) return FALSE;
+    size_t stored = 0;
+    bool any = false;
+    char c;
+    while (file->Read(&c, 1) == 1) {
+        any = true;
+        if (c == '\n') break;
+        if (c == '\r') continue;
+        if (stored + 1 < size) buffer[stored++] = c;
+    }
+    if (any) buffer[stored] = '\0';
+    return any ? TRUE : FALSE;
+}
+
+// 1 when line begins with the bytes of key (an empty key matches every line).
+BOOL KeyMatches(const char* line, const CString& key) {
+    if (!line) return FALSE;
+    const char* k = key;
+    for (int i = 0; i < key.GetLength(); ++i) {
+        // Stop at the end of the line: a key holding a NUL never reads past it.
+        if (line[i] != k[i] || line[i] == '\0') return FALSE;
+    }
+    return TRUE;
+}
+
 // Writes "<body>\r\n" with CR and LF left out of the body and the whole line cut to
 // bufferSize - 1 bytes.
 BOOL WriteLine(CFile* file, const std::string& body, size_t bufferSize) {
@@ -250,21 +279,6 @@ CString CReadProblems::NoticeText(size_t maxItems) const {
     return CString(text.c_str());
 }
 
-BOOL ReadLine(CFile* file, char* buffer, size_t size) {
-    if (!file || !buffer || size == 0) return FALSE;
-    size_t stored = 0;
-    bool any = false;
-    char c;
-    while (file->Read(&c, 1) == 1) {
-        any = true;
-        if (c == '\n') break;
-        if (c == '\r') continue;
-        if (stored + 1 < size) buffer[stored++] = c;
-    }
-    if (any) buffer[stored] = '\0';
-    return any ? TRUE : FALSE;
-}
-
 BOOL SkipBlankLinesToEnd(CFile* file) {
     if (!file) return TRUE;
     ULONGLONG start = file->GetPosition();
@@ -274,16 +288,6 @@ BOOL SkipBlankLinesToEnd(CFile* file) {
             file->Seek(static_cast<LONGLONG>(start), CFile::begin);
             return FALSE;
         }
-    }
-    return TRUE;
-}
-
-BOOL KeyMatches(const char* line, const CString& key) {
-    if (!line) return FALSE;
-    const char* k = key;
-    for (int i = 0; i < key.GetLength(); ++i) {
-        // Stop at the end of the line: a key holding a NUL never reads past it.
-        if (line[i] != k[i] || line[i] == '\0') return FALSE;
     }
     return TRUE;
 }

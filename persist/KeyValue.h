@@ -70,14 +70,6 @@ BOOL ReadStringEntry(CFile* file, const CString& key, CString* target);
 BOOL ReadIntEntry(CFile* file, const CString& key, int* target);
 BOOL ReadFloatEntry(CFile* file, const CString& key, float* target);
 
-// Reads one line (up to LF or the end of the file) into buffer, CRs and the LF left out,
-// at most size - 1 bytes followed by a NUL; the rest of a longer line is read over.
-// FALSE when the file was already at its end (the buffer is then left as it was).
-BOOL ReadLine(CFile* file, char* buffer, size_t size);
-
 // Reads over blank lines; TRUE when the file ends after them (the position is then at
 // the end), else FALSE with the position back where it was.
 BOOL SkipBlankLinesToEnd(CFile* file);
-
-// 1 when line begins with the bytes of key (an empty key matches every line).
-BOOL KeyMatches(const char* line, const CString& key);

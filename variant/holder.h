@@ -1,7 +1,7 @@
 #pragma once
 // CVariant: owns one VARIANT. Initialised empty on construction, released with
 // VariantClear on destruction and before each reuse as an out-parameter.
-// Not copyable; move it by Detach() into a new holder if ever needed.
+// Not copyable.
 #include "variant/variant.h"
 
 class CVariant {
@@ -21,13 +21,6 @@ class CVariant {
         VariantClear(&m_v);
         VariantInit(&m_v);
         return &m_v;
-    }
-
-    // Gives up ownership: the caller must VariantClear the returned value.
-    VARIANT Detach() {
-        VARIANT value = m_v;
-        VariantInit(&m_v);
-        return value;
     }
 
   private:

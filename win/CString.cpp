@@ -7,8 +7,6 @@
 
 namespace {
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Clamps [first, first + count) to the text of the given length.
 void ClampRange(int length, int* first, int* count) {
     if (*first < 0) *first = 0;
@@ -62,19 +60,6 @@ CString& CString::operator+=(const char* text) {
 CString& CString::operator+=(char ch) {
     m_text += ch;
     return *this;
-}
-
-int CString::Compare(const char* text) const { return std::strcmp(m_text.c_str(), text ? text : ""); }
-
-int CString::CompareNoCase(const char* text) const {
-    const unsigned char* a = reinterpret_cast<const unsigned char*>(m_text.c_str());
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(text ? text : "");
-    for (;; ++a, ++b) {
-        int ca = static_cast<unsigned char>(AsciiLower(static_cast<char>(*a)));
-        int cb = static_cast<unsigned char>(AsciiLower(static_cast<char>(*b)));
-        if (ca != cb) return ca < cb ? -1 : 1;
-        if (ca == 0) return 0;
-    }
 }
 
 void CString::Format(const char* format, ...) {

@@ -35,9 +35,6 @@ class CString {
     CString& operator+=(const char* text);
     CString& operator+=(char ch);
 
-    int Compare(const char* text) const;
-    int CompareNoCase(const char* text) const;  // ASCII letters only, as in the "C" locale
-
     // printf-style formatting of any length. An invalid format leaves the text empty.
     void Format(const char* format, ...)
 #if defined(__GNUC__) || defined(__clang__)

@@ -21,16 +21,12 @@ void CDocument::SetTitle(const char* title) {
     }
 }
 
-BOOL CDocument::OnNewDocument() {
-    m_strPathName.Empty();
-    return TRUE;
-}
+BOOL CDocument::OnNewDocument() { return TRUE; }
 
 BOOL CDocument::OnOpenDocument(const char* path) {
     HANDLE h = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return FALSE;
     ::CloseHandle(h);
-    m_strPathName = path;
     CString name(path);
     int slash = name.ReverseFind('\\');
     SetTitle(slash >= 0 ? name.Mid(slash + 1) : name);

@@ -25,7 +25,6 @@ class CDocument : public CCmdTarget {
     const CString& GetTitle() const { return m_strTitle; }
     // Sets the title and refreshes the captions of the frames that show the document.
     virtual void SetTitle(const char* title);
-    const CString& GetPathName() const { return m_strPathName; }
 
     virtual BOOL OnNewDocument();
     virtual BOOL OnOpenDocument(const char* path);
@@ -36,7 +35,6 @@ class CDocument : public CCmdTarget {
 
   protected:
     CString m_strTitle;
-    CString m_strPathName;
     std::vector<CView*> m_views;  // not owned
 };
 

@@ -47,8 +47,6 @@ CModalLoopScope::~CModalLoopScope() {
     PostCloseWhenIdle();
 }
 
-int AfxGetModalDepth() { return g_modalDepth; }
-
 BOOL AfxIsCloseUnsafe() { return g_modalDepth > 0 || g_dispatchDepth > 1; }
 
 BOOL AfxIsClosePending() { return g_hCloseTarget != nullptr; }

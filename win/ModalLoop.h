@@ -25,8 +25,6 @@ class CModalLoopScope {
     CModalLoopScope& operator=(const CModalLoopScope&) = delete;
 };
 
-// Modal loops now running.
-int AfxGetModalDepth();
 // TRUE when a close must wait: a modal loop runs, or the current message arrived nested
 // inside another handler of ours.
 BOOL AfxIsCloseUnsafe();

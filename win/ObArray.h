@@ -21,8 +21,6 @@ class CObject {
 class CObArray {
   public:
     int GetSize() const { return static_cast<int>(m_items.size()); }
-    int GetCount() const { return GetSize(); }
-    int GetUpperBound() const { return GetSize() - 1; }
     bool IsEmpty() const { return m_items.empty(); }
 
     CObject* GetAt(int index) const;

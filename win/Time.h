@@ -25,7 +25,6 @@ class CTime {
     explicit CTime(long long secondsSince1970) : m_time(secondsSince1970) {}
 
     static CTime GetCurrentTime();
-    long long GetTime() const { return m_time; }
 
     // strftime conversion of the local time. Refused (empty text): an instant outside the
     // range above, a format of more than 200 bytes or with a conversion other than
@@ -35,10 +34,6 @@ class CTime {
 
     bool operator==(const CTime& o) const { return m_time == o.m_time; }
     bool operator!=(const CTime& o) const { return m_time != o.m_time; }
-    bool operator<(const CTime& o) const { return m_time < o.m_time; }
-    bool operator<=(const CTime& o) const { return m_time <= o.m_time; }
-    bool operator>(const CTime& o) const { return m_time > o.m_time; }
-    bool operator>=(const CTime& o) const { return m_time >= o.m_time; }
 
   private:
     long long m_time = 0;

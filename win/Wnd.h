@@ -22,7 +22,6 @@ class CWnd : public CCmdTarget {
     CWnd& operator=(const CWnd&) = delete;
 
     HWND m_hWnd = nullptr;
-    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
 
     // The object attached to a window by this framework, or nullptr.
@@ -63,10 +62,6 @@ class CWnd : public CCmdTarget {
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
         return ::PostMessageA(m_hWnd, message, wParam, lParam);
     }
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-        return ::SendMessageA(m_hWnd, message, wParam, lParam);
-    }
-    DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
     // The frame window that holds this window, or nullptr.
     CFrameWnd* GetParentFrame() const;
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 TEST(CMemFile, WritesGrowsReadsBackAndSeeksOnlyWithinTheData) {
@@ -46,48 +45,4 @@ TEST(CMemFile, RefusesGrowthBeyondItsLimitAndSaysSoOnClose) {
     g.Write(nullptr, 3);
     EXPECT_EQ(g.GetLength(), 0u);
     EXPECT_EQ(g.Close(), 0);
-}
-
-TEST(CDiskFile, BinaryCreateTruncatesWriteKeepsTheRestAndRefusals) {
-    const std::string path = testing::TempDir() + "qv_file_test.bin";
-    {
-        CDiskFile f;
-        ASSERT_EQ(f.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite), 1);
-        f.Write("a\r\nb\n\x1a\0c89", 10);  // CR LF, LF, Ctrl-Z and NUL pass unchanged
-        EXPECT_EQ(f.GetPosition(), 10u);
-        EXPECT_EQ(f.Close(), 1);
-        ASSERT_EQ(f.Open(path.c_str(), CFile::modeWrite), 1);
-        f.Write("AB", 2);
-    }  // the destructor closes
-    CDiskFile f;
-    ASSERT_EQ(f.Open(path.c_str(), CFile::modeRead | CFile::typeBinary), 1);
-    EXPECT_EQ(f.GetLength(), 10u);
-    char buf[16] = {};
-    EXPECT_EQ(f.Read(buf, sizeof buf), 10u);
-    EXPECT_EQ(std::string(buf, 10), std::string("AB\nb\n\x1a\0c89", 10));
-    EXPECT_EQ(f.Seek(3, CFile::begin), 3u);
-    EXPECT_EQ(f.Read(buf, 1), 1u);
-    EXPECT_EQ(buf[0], 'b');
-    EXPECT_EQ(f.Seek(-1, CFile::end), 9u);
-    EXPECT_EQ(f.GetPosition(), 9u);
-    f.Close();
-    ASSERT_EQ(f.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite), 1);
-    EXPECT_EQ(f.GetLength(), 0u);
-    f.Close();
-
-    EXPECT_EQ(f.Open("no-such-dir/none.cfg", CFile::modeRead), 0);
-    EXPECT_EQ(f.Open("no-such-dir/none.cfg", CFile::modeCreate | CFile::modeWrite), 0);
-    EXPECT_EQ(f.Open(nullptr, CFile::modeRead), 0);
-    EXPECT_EQ(f.Open(path.c_str(), CFile::modeCreate), 0);
-    EXPECT_FALSE(f.IsOpen());
-    // A file that is not open reads nothing and moves nowhere.
-    EXPECT_EQ(f.Read(buf, 1), 0u);
-    EXPECT_EQ(f.GetPosition(), 0u);
-    EXPECT_EQ(f.Seek(5, CFile::begin), 0u);
-    EXPECT_EQ(f.Close(), 1);
-    // A failed write is reported by the next Close.
-    ASSERT_EQ(f.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite), 1);
-    f.Write(nullptr, 4);
-    EXPECT_EQ(f.Close(), 0);
-    std::remove(path.c_str());
 }

@@ -129,23 +129,6 @@ TEST(KeyValueRead, TheLineFormatsEdges) {
          "1:7|1:7|1:7|1:7|1:2.5|@79"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.log, Reads(c.text, c.reads)) << c.text.substr(0, 60);
-
-    EXPECT_EQ(KeyMatches("Alias = 1", "Alias"), 1);
-    EXPECT_EQ(KeyMatches("Alia", "Alias"), 0);
-    EXPECT_EQ(KeyMatches("", "A"), 0);
-    EXPECT_EQ(KeyMatches("", ""), 1);
-    EXPECT_EQ(KeyMatches(nullptr, ""), 0);
-    EXPECT_EQ(KeyMatches("A", CString("A\0B", 3)), 0);  // never reads past the line's end
-}
-
-TEST(KeyValueRead, ReadLineCutsLongLinesAndLeavesTheBufferAloneAtTheEnd) {
-    CMemFile f("ab\r\n\nabcdef\nX", 13);
-    char line[4] = "?";
-    std::string got;
-    while (ReadLine(&f, line, sizeof line)) got += std::string(line) + "|";
-    EXPECT_EQ(got, "ab||abc|X|");
-    EXPECT_STREQ(line, "X");  // untouched at the end of the file
-    EXPECT_EQ(ReadLine(nullptr, line, sizeof line), 0);
 }
 
 }  // namespace

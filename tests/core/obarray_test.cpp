@@ -31,7 +31,7 @@ TEST(CObArray, KeepsOrderIgnoresBadIndexesAndOwnsNothing) {
         ASSERT_EQ(arr.GetSize(), 3);
         arr.RemoveAt(0);
         EXPECT_EQ(arr[0], b);
-        EXPECT_EQ(arr.GetUpperBound(), 1);
+        EXPECT_EQ(arr.GetSize(), 2);
         arr.RemoveAt(1, 100);
         EXPECT_EQ(arr.GetSize(), 1);
     }

@@ -23,6 +23,23 @@ std::optional<RECT> RemoteRect(HANDLE process, HWND h, UINT msg, WPARAM wp, RECT
     return rc;
 }
 
+// An item's text (TVITEMA, TCITEMA), asked with msg into a buffer of the control's process.
+template <typename Item>
+std::string RemoteItemText(HANDLE process, HWND h, UINT msg, WPARAM wp, Item item) {
+    const size_t textSize = 512;
+    RemoteBuffer remote(process, sizeof(Item) + textSize);
+    item.pszText = remote.get() + sizeof(Item);
+    item.cchTextMax = int(textSize);
+    const char zero = 0;
+    DWORD_PTR ok = 0;
+    if (!remote.Write(0, &item, sizeof item) || !remote.Write(sizeof item, &zero, 1) ||
+        !SendMessageTimeoutA(h, msg, wp, LPARAM(remote.get()), SMTO_ABORTIFHUNG, 60000, &ok))
+        return {};
+    char text[textSize] = {};
+    remote.Read(sizeof(Item), text, textSize - 1);
+    return text;
+}
+
 }  // namespace
 
 bool SetTextOf(HWND h, const std::string& text) {
@@ -90,19 +107,10 @@ std::vector<std::string> RemoteTree::ChildTexts(HTREEITEM h) const {
 }
 
 std::string RemoteTree::Text(HTREEITEM h) const {
-    const size_t textSize = 512;
-    RemoteBuffer remote(process_, sizeof(TVITEMA) + textSize);
     TVITEMA item{};
     item.mask = TVIF_TEXT | TVIF_HANDLE;
     item.hItem = h;
-    item.pszText = remote.get() + sizeof(TVITEMA);
-    item.cchTextMax = int(textSize);
-    const char zero = 0;
-    if (!remote.Write(0, &item, sizeof item) || !remote.Write(sizeof item, &zero, 1)) return {};
-    Send(TVM_GETITEMA, 0, LPARAM(remote.get()));
-    char text[textSize] = {};
-    remote.Read(sizeof(TVITEMA), text, textSize - 1);
-    return text;
+    return RemoteItemText(process_, tree_, TVM_GETITEMA, 0, item);
 }
 
 HTREEITEM RemoteTree::Find(const std::vector<std::string>& path) const {
@@ -164,19 +172,9 @@ std::optional<RECT> TabRect(HANDLE process, HWND tab, int index) {
 }
 
 std::string TabText(HANDLE process, HWND tab, int index) {
-    const size_t textSize = 512;
-    RemoteBuffer remote(process, sizeof(TCITEMA) + textSize);
     TCITEMA item{};
     item.mask = TCIF_TEXT;
-    item.pszText = remote.get() + sizeof(TCITEMA);
-    item.cchTextMax = int(textSize);
-    const char zero = 0;
-    if (!remote.Write(0, &item, sizeof item) || !remote.Write(sizeof item, &zero, 1)) return {};
-    DWORD_PTR ok = 0;
-    SendMessageTimeoutA(tab, TCM_GETITEMA, index, LPARAM(remote.get()), SMTO_ABORTIFHUNG, 5000, &ok);
-    char text[textSize] = {};
-    remote.Read(sizeof(TCITEMA), text, textSize - 1);
-    return text;
+    return RemoteItemText(process, tab, TCM_GETITEMA, index, item);
 }
 
 namespace {

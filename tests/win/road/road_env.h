@@ -14,7 +14,6 @@ constexpr char kSim[] = "Quorvane.Simulation.1";
 constexpr char kSimFlat[] = "Quorvane.SimulationFlat.1";
 constexpr char kSimNoBrowse[] = "Quorvane.SimulationNoBrowse.1";
 constexpr char kSimSolo[] = "Quorvane.SimulationSolo.1";  // a process of its own
-constexpr char kSimDa1[] = "Quorvane.SimulationDA1.1";    // listed under DA 1.0 only
 
 // Captions of the program's dialogs.
 constexpr char kConnectCaption[] = "Connect to OPC Server";
