@@ -7,14 +7,14 @@
 
 #include <string>
 
-CTagItem* CTagItem::Load(CFile& file, DWORD idInst, BOOL* refused) {
+CTagItem* CTagItem::Load(CFile& file, BOOL* refused) {
     *refused = FALSE;
     CString tagName;
     ULONGLONG start = file.GetPosition();
     if (!ReadStringEntry(&file, "TagName", &tagName)) return nullptr;
     // A line longer than the reader's buffer comes back cut, and so too long here as well.
     ItemIdFit fit = CheckItemId(tagName, static_cast<size_t>(tagName.GetLength()));
-    if (fit == ItemIdFit::kFits) return new CTagItem(idInst, tagName);
+    if (fit == ItemIdFit::kFits) return new CTagItem(tagName);
     *refused = TRUE;
     if (CReadProblems* problems = file.GetReadProblems())
         problems->Add(start, CString("item skipped: ") + ItemIdFitText(fit));
@@ -38,7 +38,7 @@ CServerConnection* CServerConnection::Load(CFile& file, DWORD idInst) {
     auto* conn = new CServerConnection(idInst, machine, server, alias, static_cast<DWORD>(updateRate), deadband);
     for (int i = 0; i < count; ++i) {
         BOOL refused = FALSE;
-        CTagItem* item = CTagItem::Load(file, idInst, &refused);
+        CTagItem* item = CTagItem::Load(file, &refused);
         if (refused) continue;
         if (item == nullptr) break;  // nothing behind the count any more
         conn->AddItem(item);

@@ -92,3 +92,55 @@ TEST(AdviseDeferTest, AnAdviseRaisedInsideAPokeReachesTheClientRightAfterIt) {
     EXPECT_EQ(window.Connection(0)->GetItem(0)->m_bAdvisePending, 0);
     fakeopc::S().onWrite = nullptr;
 }
+
+// The item holds its DDE name only while linked: a second start of a link counts once,
+// a stop ends exactly its format's link, and a conversation's end ends the rest.
+TEST(AdviseDeferTest, LinksEndWithTheirStopOrTheirConversation) {
+    App();
+    fakeopc::Install();
+    qvtest::TempFolder dir;
+    std::string cfg = dir.File("quorvane.cfg");
+    ASSERT_TRUE(qvtest::WriteFileBytes(cfg, Cfg({"Number Of Connections = 1", "ServerName = Sim", "Alias = Line1",
+                                                 "Number Of Items = 1", "TagName = Static.R8"})));
+    MainWindow window(cfg);
+    CConnectionList& list = window.view->Connections();
+    const CTagItem* item = window.Connection(0)->GetItem(0);
+
+    std::atomic<int> step{0}, seen{0};
+    std::thread client([&] {
+        qvdde::DdeClient dde(true);
+        auto conv = dde.Connect("Quorvane", "Line1");
+        auto next = [&](int n) {
+            step = n;
+            while (seen < n) dde.Pump(10);
+        };
+        if (conv) {
+            conv->StartAdvise("Static.R8", kFormat);
+            conv->StartAdvise("STATIC.R8", kFormat);
+            conv->StartAdvise("Static.R8", CF_TEXT);
+        }
+        next(1);
+        if (conv) conv->StopAdvise("static.r8", kFormat);
+        next(2);
+        conv.reset();
+        next(3);
+    });
+    using States = std::vector<std::pair<int, bool>>;  // named links, item linked
+    const States expected = {{1, true}, {1, true}, {0, false}};
+    States states;
+    DWORD deadline = ::GetTickCount() + 15000;
+    while (seen < 3 && ::GetTickCount() < deadline) {
+        Pump(5);
+        if (step <= seen) continue;
+        std::pair<int, bool> state;
+        do {  // the server's side of a transaction may still be on its way
+            Pump(5);
+            state = {list.LinkedNameCount(), item->IsLinked() != FALSE};
+        } while (state != expected[seen] && ::GetTickCount() < deadline);
+        states.push_back(state);
+        seen = seen + 1;
+    }
+    seen = 99;
+    client.join();
+    EXPECT_EQ(states, expected);
+}

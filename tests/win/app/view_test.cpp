@@ -154,11 +154,14 @@ TEST_F(ViewTest, FailedReconnectsAtStartUpAreReportedAndKeepTheirTabs) {
 TEST_F(ViewTest, TimerOneFlushesPendingAdvisesAndTheHelpOpensFromIconAndF1) {
     Open(TwoConnections());
     CTagItem* item = window->Connection(0)->GetItem(2);
-    item->m_bAdvisePending = 1;
+    std::string key;  // a client's new link waits for the flush
+    ASSERT_TRUE(
+        window->view->Connections().StartLink(Hsz(window->Connection(0)->m_strAlias), Hsz(item->m_strTagName), &key));
     ::SendMessageA(window->view->m_hWnd, WM_TIMER, 3, 0);
     EXPECT_EQ(item->m_bAdvisePending, 1);
     ::SendMessageA(window->view->m_hWnd, WM_TIMER, 1, 0);
     EXPECT_EQ(item->m_bAdvisePending, 0);
+    window->view->Connections().EndLink(key);
 
     window->Click(IDC_HELP_ICON);  // STN_CLICKED, code 0
     HWND hList = window->view->GetDlgItem(IDC_ITEM_LIST);
