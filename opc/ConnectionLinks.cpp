@@ -39,7 +39,6 @@ void CConnectionList::EndLink(const std::string& key) {
 void CConnectionList::RemoveItem(CServerConnection* conn, int row) {
     const CTagItem* item = conn->GetItem(row);
     if (item != nullptr && item->IsLinked()) ForgetLinkedItems(conn, row);
-    if (item != nullptr && item->m_bPostDue) DropDue(conn, row);
     conn->RemoveItem(row);
 }
 

@@ -44,7 +44,6 @@ void CConnectionList::RemoveAt(int index) {
     if (conn->m_hServer != -1) m_byServer.erase(conn->m_hServer);
     IndexTopics();  // a later connection may hold the same topic
     ForgetLinkedItems(conn, -1);
-    DropDue(conn, -1);
     delete conn;
 }
 
@@ -53,7 +52,6 @@ void CConnectionList::RemoveAll() {
         ForgetLinkedItems(GetAt(i), -1);
         delete GetAt(i);
     }
-    m_due.clear();
     m_connections.RemoveAll();
     m_byServer.clear();
     m_byTopic.clear();
@@ -122,7 +120,7 @@ BOOL CConnectionList::StoreDataChange(int hServer, int hItem, const VARIANT* val
         ::VariantClear(&item->m_vValue);
     item->m_dwQuality = quality;
     item->m_ftTimeStamp = timeStamp;
-    PostChange(conn, item);
+    Advise(conn, item);
     conn->m_tmLastUpdate = CTime::GetCurrentTime();
     // The advise may have run a DDE transaction: the list is asked afresh.
     if (m_pListener != nullptr && FindServer(hServer) == conn) m_pListener->OnRowChanged(conn, row);

@@ -11,12 +11,6 @@
 // (opc/ConnectionLinks.cpp): a name's string handle is made at its first link and freed
 // after its last, and lent to the first item of that name, whose changes are then posted.
 //
-// A change of a linked item is posted at once while posting has taken less than half of
-// the thread's time lately; else it waits in a queue, each item once, and the pacing
-// timer (kPaceTimer, on the notify window) posts the queue in bounded slices with each
-// item's last value (opc/AdvisePacing.cpp): under Wine a post walks every link, and a
-// burst on thousands of links would otherwise hold the window for minutes.
-//
 // The DDE side is reached only through the advise gate handed in (SetAdviseGate); the
 // window that shows the list hears of every changed row through its listener. The OPC
 // library's callbacks carry no context: they reach the list made current by Attach.
@@ -27,10 +21,8 @@
 #include <ole2.h>
 #include <ddeml.h>
 
-#include <deque>
 #include <string>
 #include <unordered_map>
-#include <utility>
 
 #include "opc/AdviseGate.h"
 #include "opc/ServerConnection.h"
@@ -53,9 +45,6 @@ class IConnectionListener {
 
 class CConnectionList {
   public:
-    // The pacing timer's id on the notify window, whose WM_TIMER calls PostDueAdvises.
-    static const UINT kPaceTimer = 4;
-
     CConnectionList() = default;
     ~CConnectionList();  // detaches, then deletes the connections (they leave the library)
     CConnectionList(const CConnectionList&) = delete;
@@ -102,9 +91,6 @@ class CConnectionList {
     BOOL StoreDataChange(int hServer, int hItem, const VARIANT* value, FILETIME timeStamp, DWORD quality);
     // Posts the advises that DDE clients' new links are waiting for.
     void FlushPendingAdvises();
-    // Posts the queued changes, oldest first, as far as this slice allows.
-    void PostDueAdvises();
-    int DueCount() const { return static_cast<int>(m_due.size()); }
 
     // A DDE client's link on (topic, item) starts: the item gets the name's string handle
     // and its value at the next flush. *key names the link for EndLink. FALSE, nothing
@@ -129,12 +115,6 @@ class CConnectionList {
 
     CTagItem* FindItem(HSZ hszTopic, HSZ hszItem, CServerConnection** ppConn) const;
     void Advise(CServerConnection* conn, CTagItem* item);
-    // A stored change's post: at once, or queued when posting has no time left.
-    void PostChange(CServerConnection* conn, CTagItem* item);
-    BOOL HasPostTime();
-    void TimedAdvise(CServerConnection* conn, CTagItem* item);
-    // Drops the queued posts of conn's row (-1: of all its rows), which goes.
-    void DropDue(const CServerConnection* conn, int row);
     void IndexTopics();
     // The links' names lose their item in conn (row -1: every row), which goes.
     void ForgetLinkedItems(const CServerConnection* conn, int row);
@@ -143,10 +123,7 @@ class CConnectionList {
     CObArray m_connections;  // owned CServerConnection pointers, in tab order
     std::unordered_map<int, CServerConnection*> m_byServer;
     std::unordered_map<HSZ, CServerConnection*> m_byTopic;
-    std::unordered_map<std::string, LinkedName> m_links;         // folded topic '\0' folded item
-    std::deque<std::pair<CServerConnection*, CTagItem*>> m_due;  // changes waiting to be posted
-    LONGLONG m_postWindowStart = 0;                              // performance counter ticks
-    LONGLONG m_postSpent = 0;                                    // ticks spent posting in it
+    std::unordered_map<std::string, LinkedName> m_links;  // folded topic '\0' folded item
     IAdviseGate* m_pGate = nullptr;
     IConnectionListener* m_pListener = nullptr;
     HWND m_hNotify = nullptr;

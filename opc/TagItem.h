@@ -34,7 +34,6 @@ class CTagItem : public CObject {
     BOOL IsLinked() const { return m_hszItem != nullptr; }
 
     int m_bAdvisePending = 0;        // a DDE client started a link; the next flush posts the advise
-    int m_bPostDue = 0;              // a change waits in the list's paced posts (its last value goes)
     const CString m_strTagName;      // the OPC item id and the DDE item name
     const CString m_strExtra;        // kept but never shown, stored or passed on
     int m_hItem = -1;                // the library's item handle, as it returned it

@@ -261,8 +261,6 @@ void CVantrelView::OnTimer(UINT_PTR nIDEvent) {
         m_connections.FlushPendingAdvises();
     } else if (nIDEvent == kReconnectTimer) {
         OnReconnectTimer();
-    } else if (nIDEvent == CConnectionList::kPaceTimer) {
-        m_connections.PostDueAdvises();
     } else if (nIDEvent == kRedrawTimer) {
         KillTimer(kRedrawTimer);
         m_bRedrawPending = FALSE;
