@@ -19,7 +19,7 @@ int main() {
     for (int i = 0; i < kItems; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "Big.Branch.Leaf%05d.Value", i);
-        conn->AddItem(new CTagItem(0, name));
+        conn->AddItem(new CTagItem(name));
     }
     connections.Add(conn);
 

@@ -64,13 +64,14 @@ void CDdeServer::Stop() {
     ::DdeNameService(m_idInst, m_hszService, nullptr, DNS_UNREGISTER);
     ::DdeUninitialize(m_idInst);
     m_idInst = 0;
+    m_links.clear();
     m_hszService = nullptr;
     m_gate.SetInstance(0);
     if (g_pServer == this) g_pServer = nullptr;
 }
 
-HDDEDATA CALLBACK CDdeServer::Callback(UINT uType, UINT uFmt, HCONV, HSZ hsz1, HSZ hsz2, HDDEDATA hData, ULONG_PTR,
-                                       ULONG_PTR) {
+HDDEDATA CALLBACK CDdeServer::Callback(UINT uType, UINT uFmt, HCONV hConv, HSZ hsz1, HSZ hsz2, HDDEDATA hData,
+                                       ULONG_PTR, ULONG_PTR) {
     CDdeServer* self = g_pServer;
     if (self == nullptr) return nullptr;
     CDdeCallbackScope scope(self->m_gate);
@@ -79,7 +80,13 @@ HDDEDATA CALLBACK CDdeServer::Callback(UINT uType, UINT uFmt, HCONV, HSZ hsz1, H
         case XTYP_CONNECT:
             return self->OnConnect(hsz1, hsz2);
         case XTYP_ADVSTART:
-            return self->OnAdviseStart(hsz1, hsz2);
+            return self->OnAdviseStart(hConv, uFmt, hsz1, hsz2);
+        case XTYP_ADVSTOP:
+            self->OnAdviseStop(hConv, uFmt, hsz2);
+            return nullptr;
+        case XTYP_DISCONNECT:
+            self->OnDisconnect(hConv);
+            return nullptr;
         case XTYP_ADVREQ:
         case XTYP_REQUEST:  // answered from the record, without asking the OPC server
             return self->OnAdviseRequest(uFmt, hsz1, hsz2);
@@ -110,18 +117,42 @@ HDDEDATA CDdeServer::OnConnect(HSZ hszTopic, HSZ hszService) {
 /***********************************************************************
  *              OnAdviseStart                           (XTYP_ADVSTART)
  *
- * A client starts a hot or warm link. The item is marked; the next flush posts its
- * advise, so the link gets its first value within a second.
+ * A client starts a hot or warm link, or starts one it holds again. The item is marked;
+ * the next flush posts its advise, so the link gets its first value within a second.
  *
  * PARAMS
+ *  hConv    [I] the conversation
+ *  uFmt     [I] the link's format
  *  hszTopic [I] the conversation's topic
  *  hszItem  [I] the item id
  *
  * RETURNS
- *  TRUE when the topic has the item, FALSE otherwise.
+ *  TRUE when the topic has the item, FALSE otherwise (also when no string handle could be
+ *  made for it).
  */
-HDDEDATA CDdeServer::OnAdviseStart(HSZ hszTopic, HSZ hszItem) {
-    return AnswerBool(m_pList != nullptr && m_pList->GetItemValue(hszTopic, hszItem, nullptr));
+HDDEDATA CDdeServer::OnAdviseStart(HCONV hConv, UINT uFmt, HSZ hszTopic, HSZ hszItem) {
+    std::string key;
+    if (m_pList == nullptr || !m_pList->StartLink(hszTopic, hszItem, &key)) return AnswerBool(FALSE);
+    // DDEML keeps one link per conversation, format and item: a second start counts once.
+    if (!m_links.emplace(std::make_tuple(hConv, uFmt, hszItem), key).second) m_pList->EndLink(key);
+    return AnswerBool(TRUE);
+}
+
+// XTYP_ADVSTOP: the client ends the link DDEML keeps for exactly this format.
+void CDdeServer::OnAdviseStop(HCONV hConv, UINT uFmt, HSZ hszItem) {
+    auto it = m_links.find(std::make_tuple(hConv, uFmt, hszItem));
+    if (it == m_links.end()) return;
+    if (m_pList != nullptr) m_pList->EndLink(it->second);
+    m_links.erase(it);
+}
+
+// XTYP_DISCONNECT: the conversation's links end with it, without advise stops.
+void CDdeServer::OnDisconnect(HCONV hConv) {
+    auto it = m_links.lower_bound(std::make_tuple(hConv, 0u, HSZ()));
+    while (it != m_links.end() && std::get<0>(it->first) == hConv) {
+        if (m_pList != nullptr) m_pList->EndLink(it->second);
+        it = m_links.erase(it);
+    }
 }
 
 /***********************************************************************

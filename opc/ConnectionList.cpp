@@ -1,5 +1,6 @@
 #include "opc/ConnectionList.h"
 
+#include "opc/DdeName.h"
 #include "opc/OpcLibrary.h"
 
 namespace {
@@ -11,6 +12,7 @@ CConnectionList* g_pCurrent = nullptr;
 CConnectionList::~CConnectionList() {
     Detach();
     RemoveAll();
+    FreeLinkedNames();
 }
 
 CConnectionList* CConnectionList::Current() { return g_pCurrent; }
@@ -41,11 +43,15 @@ void CConnectionList::RemoveAt(int index) {
     m_connections.RemoveAt(index);
     if (conn->m_hServer != -1) m_byServer.erase(conn->m_hServer);
     IndexTopics();  // a later connection may hold the same topic
+    ForgetLinkedItems(conn, -1);
     delete conn;
 }
 
 void CConnectionList::RemoveAll() {
-    for (int i = 0; i < m_connections.GetSize(); ++i) delete GetAt(i);
+    for (int i = 0; i < m_connections.GetSize(); ++i) {
+        ForgetLinkedItems(GetAt(i), -1);
+        delete GetAt(i);
+    }
     m_connections.RemoveAll();
     m_byServer.clear();
     m_byTopic.clear();
@@ -80,22 +86,24 @@ CServerConnection* CConnectionList::FindTopic(HSZ hszTopic) const {
     return it != m_byTopic.end() ? it->second : nullptr;
 }
 
-BOOL CConnectionList::GetItemValue(HSZ hszTopic, HSZ hszItem, VARIANT* pValue) {
+CTagItem* CConnectionList::FindItem(HSZ hszTopic, HSZ hszItem, CServerConnection** ppConn) const {
     CServerConnection* conn = FindTopic(hszTopic);
-    CTagItem* item = conn != nullptr ? conn->FindItem(hszItem) : nullptr;
+    if (conn == nullptr || hszItem == nullptr) return nullptr;
+    *ppConn = conn;
+    return conn->FindItem(DdeNameText(DdeInstance(), hszItem).c_str());
+}
+
+BOOL CConnectionList::GetItemValue(HSZ hszTopic, HSZ hszItem, VARIANT* pValue) {
+    CServerConnection* conn = nullptr;
+    CTagItem* item = FindItem(hszTopic, hszItem, &conn);
     if (item == nullptr) return FALSE;
-    if (pValue != nullptr) {
-        ::VariantCopy(pValue, &item->m_vValue);
-    } else {
-        item->m_bAdvisePending = 1;
-        item->m_bLinked = 1;
-    }
+    if (pValue != nullptr) ::VariantCopy(pValue, &item->m_vValue);
     return TRUE;
 }
 
 int CConnectionList::WriteItemValue(HSZ hszTopic, HSZ hszItem, const VARIANT* pValue) {
-    CServerConnection* conn = FindTopic(hszTopic);
-    CTagItem* item = conn != nullptr ? conn->FindItem(hszItem) : nullptr;
+    CServerConnection* conn = nullptr;
+    CTagItem* item = FindItem(hszTopic, hszItem, &conn);
     if (item == nullptr) return 0;
     return OpcWriteItem(conn->m_hServer, conn->m_hGroup, item->m_hItem, pValue, 0);
 }
@@ -120,16 +128,15 @@ BOOL CConnectionList::StoreDataChange(int hServer, int hItem, const VARIANT* val
 }
 
 void CConnectionList::Advise(CServerConnection* conn, CTagItem* item) {
-    // An item no client ever linked has nothing to post to; under Wine a post costs a walk
-    // over every link of the instance all the same (docs/wine-notes.md).
-    if (!item->m_bLinked) return;
-    if (m_pGate != nullptr && !m_pGate->Advise(conn->m_hszTopic, item->m_hszItem)) {
-        // A deferred advise: the first item of that name waits for the flush.
-        if (CTagItem* first = conn->FindItem(item->m_hszItem)) first->m_bAdvisePending = 1;
-    }
+    // An item no client links has nothing to post to; under Wine a post costs a walk over
+    // every link of the instance all the same (docs/wine-notes.md). A linked item is the
+    // first of its name, the one DDEML's requests find.
+    if (!item->IsLinked()) return;
+    if (m_pGate != nullptr && !m_pGate->Advise(conn->m_hszTopic, item->m_hszItem)) item->m_bAdvisePending = 1;
 }
 
 void CConnectionList::FlushPendingAdvises() {
+    // In row order, as the client's links were started. Only a linked item waits.
     for (int i = 0; i < m_connections.GetSize(); ++i) {
         CServerConnection* conn = GetAt(i);
         if (conn == nullptr) continue;

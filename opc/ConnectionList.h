@@ -7,16 +7,21 @@
 // here, items by handle and by name in each connection. The indexes live beside the array
 // and change with it (Add, RemoveAt, Open, Close); a key held twice names its first holder.
 //
+// The links DDE clients hold are counted by topic and item name, as DDEML keeps them
+// (opc/ConnectionLinks.cpp): a name's string handle is made at its first link and freed
+// after its last, and lent to the first item of that name, whose changes are then posted.
+//
 // The DDE side is reached only through the advise gate handed in (SetAdviseGate); the
 // window that shows the list hears of every changed row through its listener. The OPC
 // library's callbacks carry no context: they reach the list made current by Attach.
 //
-// Ownership: owns its CServerConnection objects; holds the gate and the listener without
-// owning them. Threading: the user-interface thread only.
+// Ownership: owns its CServerConnection objects and the linked names' string handles;
+// holds the gate and the listener without owning them. Threading: the user-interface thread only.
 #include <windows.h>
 #include <ole2.h>
 #include <ddeml.h>
 
+#include <string>
 #include <unordered_map>
 
 #include "opc/AdviseGate.h"
@@ -62,6 +67,8 @@ class CConnectionList {
     // Deletes the connection at index (it leaves the library).
     void RemoveAt(int index);
     void RemoveAll();
+    // Deletes row's item of conn (it leaves the library).
+    void RemoveItem(CServerConnection* conn, int row);
 
     // Connects conn (in the list) to a server the library connected: see
     // CServerConnection::Open. Close takes it down; lost: the server was found dead.
@@ -71,8 +78,8 @@ class CConnectionList {
     CServerConnection* FindServer(int hServer) const;
     CServerConnection* FindTopic(HSZ hszTopic) const;
 
-    // The DDE side's reads and writes. GetItemValue copies the value, or with pValue null
-    // marks the item for the next flush; FALSE for an unknown topic or item.
+    // The DDE side's reads and writes. GetItemValue copies the value (pValue may be null);
+    // FALSE for an unknown topic or item.
     BOOL GetItemValue(HSZ hszTopic, HSZ hszItem, VARIANT* pValue);
     // The library's answer to the write (also when disconnected: it refuses -1 handles);
     // 0 for an unknown topic or item.
@@ -85,6 +92,13 @@ class CConnectionList {
     // Posts the advises that DDE clients' new links are waiting for.
     void FlushPendingAdvises();
 
+    // A DDE client's link on (topic, item) starts: the item gets the name's string handle
+    // and its value at the next flush. *key names the link for EndLink. FALSE, nothing
+    // counted, for an unknown topic or item. Told once per link DDEML keeps.
+    BOOL StartLink(HSZ hszTopic, HSZ hszItem, std::string* key);
+    void EndLink(const std::string& key);
+    int LinkedNameCount() const { return static_cast<int>(m_links.size()); }
+
     // The whole configuration (opc/ConnectionRecords.cpp): FileRev, then the connections.
     // Read appends them, disconnected; with problems, it records what did not read
     // cleanly and loads past it where the format allows (persist/KeyValue.h).
@@ -92,12 +106,24 @@ class CConnectionList {
     void Write(CFile& file, const CString& fileRev) const;
 
   private:
+    struct LinkedName {
+        HSZ hsz = nullptr;
+        int links = 0;
+        CServerConnection* conn = nullptr;  // where the handle is lent; null once deleted
+        CTagItem* item = nullptr;
+    };
+
+    CTagItem* FindItem(HSZ hszTopic, HSZ hszItem, CServerConnection** ppConn) const;
     void Advise(CServerConnection* conn, CTagItem* item);
     void IndexTopics();
+    // The links' names lose their item in conn (row -1: every row), which goes.
+    void ForgetLinkedItems(const CServerConnection* conn, int row);
+    void FreeLinkedNames();
 
     CObArray m_connections;  // owned CServerConnection pointers, in tab order
     std::unordered_map<int, CServerConnection*> m_byServer;
     std::unordered_map<HSZ, CServerConnection*> m_byTopic;
+    std::unordered_map<std::string, LinkedName> m_links;  // folded topic '\0' folded item
     IAdviseGate* m_pGate = nullptr;
     IConnectionListener* m_pListener = nullptr;
     HWND m_hNotify = nullptr;

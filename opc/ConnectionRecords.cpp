@@ -14,7 +14,7 @@ void CConnectionList::Read(CFile& file, CString* fileRev, CReadProblems* problem
     for (const CConnectionRecord& r : records.connections) {
         auto* conn =
             new CServerConnection(idInst, r.machine, r.server, r.alias, static_cast<DWORD>(r.updateRate), r.deadband);
-        for (const CString& id : r.items) conn->AddItem(new CTagItem(idInst, id));
+        for (const CString& id : r.items) conn->AddItem(new CTagItem(id));
         Add(conn);
     }
 }

@@ -1,5 +1,6 @@
 #include "opc/ServerConnection.h"
 
+#include "opc/DdeName.h"
 #include "opc/Notifications.h"
 #include "opc/OpcLibrary.h"
 
@@ -37,7 +38,7 @@ CServerConnection::~CServerConnection() {
 int CServerConnection::AddItem(CTagItem* item) {
     int row = m_items.Add(item);
     if (item->m_hItem != -1) m_rowByHandle.emplace(item->m_hItem, row);  // the first row keeps a key
-    if (item->m_hszItem != nullptr) m_rowByName.emplace(item->m_hszItem, row);
+    m_rowsByName.emplace(HashDdeName(item->m_strTagName), row);
     return row;
 }
 
@@ -48,24 +49,35 @@ void CServerConnection::RemoveItem(int row) {
     m_items.RemoveAt(row);
     delete item;
     IndexHandles();  // the rows behind it moved up
+    for (auto it = m_rowsByName.begin(); it != m_rowsByName.end();) {
+        if (it->second == row) {
+            it = m_rowsByName.erase(it);
+            continue;
+        }
+        if (it->second > row) --it->second;
+        ++it;
+    }
 }
 
 void CServerConnection::IndexHandles() {
     m_rowByHandle.clear();
-    m_rowByName.clear();
     m_rowByHandle.reserve(static_cast<size_t>(m_items.GetSize()));
-    m_rowByName.reserve(static_cast<size_t>(m_items.GetSize()));
     for (int row = 0; row < m_items.GetSize(); ++row) {
         CTagItem* item = GetItem(row);
-        if (item == nullptr) continue;
-        if (item->m_hItem != -1) m_rowByHandle.emplace(item->m_hItem, row);
-        if (item->m_hszItem != nullptr) m_rowByName.emplace(item->m_hszItem, row);
+        if (item != nullptr && item->m_hItem != -1) m_rowByHandle.emplace(item->m_hItem, row);
     }
 }
 
-CTagItem* CServerConnection::FindItem(HSZ hszItem) const {
-    auto it = hszItem != nullptr ? m_rowByName.find(hszItem) : m_rowByName.end();
-    return it != m_rowByName.end() ? GetItem(it->second) : nullptr;
+CTagItem* CServerConnection::FindItem(const char* name) const {
+    const std::string folded = FoldDdeName(name);
+    auto range = m_rowsByName.equal_range(std::hash<std::string>()(folded));
+    int first = -1;
+    for (auto it = range.first; it != range.second; ++it) {
+        const CTagItem* item = GetItem(it->second);
+        if (item != nullptr && (first == -1 || it->second < first) && FoldDdeName(item->m_strTagName) == folded)
+            first = it->second;
+    }
+    return first != -1 ? GetItem(first) : nullptr;
 }
 
 int CServerConnection::FindRow(int hItem) const {

@@ -2,13 +2,14 @@
 // One connection to an OPC server with its one group "Group 1"; its alias is the DDE
 // topic and its items are the topic's DDE items. Connected exactly when m_hServer != -1.
 //
-// Beside the item array it keeps two hash indexes, by library item handle and by DDE
-// string handle, each naming the first row that holds the key; they change only through
-// AddItem, RemoveItem, Open and Close, so they always agree with the array.
+// Beside the item array it keeps two hash indexes: by library item handle, naming the
+// first row that holds the key, and by item id without case (opc/DdeName.h), naming every
+// row. They change only through AddItem, RemoveItem, Open and Close, so they always agree
+// with the array.
 //
 // Ownership: owned by the connection list; owns its items (row order). Destroying a
-// connection removes its items and group from the library and disconnects. DDE string
-// handles are never freed. Threading: the user-interface thread only.
+// connection removes its items and group from the library and disconnects. The topic's
+// string handle is never freed. Threading: the user-interface thread only.
 #include <windows.h>
 #include <ole2.h>
 #include <ddeml.h>
@@ -35,9 +36,8 @@ class CServerConnection : public CObject {
     // Removes row's item from the library and deletes it.
     void RemoveItem(int row);
 
-    // The first item whose DDE name equals hszItem (DDEML's names compare without case,
-    // and so do its handles: one handle per name).
-    CTagItem* FindItem(HSZ hszItem) const;
+    // The first item whose id equals name without case, as DDEML compares item names.
+    CTagItem* FindItem(const char* name) const;
     // The first row holding library handle hItem, or -1.
     int FindRow(int hItem) const;
 
@@ -69,7 +69,7 @@ class CServerConnection : public CObject {
 
     CObArray m_items;  // owned CTagItem pointers, in row order
     std::unordered_map<int, int> m_rowByHandle;
-    std::unordered_map<HSZ, int> m_rowByName;
+    std::unordered_multimap<size_t, int> m_rowsByName;  // HashDdeName of the id -> row
 };
 
 // "Connected: ..." for a connect time; the status line's first part.

@@ -3,8 +3,9 @@
 // connection's topic. Holds the last value, quality and timestamp the server reported.
 //
 // Ownership: owned by its CServerConnection (deleted through CObject's virtual
-// destructor); owns its value and its drag source. The DDE string handle, made with the
-// item, is never freed. Threading: the user-interface thread only.
+// destructor); owns its value and its drag source. Its DDE string handle is the
+// connection list's, set only while a client links the item: a global atom per item would
+// fill the atom table at about 16,000 items. Threading: the user-interface thread only.
 #include <windows.h>
 #include <ole2.h>
 #include <ddeml.h>
@@ -15,20 +16,21 @@
 
 class CTagItem : public CObject {
   public:
-    // The item named tagName, with its DDE string handle in instance idInst (none for 0).
-    CTagItem(DWORD idInst, const char* tagName, const char* extra = "");
+    explicit CTagItem(const char* tagName, const char* extra = "");
     ~CTagItem() override;
     CTagItem(const CTagItem&) = delete;
     CTagItem& operator=(const CTagItem&) = delete;
 
+    // A DDE client links the item: its changes are posted.
+    BOOL IsLinked() const { return m_hszItem != nullptr; }
+
     int m_bAdvisePending = 0;        // a DDE client started a link; the next flush posts the advise
-    int m_bLinked = 0;               // a DDE client has started a link on it: its changes are posted
     const CString m_strTagName;      // the OPC item id and the DDE item name
     const CString m_strExtra;        // kept but never shown, stored or passed on
     int m_hItem = -1;                // the library's item handle, as it returned it
     FILETIME m_ftTimeStamp;          // UTC timestamp of the last value (creation time at first)
     DWORD m_dwQuality = 0;           // OPC quality word as delivered; 0 = bad
     VARIANT m_vValue;                // current value; VT_EMPTY until the first data change
-    const HSZ m_hszItem;             // DDE string handle of m_strTagName
+    HSZ m_hszItem = nullptr;         // DDE string handle of m_strTagName while linked; not owned
     CObject* m_pDragItem = nullptr;  // the row's drag source, made on its first drag; owned
 };

@@ -1,7 +1,7 @@
 // Adding items to the selected connection: the browser dialog behind button 1005, and the
-// adds it makes, which register each item with the OPC library and the DDE side and show
-// it as a new last row of the list. A batch (a whole branch) makes its items and string
-// handles in one pass and has the list drawn once, when all rows are in.
+// adds it makes, which register each item with the OPC library and show it as a new last
+// row of the list. A batch (a whole branch) makes its items in one pass
+// and has the list drawn once, when all rows are in.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -23,7 +23,7 @@ ItemIdFit CVantrelView::AddItem(const char* extra, const char* itemId) {
     ItemIdFit fit = CheckItemId(itemId, itemId != nullptr ? static_cast<size_t>(::lstrlenA(itemId)) : 0);
     CServerConnection* conn = GetSelectedConnection();
     if (conn == nullptr || fit != ItemIdFit::kFits) return fit;
-    auto* item = new CTagItem(m_connections.DdeInstance(), itemId, extra);
+    auto* item = new CTagItem(itemId, extra);
     item->m_hItem = OpcAddItem(conn->m_hServer, conn->m_hGroup, itemId);
     int row = conn->AddItem(item);
     RequestConfigurationSave();
@@ -38,10 +38,8 @@ int CVantrelView::AddItems(const std::vector<CString>& itemIds) {
     if (conn == nullptr) return 0;
     std::vector<CTagItem*> items;
     items.reserve(itemIds.size());
-    DWORD idInst = m_connections.DdeInstance();
     for (const CString& id : itemIds) {
-        if (CheckItemId(id, static_cast<size_t>(id.GetLength())) == ItemIdFit::kFits)
-            items.push_back(new CTagItem(idInst, id));
+        if (CheckItemId(id, static_cast<size_t>(id.GetLength())) == ItemIdFit::kFits) items.push_back(new CTagItem(id));
     }
     const int refused = static_cast<int>(itemIds.size() - items.size());
     if (items.empty()) return refused;

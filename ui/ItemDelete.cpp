@@ -24,7 +24,7 @@ void CVantrelView::OnEditCut() {
     CServerConnection* conn = GetSelectedConnection();
     if (conn == nullptr || m_nSelectedItem >= conn->GetItemCount()) return;
 
-    conn->RemoveItem(m_nSelectedItem);  // it leaves the library
+    m_connections.RemoveItem(conn, m_nSelectedItem);  // it leaves the library
     ListView_DeleteItem(ItemList(), m_nSelectedItem);
     // Rows waiting for a redraw moved up with their items.
     std::set<int> moved;

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "app/MainFrame.h"
 #include "app/VantrelApp.h"
 #include "app/VantrelDoc.h"
@@ -54,6 +56,7 @@ BEGIN_MESSAGE_MAP(CVantrelView, CFormView)
     ON_WM_DESTROY()
     ON_WM_TIMER()
     ON_NOTIFY(LVN_BEGINDRAG, IDC_ITEM_LIST, OnBegindragList)
+    ON_NOTIFY(LVN_GETDISPINFOA, IDC_ITEM_LIST, OnGetdispinfoList)
     ON_MESSAGE(WM_SERVER_SHUTDOWN, OnServerShutdown)
     ON_MESSAGE(WM_FLUSH_ADVISES, OnFlushAdvises)
     ON_COMMAND(ID_AUTO_RECONNECT, OnAutoReconnect)
@@ -185,34 +188,48 @@ void CVantrelView::RefreshItemList() {
 
 void CVantrelView::InsertRows(CServerConnection* conn, int first) {
     HWND hList = ItemList();
-    CRedrawOff redrawOff(hList);  // a batch of rows is drawn once
-    ListView_SetItemCountEx(hList, conn->GetItemCount(), LVSICF_NOINVALIDATEALL);
-    for (int r = first; r < conn->GetItemCount(); ++r) {
-        CTagItem* item = conn->GetItem(r);
-        char label[kListLabelSize];
-        ::lstrcpynA(label, item != nullptr ? static_cast<const char*>(item->m_strTagName) : "", kListLabelSize);
-        LVITEMA lvi = {};
-        lvi.mask = LVIF_TEXT | LVIF_STATE;
-        lvi.iItem = r;
-        lvi.pszText = label;
-        lvi.stateMask = LVIS_STATEIMAGEMASK;
-        ::SendMessageA(hList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&lvi));
-        if (item != nullptr) UpdateItemRow(r, item);
+    if (first > 0 && first >= ListView_GetItemCount(hList)) {
+        // New last rows: the count grows, the rows on screen and the selection stay.
+        ListView_SetItemCountEx(hList, conn->GetItemCount(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+        ListView_RedrawItems(hList, first, conn->GetItemCount() - 1);
+        return;
     }
+    CRedrawOff redrawOff(hList);
+    ListView_SetItemCountEx(hList, conn->GetItemCount(), LVSICF_NOSCROLL);
 }
 
-void CVantrelView::UpdateItemRow(int row, CTagItem* item) {
+void CVantrelView::UpdateItemRow(int row, CTagItem*) {
+    // The cells are read from the item when drawn: a row off screen needs nothing.
     HWND hList = ItemList();
-    CString value = FormatVariant(item->m_vValue);
-    CString time = FormatTimestamp(item->m_ftTimeStamp);
-    const char* texts[3] = {value, QualityText(item->m_dwQuality), time};
-    for (int col = 1; col <= 3; ++col) {
-        LVITEMA lvi = {};
-        lvi.iSubItem = col;
-        lvi.pszText = const_cast<char*>(texts[col - 1]);
-        ::SendMessageA(hList, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&lvi));
+    int top = ListView_GetTopIndex(hList);
+    if (row >= top && row <= top + ListView_GetCountPerPage(hList)) ListView_RedrawItems(hList, row, row);
+}
+
+void CVantrelView::OnGetdispinfoList(NMHDR* pNMHDR, LRESULT* pResult) {
+    *pResult = 0;
+    LVITEMA& lvi = reinterpret_cast<NMLVDISPINFOA*>(pNMHDR)->item;
+    CServerConnection* conn = GetSelectedConnection();
+    const CTagItem* item =
+        conn != nullptr && lvi.iItem >= 0 && lvi.iItem < conn->GetItemCount() ? conn->GetItem(lvi.iItem) : nullptr;
+    if (!(lvi.mask & LVIF_TEXT) || lvi.pszText == nullptr || lvi.cchTextMax <= 0) return;
+    CString text;
+    if (item != nullptr) {
+        switch (lvi.iSubItem) {
+            case 0:
+                text = item->m_strTagName;
+                break;
+            case 1:
+                text = FormatVariant(item->m_vValue);
+                break;
+            case 2:
+                text = QualityText(item->m_dwQuality);
+                break;
+            case 3:
+                text = FormatTimestamp(item->m_ftTimeStamp);
+                break;
+        }
     }
-    ListView_RedrawItems(hList, row, row);
+    ::lstrcpynA(lvi.pszText, text, std::min(lvi.cchTextMax, kListLabelSize));
 }
 
 void CVantrelView::UpdateStatusLine() {

@@ -8,8 +8,10 @@
 // selection, and exists only when 0 <= k < number of connections; every handler
 // determines it afresh. While one is selected, list row r shows its item r.
 //
-// Data changes reach the view one row at a time (OnRowChanged). It redraws at most every
-// 100 ms: the changed rows of the selected tab and the status line, with the last values.
+// The list is virtual (LVS_OWNERDATA): it keeps no text of its own, and each cell it draws
+// or is asked for is formatted then from the item (OnGetdispinfoList). Data changes reach
+// the view one row at a time (OnRowChanged). It redraws at most every 100 ms: the changed
+// rows of the selected tab that are on screen, and the status line, with the last values.
 //
 // Ownership: owns the connection list; deletes itself when its window is destroyed.
 // Threading: the user-interface thread only.
@@ -99,7 +101,7 @@ class CVantrelView : public CFormView, public IConnectionListener {
     // hServer (-1: the connect failed), told in a message box when it fails.
     BOOL OpenConnection(CServerConnection* conn, int hServer);
     void InsertTab(int index, const char* label);
-    // Lists conn's items from row first on, drawn once when all are in.
+    // Lists conn's items from row first on (the rows before it stay), drawn once.
     void InsertRows(CServerConnection* conn, int first);
     void ScheduleRedraw();
 
@@ -128,6 +130,7 @@ class CVantrelView : public CFormView, public IConnectionListener {
     void OnDestroy();
     void OnTimer(UINT_PTR nIDEvent);
     void OnBegindragList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnGetdispinfoList(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnServerShutdown(WPARAM wParam, LPARAM lParam);
     LRESULT OnFlushAdvises(WPARAM wParam, LPARAM lParam);
     void OnAutoReconnect();

@@ -53,10 +53,11 @@ TEST(ConfigTest, TheLayoutIsFixedAndSurvivesARoundTripWithBlanksAndParameters) {
     ASSERT_EQ(d[0]->GetItemCount(), 3);
     EXPECT_STREQ(d[0]->GetItem(0)->m_strTagName, " lead");
     EXPECT_STREQ(d[0]->GetItem(2)->m_strTagName, "a=b");
-    // Loaded connections are disconnected, with DDE names made for alias and tags.
+    // Loaded connections are disconnected, with a DDE name for the alias; a tag gets its
+    // name only when a client links it.
     EXPECT_EQ(d[0]->m_hServer, -1);
     EXPECT_NE(d[0]->m_hszTopic, nullptr);
-    EXPECT_NE(d[0]->GetItem(0)->m_hszItem, nullptr);
+    EXPECT_FALSE(d[0]->GetItem(0)->IsLinked());
     EXPECT_EQ(d.Text(), text);
 }
 

@@ -1,6 +1,7 @@
 // The connection list without a window: lookups through its indexes (DDEML's names,
-// first match, kept right across deletes and reconnects), stored data changes with their
-// advise and row callback, teardown order and the shutdown of a connection.
+// first match, kept right across deletes and reconnects), the links counted by name,
+// stored data changes with their advise and row callback, teardown order and the
+// shutdown of a connection.
 #include <gtest/gtest.h>
 
 #include "opc/Notifications.h"
@@ -31,7 +32,7 @@ class ListTest : public ::testing::Test {
     // A connection to server hServer (-1: disconnected) with the given tags, handles from 301.
     CServerConnection* Add(const char* alias, int hServer, std::initializer_list<const char*> tags) {
         auto* conn = new CServerConnection(list.DdeInstance(), "", "Sim", alias);
-        for (const char* t : tags) conn->AddItem(new CTagItem(list.DdeInstance(), t));
+        for (const char* t : tags) conn->AddItem(new CTagItem(t));
         list.Add(conn);
         if (hServer != -1) {
             fakeopc::S().nextServer = hServer;
@@ -53,13 +54,13 @@ TEST_F(ListTest, LookupsTakeTheFirstMatchIgnoreCaseAndFollowDeletes) {
     EXPECT_EQ(list.FindTopic(Hsz("line1")), a);
     EXPECT_EQ(list.FindTopic(Hsz("Line2")), nullptr);
     EXPECT_EQ(list.FindTopic(nullptr), nullptr);
-    EXPECT_EQ(a->FindItem(Hsz("plant.temp")), a->GetItem(0));
-    EXPECT_EQ(a->FindItem(Hsz("Plant.Other")), nullptr);  // only in the second connection
+    EXPECT_EQ(a->FindItem("plant.temp"), a->GetItem(0));
+    EXPECT_EQ(a->FindItem("Plant.Other"), nullptr);  // only in the second connection
     EXPECT_EQ(list.FindServer(102), b);
 
     // After a delete the rows behind it move up, and the twin name is found in its place.
-    a->RemoveItem(0);
-    EXPECT_EQ(a->FindItem(Hsz("Plant.Temp")), a->GetItem(0));
+    list.RemoveItem(a, 0);
+    EXPECT_EQ(a->FindItem("Plant.Temp"), a->GetItem(0));
     EXPECT_EQ(a->FindRow(303), 1);
     EXPECT_EQ(a->FindRow(301), -1);
     list.RemoveAt(0);
@@ -67,7 +68,7 @@ TEST_F(ListTest, LookupsTakeTheFirstMatchIgnoreCaseAndFollowDeletes) {
     EXPECT_EQ(list.FindServer(101), nullptr);
 }
 
-TEST_F(ListTest, ReadsCopyOrMarkTheFirstItemAndWritesGoToTheLibrary) {
+TEST_F(ListTest, ReadsCopyTheFirstItemAndWritesGoToTheLibrary) {
     CServerConnection* a = Add("T", -1, {"I", "i"});
     VARIANT v = R8(2.5);
     ::VariantCopy(&a->GetItem(0)->m_vValue, &v);
@@ -76,11 +77,7 @@ TEST_F(ListTest, ReadsCopyOrMarkTheFirstItemAndWritesGoToTheLibrary) {
     ASSERT_TRUE(list.GetItemValue(Hsz("t"), Hsz("I"), &out));
     EXPECT_DOUBLE_EQ(out.dblVal, 2.5);
     EXPECT_EQ(a->GetItem(0)->m_bAdvisePending, 0);  // a copy marks nothing
-    EXPECT_EQ(a->GetItem(0)->m_bLinked, 0);
-    EXPECT_TRUE(list.GetItemValue(Hsz("T"), Hsz("i"), nullptr));
-    EXPECT_EQ(a->GetItem(0)->m_bAdvisePending, 1);
-    EXPECT_EQ(a->GetItem(0)->m_bLinked, 1);
-    EXPECT_EQ(a->GetItem(1)->m_bAdvisePending, 0);
+    EXPECT_FALSE(a->GetItem(0)->IsLinked());
     EXPECT_FALSE(list.GetItemValue(Hsz("T"), Hsz("missing"), nullptr));
     EXPECT_FALSE(list.GetItemValue(Hsz("missing"), Hsz("I"), nullptr));
 
@@ -119,13 +116,48 @@ TEST_F(ListTest, DataChangesGoToTheFirstItemWithTheHandleAndTellTheRow) {
     Gate().EnterCallback();
     Store(101, 301, R8(3));
     EXPECT_EQ(conn->GetItem(0)->m_bAdvisePending, 0);
-    conn->GetItem(0)->m_bLinked = 1;
+    std::string key;
+    ASSERT_TRUE(list.StartLink(Hsz("T"), Hsz("A"), &key));
+    conn->GetItem(0)->m_bAdvisePending = 0;  // the link's own first value aside
     Store(101, 301, R8(4));
     Gate().LeaveCallback();
     EXPECT_EQ(conn->GetItem(0)->m_bAdvisePending, 1);
     Gate().Suspend(TRUE);  // a flush clears the marks also while suspended
     list.FlushPendingAdvises();
     EXPECT_EQ(conn->GetItem(0)->m_bAdvisePending, 0);
+    list.EndLink(key);
+}
+
+TEST_F(ListTest, LinksLendTheNamesHandleToTheFirstItemUntilTheLastEnds) {
+    CServerConnection* a = Add("T", -1, {"I", "i", "J"});
+    std::string k1, k2, none;
+    ASSERT_TRUE(list.StartLink(Hsz("t"), Hsz("I"), &k1));
+    ASSERT_TRUE(list.StartLink(Hsz("T"), Hsz("i"), &k2));  // the same name for DDEML
+    EXPECT_EQ(k1, k2);
+    EXPECT_FALSE(list.StartLink(Hsz("T"), Hsz("missing"), &none));
+    EXPECT_EQ(list.LinkedNameCount(), 1);
+    EXPECT_TRUE(a->GetItem(0)->IsLinked());
+    EXPECT_EQ(a->GetItem(0)->m_bAdvisePending, 1);  // its first value at the next flush
+    EXPECT_FALSE(a->GetItem(1)->IsLinked());
+    list.EndLink(k1);
+    EXPECT_TRUE(a->GetItem(0)->IsLinked());
+    list.EndLink(k2);
+    EXPECT_FALSE(a->GetItem(0)->IsLinked());
+    EXPECT_EQ(list.LinkedNameCount(), 0);
+
+    // A deleted item leaves its links' count; the twin answers the name at the next start.
+    ASSERT_TRUE(list.StartLink(Hsz("T"), Hsz("I"), &k1));
+    list.RemoveItem(a, 0);
+    EXPECT_FALSE(a->GetItem(0)->IsLinked());
+    ASSERT_TRUE(list.StartLink(Hsz("T"), Hsz("I"), &k2));
+    list.EndLink(k1);
+    EXPECT_TRUE(a->GetItem(0)->IsLinked());
+    list.EndLink(k2);
+    EXPECT_FALSE(a->GetItem(0)->IsLinked());
+    ASSERT_TRUE(list.StartLink(Hsz("T"), Hsz("J"), &k1));
+    list.RemoveAt(0);  // the links outlive their connection
+    list.EndLink(k1);
+    EXPECT_EQ(list.LinkedNameCount(), 0);
 }
 
 TEST_F(ListTest, TeardownRemovesItemsThenGroupThenServer) {

@@ -114,3 +114,36 @@ TEST_F(Poke, AnAdviseRaisedInsideAPokeReachesTheClientRightAfterIt) {
     EXPECT_FALSE(Gate().IsInCallback());
     EXPECT_EQ(window->Connection(0)->GetItem(0)->m_bAdvisePending, 0);
 }
+
+// The item holds its DDE name only while linked: a second start of a link counts once, a
+// stop ends exactly its format's link, and the conversation's end ends the rest.
+TEST_F(Poke, LinksEndWithTheirStopOrTheirConversation) {
+    CConnectionList& list = window->view->Connections();
+    const CTagItem* item = window->Connection(0)->GetItem(0);
+    using State = std::pair<int, bool>;  // names linked, item linked
+    auto now = [&] { return State{list.LinkedNameCount(), item->IsLinked() != FALSE}; };
+    std::vector<State> states;
+    std::atomic<bool> asked{false};
+    auto record = [&](qvdde::DdeClient& dde) {  // the client waits while this thread looks
+        asked = true;
+        while (asked) dde.Pump(10);
+    };
+    Serve(
+        [&](qvdde::DdeClient& dde, qvdde::Conversation& conv) {
+            conv.StartAdvise("Static.X", kXlTable);
+            conv.StartAdvise("STATIC.X", kXlTable);
+            conv.StartAdvise("Static.X", CF_TEXT);
+            record(dde);
+            conv.StopAdvise("static.x", kXlTable);
+            record(dde);
+        },
+        [&] {
+            if (!asked) return;
+            states.push_back(now());
+            asked = false;
+        });
+    // A disconnect is only told to the server: its side may still be on its way.
+    Pump(5000, [&] { return now() == State{0, false}; });
+    states.push_back(now());
+    EXPECT_EQ(states, (std::vector<State>{{1, true}, {1, true}, {0, false}}));
+}
