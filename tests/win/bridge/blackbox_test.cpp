@@ -12,6 +12,8 @@
 
 namespace {
 
+const char kSim[] = "Quorvane.Simulation.1";
+
 // "value <seq> <time> <item> <kind> <value>" -> its parts, or false.
 bool ParseValueLine(const std::string& line, std::string* item, std::string* kind, std::string* value) {
     std::istringstream in(line);
@@ -22,12 +24,8 @@ bool ParseValueLine(const std::string& line, std::string* item, std::string* kin
 }
 
 TEST(BridgeBlackBox, WatchPokeCloseAndSavedConfiguration) {
-    qvtest::ConfigConnection line1, line2;
-    line1.alias = "Line1";
-    line1.updateRate = 500;
-    line1.items = {"Plant.Line1.Counter", "Static.R8"};
-    line2.alias = "Line Two";
-    line2.items = {"Plant.Line2.State"};
+    const qvtest::ConfigConnection line1 = bridge::Conn("Line1", {"Plant.Line1.Counter", "Static.R8"}, kSim, 500),
+                                   line2 = bridge::Conn("Line Two", {"Plant.Line2.State"}, kSim, 1000);
     const std::string config = qvtest::ConfigText({line1, line2});
 
     bridge::Bridge b;

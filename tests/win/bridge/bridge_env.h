@@ -23,6 +23,14 @@ extern const char kCaptionReconnect[];
 // The writable items of the simulation server, one per type.
 std::vector<std::string> StaticItems();
 
+// A connection updating at rate ms.
+qvtest::ConfigConnection Conn(const std::string& alias, std::vector<std::string> items,
+                              const std::string& server = "Quorvane.Simulation.1", unsigned rate = 200);
+
+// Writes a value from a conversation of its own, without hot links: Wine's client reports
+// a poke as refused when advise data arrives on the same conversation while it waits.
+::testing::AssertionResult Poke(const std::string& topic, const std::string& item, const qvdde::Cell& value);
+
 class Bridge {
   public:
     // Starts the program and waits until every topic answers and the status reads connected.
@@ -36,6 +44,26 @@ class Bridge {
 
   private:
     qvtest::QuorvaneApp app_;
+};
+
+// One quorvane.exe for a whole suite, configured by Derived::Connections(); each test
+// fails at once if it did not come up.
+template <class Derived>
+class SharedBridge : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        bridge_ = std::make_unique<Bridge>();
+        ::testing::AssertionResult started = bridge_->Start(Derived::Connections());
+        if (!started) startError_ = started.message(), bridge_.reset();
+    }
+    static void TearDownTestSuite() {
+        if (bridge_) bridge_->app().Close();
+        bridge_.reset();
+    }
+    void SetUp() override { ASSERT_TRUE(bridge_) << "quorvane.exe did not come up: " << startError_; }
+
+    static inline std::unique_ptr<Bridge> bridge_;
+    static inline std::string startError_;
 };
 
 // A conversation with the bridge, asserting it opened.

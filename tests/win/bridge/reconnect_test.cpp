@@ -20,24 +20,8 @@ using qvtest::kTestFormat;
 // The older tests of this suite were written for the start-up box and the manual reconnect.
 ::testing::Environment* const g_autoReconnectOff = ::testing::AddGlobalTestEnvironment(new qvtest::AutoReconnectOff);
 
-qvtest::ConfigConnection Conn(const std::string& alias, const std::string& server, std::vector<std::string> items) {
-    qvtest::ConfigConnection c;
-    c.alias = alias;
-    c.server = server;
-    c.updateRate = 200;
-    c.items = std::move(items);
-    return c;
-}
-
-// Writes a value through DDE from a conversation without hot links (see shutdown_test.cpp).
-::testing::AssertionResult Poke(const std::string& topic, const std::string& item, const Cell& value) {
-    qvdde::DdeClient client;
-    auto conv = bridge::Open(client, topic);
-    if (!conv) return ::testing::AssertionFailure() << "no conversation";
-    qvdde::Result r = conv->Poke(item, kTestFormat, qvdde::EncodeXlTable(value));
-    if (r.ok) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "poke of " << item << " refused: " << qvdde::ErrorName(r.error);
-}
+using bridge::Conn;
+using bridge::Poke;
 
 // The status line tells the loss (text) and the countdown; once connected again, the
 // link that was open all along gets values again, and goes on getting them.
@@ -59,8 +43,8 @@ TEST(AutoReconnect, TheOldLinkGetsValuesAgainAfterAShutdownRequestAndAfterTheSer
     qvtest::AutoReconnectOn on;
     bridge::Bridge b;
     // A stored connection whose server cannot be reached waits in its tab: no box holds the start.
-    ASSERT_TRUE(b.Start({Conn("Missing", "Quorvane.NoSuchServer.1", {"A.B"}),
-                         Conn("Auto", "Quorvane.Simulation.1", {"Plant.Line1.Counter", "Control.Shutdown"})}));
+    ASSERT_TRUE(b.Start({Conn("Missing", {"A.B"}, "Quorvane.NoSuchServer.1"),
+                         Conn("Auto", {"Plant.Line1.Counter", "Control.Shutdown"})}));
     EXPECT_EQ("", qvtest::FindMessageBox(b.app().pid()));
     qvdde::DdeClient client;
     auto conv = bridge::Open(client, "Auto");
@@ -95,8 +79,8 @@ TEST(AutoReconnect, AHangingServerHoldsNeitherTheWindowNorAnotherServersLinksNor
     ASSERT_TRUE(qvtest::RegisterAllSimClasses());  // the own-process class, as the test command registers it
     qvtest::AutoReconnectOn on;                    // the lost connection is being retried when the close comes
     bridge::Bridge b;
-    ASSERT_TRUE(b.Start({Conn("Hung", "Quorvane.Simulation.1", {"Plant.Line1.Counter", "Control.HangSeconds"}),
-                         Conn("Other", "Quorvane.SimulationSolo.1", {"Plant.Line1.Counter"})}));
+    ASSERT_TRUE(b.Start({Conn("Hung", {"Plant.Line1.Counter", "Control.HangSeconds"}),
+                         Conn("Other", {"Plant.Line1.Counter"}, "Quorvane.SimulationSolo.1")}));
     ASSERT_EQ(2u, qvtest::SimServerProcesses().size()) << "the two classes share a process";
     qvdde::DdeClient client;
     auto conv = bridge::Open(client, "Other");

@@ -32,12 +32,8 @@ bool ListShowsUpdates(bridge::Bridge& b, int updates) {
 }
 
 TEST(BridgeSuspend, SuspendStopsAdvisesAndResumeLetsTheNextChangeThrough) {
-    qvtest::ConfigConnection line1;
-    line1.alias = "Line1";
-    line1.updateRate = 200;
-    line1.items = {"Plant.Line1.Counter", "Static.ReadOnly"};
     bridge::Bridge b;
-    ASSERT_TRUE(b.Start({line1}));
+    ASSERT_TRUE(b.Start({bridge::Conn("Line1", {"Plant.Line1.Counter", "Static.ReadOnly"})}));
     qvtest::QuorvaneApp& app = b.app();
     EXPECT_TRUE(app.Enabled(IDC_SUSPEND));
     EXPECT_FALSE(app.Enabled(IDC_RESUME));

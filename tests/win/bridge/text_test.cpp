@@ -20,30 +20,19 @@ const char* const kFixed[][2] = {{"Quality.Good", "192"},       {"Quality.Bad", 
 
 std::vector<uint8_t> Zt(const char* s) { return std::vector<uint8_t>(s, s + std::strlen(s) + 1); }
 
-class BridgeText : public ::testing::Test {
+class BridgeText : public bridge::SharedBridge<BridgeText> {
+  public:
+    static std::vector<qvtest::ConfigConnection> Connections() {
+        std::vector<std::string> items = bridge::StaticItems();
+        for (const auto& f : kFixed) items.push_back(f[0]);
+        return {bridge::Conn(kTopic, items)};
+    }
+
   protected:
-    static void SetUpTestSuite() {
-        qvtest::ConfigConnection c;
-        c.alias = kTopic;
-        c.updateRate = 200;
-        c.items = bridge::StaticItems();
-        for (const auto& f : kFixed) c.items.push_back(f[0]);
-        bridge_ = new bridge::Bridge;
-        ::testing::AssertionResult started = bridge_->Start({c});
-        if (!started) {
-            startError_ = started.message();
-            delete bridge_;
-            bridge_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        if (bridge_) bridge_->app().Close(15000);
-        delete bridge_;
-        bridge_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(bridge_) << "quorvane.exe did not come up: " << startError_;
-        ASSERT_TRUE((links_ = bridge::Open(linkClient_, kTopic)) && (calls_ = bridge::Open(callClient_, kTopic)));
+        SharedBridge::SetUp();
+        ASSERT_TRUE(!HasFatalFailure() && (links_ = bridge::Open(linkClient_, kTopic)) &&
+                    (calls_ = bridge::Open(callClient_, kTopic)));
     }
     // One zero-terminated text, "<no data>" or "<not text>".
     static std::string TextOf(const std::vector<uint8_t>& d) {
@@ -63,14 +52,9 @@ class BridgeText : public ::testing::Test {
         return last;
     }
 
-    static bridge::Bridge* bridge_;
-    static std::string startError_;
     qvdde::DdeClient linkClient_, callClient_;
     std::unique_ptr<qvdde::Conversation> links_, calls_;
 };
-
-bridge::Bridge* BridgeText::bridge_ = nullptr;
-std::string BridgeText::startError_;
 
 TEST_F(BridgeText, TextLinksAndRequestsShowEveryType) {
     // Set by XlTable pokes first, so that the texts are known.

@@ -17,32 +17,19 @@ using qvtest::kTestFormat;
 
 const char kTopic[] = "Line1";
 
-class BridgeTransactions : public ::testing::Test {
+class BridgeTransactions : public bridge::SharedBridge<BridgeTransactions> {
+  public:
+    static std::vector<qvtest::ConfigConnection> Connections() {
+        std::vector<std::string> items = {"Plant.Line1.Counter", "Plant.Line1.Temp", "Plant.Line2.Running",
+                                          "Plant.Line2.State",   "Static.ReadOnly",  "Control.RefuseWrites"};
+        for (const std::string& s : bridge::StaticItems()) items.push_back(s);
+        return {bridge::Conn(kTopic, items)};
+    }
+
   protected:
-    static void SetUpTestSuite() {
-        qvtest::ConfigConnection line1;
-        line1.alias = kTopic;
-        line1.updateRate = 200;
-        line1.items = {"Plant.Line1.Counter", "Plant.Line1.Temp", "Plant.Line2.Running",
-                       "Plant.Line2.State",   "Static.ReadOnly",  "Control.RefuseWrites"};
-        for (const std::string& s : bridge::StaticItems()) line1.items.push_back(s);
-        bridge_ = new bridge::Bridge;
-        ::testing::AssertionResult started = bridge_->Start({line1});
-        if (!started) {
-            startError_ = started.message();
-            delete bridge_;
-            bridge_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        if (bridge_) {
-            bridge_->app().Close();
-            delete bridge_;
-            bridge_ = nullptr;
-        }
-    }
     void SetUp() override {
-        ASSERT_TRUE(bridge_) << "quorvane.exe did not come up: " << startError_;
+        SharedBridge::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(client_.ok());
         conv_ = bridge::Open(client_, kTopic);
         ASSERT_TRUE(conv_);
@@ -67,14 +54,9 @@ class BridgeTransactions : public ::testing::Test {
         return cell ? *cell : Cell();
     }
 
-    static bridge::Bridge* bridge_;
-    static std::string startError_;
     qvdde::DdeClient client_, pokeClient_;
     std::unique_ptr<qvdde::Conversation> conv_, poke_;
 };
-
-bridge::Bridge* BridgeTransactions::bridge_ = nullptr;
-std::string BridgeTransactions::startError_;
 
 bool NumberIs(const Cell& c, double v) { return c.kind == CellKind::Number && c.number == v; }
 

@@ -49,9 +49,7 @@ size_t Count(const std::string& text, const std::string& part) {
 
 TEST(BridgeWrites, LoggedWhileOnRefusedWhileOffAndOffHoldsAfterARestart) {
     RestoreSetting setting;
-    qvtest::ConfigConnection w;
-    w.alias = "W";
-    w.items = {"Static.R8", "Static.BSTR", "Static.BOOL"};
+    const qvtest::ConfigConnection w = bridge::Conn("W", {"Static.R8", "Static.BSTR", "Static.BOOL"});
     const std::string longText(200, 'x');
     // Per item: the poke taken while writes are on, the one refused while off, and the
     // value the server keeps (as qvopc shows it).

@@ -55,11 +55,7 @@ Connection::Connection(const char* progId, DWORD r, float d) : rate(r), deadband
     Opc().OpcSetShutdownCallback(server, RecordShutdown);
 }
 
-Connection::~Connection() {
-    for (int item : items) Opc().OpcRemoveItem(server, group, item);
-    if (group != -1) Opc().OpcRemoveGroup(server, group);
-    if (server != -1) Opc().OpcDisconnectServer(server);
-}
+Connection::~Connection() { Forget(); }
 
 int Connection::Add(const char* itemId) {
     int item = Opc().OpcAddItem(server, group, itemId);
@@ -70,7 +66,6 @@ int Connection::Add(const char* itemId) {
 int Connection::Write(int hItem, const VARIANT& value) { return Opc().OpcWriteItem(server, group, hItem, &value, 0); }
 
 void Connection::Forget() {
-    // The library keeps its records until told; tear them down without expecting answers.
     for (int item : items) Opc().OpcRemoveItem(server, group, item);
     items.clear();
     if (group != -1) Opc().OpcRemoveGroup(server, group);
@@ -93,13 +88,11 @@ void DropKeeper() {
     g_keeper.reset();
 }
 
-std::vector<DWORD> ServerProcesses() { return qvtest::SimServerProcesses(); }
-
 std::vector<DWORD> g_serversAtStart;
 
 std::vector<DWORD> OurServerProcesses() {
     std::vector<DWORD> ours;
-    for (DWORD pid : ServerProcesses())
+    for (DWORD pid : qvtest::SimServerProcesses())
         if (std::find(g_serversAtStart.begin(), g_serversAtStart.end(), pid) == g_serversAtStart.end())
             ours.push_back(pid);
     return ours;

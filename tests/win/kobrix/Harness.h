@@ -56,7 +56,7 @@ class Connection {
     bool Ok() const { return server != -1 && group != -1; }
     int Add(const char* itemId);  // the item handle or -1
     int Write(int hItem, const VARIANT& value);
-    void Forget();  // the server died: only drop the handles
+    void Forget();  // takes everything down now (also once the server died)
 
     int server = -1;
     int group = -1;
@@ -72,7 +72,7 @@ void DropKeeper();  // after a shutdown or a kill: the keeper's server is gone
 
 // The simulation server processes now running (Windows process ids), and those of them that
 // this test program started (not running when it began: main() notes those).
-std::vector<DWORD> ServerProcesses();
+inline std::vector<DWORD> ServerProcesses() { return qvtest::SimServerProcesses(); }
 std::vector<DWORD> OurServerProcesses();
 extern std::vector<DWORD> g_serversAtStart;
 using qvtest::Kill;

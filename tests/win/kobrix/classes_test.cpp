@@ -26,9 +26,7 @@ TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
     int counter = c.Add("Plant.Line1.Counter");
     int text = c.Add("Plant.Line2.State");
     int r8 = c.Add("Static.R8");
-    ASSERT_NE(counter, -1);
-    ASSERT_NE(text, -1);
-    ASSERT_NE(r8, -1);
+    ASSERT_TRUE(counter != -1 && text != -1 && r8 != -1);
     g_changes.clear();
     ASSERT_TRUE(WaitUntil([&] { return ChangesOf(counter).size() >= 3 && !ChangesOf(text).empty(); }, 10000));
     auto counts = ChangesOf(counter);
@@ -88,8 +86,7 @@ TEST(Control, BigPeriodMakesEveryLeafChangeFast) {
     ASSERT_TRUE(c.Ok());
     int period = c.Add("Control.BigPeriodMs");
     int leaf = c.Add("Big.T00007");
-    ASSERT_NE(period, -1);
-    ASSERT_NE(leaf, -1);
+    ASSERT_TRUE(period != -1 && leaf != -1);
     EXPECT_EQ(c.Write(period, MakeVariant(VT_I4, -1)), 0);
     ASSERT_EQ(c.Write(period, MakeVariant(VT_I4, 50)), 1);
     g_changes.clear();

@@ -33,34 +33,32 @@ std::string ComputerName() {
 }  // namespace
 
 // The simulation registers itself either as a DA 2.0 server or, with /DA1, as a DA 1.0 one.
-TEST(Enumerate, FindsTheSimulationUnderEachCategory) {
+TEST(Enumerate, FindsTheSimulationUnderEachCategoryAndNothingOnAnUnknownMachine) {
     auto reg = [](std::vector<std::string> args) { return qvtest::RunTool("QuorvaneSim", args).exitCode; };
     struct Registration {
         ~Registration() { qvtest::RegisterAllSimClasses(); }
     } restore;
     for (int selector : {1, 0}) {
-        ASSERT_EQ(reg(selector == 1 ? std::vector<std::string>{"/RegServer"}
-                                    : std::vector<std::string>{"/RegServer", "/DA1"}),
-                  0u);
+        SCOPED_TRACE("selector " + std::to_string(selector));
+        ASSERT_EQ(
+            reg(selector ? std::vector<std::string>{"/RegServer"} : std::vector<std::string>{"/RegServer", "/DA1"}),
+            0u);
         int n = Opc().OpcEnumerateServers(selector, "");
         auto names = Names(n);
-        EXPECT_EQ(static_cast<int>(names.size()), n) << "selector " << selector;
-        EXPECT_TRUE(Has(names, kHierarchical)) << "selector " << selector;
-        EXPECT_TRUE(Has(names, kFlat)) << "selector " << selector;
+        EXPECT_EQ(static_cast<int>(names.size()), n);
+        EXPECT_TRUE(Has(names, kHierarchical) && Has(names, kFlat));
         EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
             return _stricmp(a.c_str(), b.c_str()) < 0;
         }));
-        EXPECT_FALSE(Has(Names(Opc().OpcEnumerateServers(1 - selector, "")), kHierarchical)) << "selector " << selector;
+        EXPECT_FALSE(Has(Names(Opc().OpcEnumerateServers(1 - selector, "")), kHierarchical));
     }
     ASSERT_EQ(reg({"/RegServer"}), 0u);
     // This machine by its other names.
-    for (std::string self : {std::string("localhost"), ComputerName(), "\\\\" + ComputerName()}) {
+    for (std::string self : {std::string("localhost"), ComputerName(), "\\\\" + ComputerName()})
         EXPECT_TRUE(Has(Names(Opc().OpcEnumerateServers(1, self.c_str())), kHierarchical)) << self;
-    }
     EXPECT_EQ(Opc().OpcEnumerateServers(2, ""), 0);
-}
 
-TEST(Enumerate, UnknownRemoteMachineAnswersNothingQuickly) {
+    // An unknown remote machine answers nothing, quickly.
     ULONGLONG start = GetTickCount64();
     EXPECT_EQ(Opc().OpcEnumerateServers(1, "nohost.invalid"), 0);
     EXPECT_EQ(Opc().OpcEnumerateServers(0, "nohost.invalid"), 0);

@@ -20,8 +20,7 @@ TEST(Data, ChangesArriveOnTheConnectingThreadWithTheirHandlesAtTheRate) {
     EXPECT_EQ(c.rate, 200u);
     int counter = c.Add("Plant.Line1.Counter");
     int text = c.Add("Static.BSTR");
-    ASSERT_NE(counter, -1);
-    ASSERT_NE(text, -1);
+    ASSERT_TRUE(counter != -1 && text != -1);
     ASSERT_NE(counter, text);
     g_changes.clear();
     const ULONGLONG start = GetTickCount64();
@@ -83,8 +82,7 @@ TEST(Data, ServerRefusalsAnswerMinusOneOrZero) {
     }
     int r8 = c.Add("Static.R8");
     int readOnly = c.Add("Static.ReadOnly");
-    ASSERT_NE(r8, -1);
-    ASSERT_NE(readOnly, -1);
+    ASSERT_TRUE(r8 != -1 && readOnly != -1);
     EXPECT_EQ(c.Write(readOnly, MakeVariant(VT_R8, 1)), 0);
     com::Variant text;
     text.SetText(L"not a number");

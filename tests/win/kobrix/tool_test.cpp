@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,17 +18,11 @@ struct Result {
 
 Result Qvopc(const std::string& arguments) {
     std::vector<std::string> args;
-    for (size_t at = 0; at < arguments.size();) {
-        size_t end = arguments.find(' ', at);
-        if (end == std::string::npos) end = arguments.size();
-        args.push_back(arguments.substr(at, end - at));
-        at = end + 1;
-    }
+    std::istringstream words(arguments);
+    for (std::string w; words >> w;) args.push_back(w);
     qvtest::ToolRun run = qvtest::RunTool("qvopc", args);
-    Result r;
-    r.code = run.finished ? int(run.exitCode) : -1;
+    Result r{run.finished ? int(run.exitCode) : -1, run.err};
     for (const std::string& line : run.out) r.out += line + "\n";
-    r.out += run.err;
     return r;
 }
 
@@ -59,17 +54,21 @@ TEST(Tool, ListsBrowsesWatchesAndWrites) {
 
 TEST(Tool, RefusalsExitNonZeroWithAReason) {
     EnsureKeeper();
-    Result readOnly = Qvopc("write Quorvane.Simulation.1 Static.ReadOnly 5");
-    EXPECT_EQ(readOnly.code, 1);
-    EXPECT_TRUE(Contains(readOnly.out, "refused the value")) << readOnly.out;
-    Result noItem = Qvopc("watch Quorvane.Simulation.1 No.Such.Item --seconds 0");
-    EXPECT_EQ(noItem.code, 1);
-    EXPECT_TRUE(Contains(noItem.out, "refused item 'No.Such.Item'")) << noItem.out;
-    Result noServer = Qvopc("browse No.Such.Server");
-    EXPECT_EQ(noServer.code, 1);
-    EXPECT_TRUE(Contains(noServer.out, "cannot connect")) << noServer.out;
-    Result notANumber = Qvopc("write Quorvane.Simulation.1 Static.R8 abc --type r8");
-    EXPECT_EQ(notANumber.code, 1) << notANumber.out;
-    EXPECT_EQ(Qvopc("frobnicate").code, 2);
-    EXPECT_EQ(Qvopc("watch Quorvane.Simulation.1 Static.R8 --rate -5").code, 2);
+    const struct {
+        const char* args;
+        int code;
+        const char* reason;
+    } cases[] = {
+        {"write Quorvane.Simulation.1 Static.ReadOnly 5", 1, "refused the value"},
+        {"watch Quorvane.Simulation.1 No.Such.Item --seconds 0", 1, "refused item 'No.Such.Item'"},
+        {"browse No.Such.Server", 1, "cannot connect"},
+        {"write Quorvane.Simulation.1 Static.R8 abc --type r8", 1, ""},
+        {"frobnicate", 2, ""},
+        {"watch Quorvane.Simulation.1 Static.R8 --rate -5", 2, ""},
+    };
+    for (const auto& c : cases) {
+        Result r = Qvopc(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.out;
+        EXPECT_TRUE(Contains(r.out, c.reason)) << c.args << "\n" << r.out;
+    }
 }

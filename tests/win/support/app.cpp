@@ -7,22 +7,16 @@
 namespace qvtest {
 namespace {
 
-struct ChildSearch {
-    int id;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindChild(HWND h, LPARAM lp) {
-    auto* s = reinterpret_cast<ChildSearch*>(lp);
-    if (GetDlgCtrlID(h) != s->id) return TRUE;
-    s->found = h;
-    return FALSE;
-}
-
 HWND Descendant(HWND top, int id) {
-    ChildSearch s{id};
-    EnumChildWindows(top, FindChild, reinterpret_cast<LPARAM>(&s));  // walks all descendants
-    return s.found;
+    std::pair<int, HWND> s{id, nullptr};
+    EnumChildWindows(  // walks all descendants
+        top,
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<std::pair<int, HWND>*>(lp);
+            return GetDlgCtrlID(h) == s->first ? (s->second = h, FALSE) : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.second;
 }
 
 struct TopSearch {
@@ -31,14 +25,6 @@ struct TopSearch {
     bool visibleOnly;
     std::vector<HWND> found;
 };
-
-BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
-    auto* s = reinterpret_cast<TopSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    if (pid == s->pid && (!s->visibleOnly || IsWindowVisible(h)) && s->match(h)) s->found.push_back(h);
-    return TRUE;
-}
 
 std::string ClassOf(HWND h) {
     char cls[64] = {};
@@ -49,7 +35,15 @@ std::string ClassOf(HWND h) {
 // Top-level windows of the process (visible ones unless told otherwise) that satisfy `match`, in z-order.
 std::vector<HWND> TopWindows(DWORD pid, const std::function<bool(HWND)>& match, bool visibleOnly = true) {
     TopSearch s{pid, match, visibleOnly, {}};
-    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<TopSearch*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            if (pid == s->pid && (!s->visibleOnly || IsWindowVisible(h)) && s->match(h)) s->found.push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
@@ -173,26 +167,20 @@ bool QuorvaneApp::Click(int id, DWORD timeoutMs) const {
     return h && SendMessageTimeoutA(h, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &r);
 }
 
-std::string QuorvaneApp::Text(int id) const {
-    HWND h = Control(id);
-    return TextOf(h);
-}
+std::string QuorvaneApp::Text(int id) const { return TextOf(Control(id)); }
 
 bool QuorvaneApp::Enabled(int id) const {
     HWND h = Control(id);
     return h && IsWindowEnabled(h);
 }
 
-int QuorvaneApp::TabCount() const {
-    HWND h = Control(IDC_SERVER_TAB);
-    DWORD_PTR r = 0;
-    return h && SendMessageTimeoutA(h, TCM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) ? int(r) : -1;
-}
+int QuorvaneApp::TabCount() const { return TabAnswer(TCM_GETITEMCOUNT, -1); }
+int QuorvaneApp::SelectedTab() const { return TabAnswer(TCM_GETCURSEL, -2); }
 
-int QuorvaneApp::SelectedTab() const {
+int QuorvaneApp::TabAnswer(UINT msg, int failed) const {
     HWND h = Control(IDC_SERVER_TAB);
     DWORD_PTR r = 0;
-    return h && SendMessageTimeoutA(h, TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) ? int(LONG_PTR(r)) : -2;
+    return h && SendMessageTimeoutA(h, msg, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) ? int(LONG_PTR(r)) : failed;
 }
 
 std::vector<std::vector<std::string>> QuorvaneApp::ListRows(int columns) const {

@@ -83,6 +83,7 @@ class QuorvaneApp {
 
   private:
     bool FindMainWindow(DWORD timeoutMs);
+    int TabAnswer(UINT msg, int failed) const;  // the tab control's answer to msg
 
     AppFolder folder_;
     ChildProcess process_;

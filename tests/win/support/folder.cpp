@@ -3,32 +3,10 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 namespace qvtest {
-namespace {
-
-// Removes a folder and everything below it.
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string full = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(full.c_str());
-            }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
-
-}  // namespace
 
 std::string BinDir() {
     char path[MAX_PATH];
@@ -39,21 +17,14 @@ std::string BinDir() {
 }
 
 bool ReadFileBytes(const std::string& path, std::string* bytes) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    bytes->clear();
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes->append(buf, n);
-    std::fclose(f);
-    return true;
+    std::ifstream in(path, std::ios::binary);
+    if (in) bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return bool(in);
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
+    std::ofstream out(path, std::ios::binary);
+    return out.write(bytes.data(), std::streamsize(bytes.size())) && (out.close(), !out.fail());
 }
 
 TempFolder::TempFolder(const std::string& tag) {
@@ -72,7 +43,8 @@ TempFolder::TempFolder(const std::string& tag) {
 }
 
 TempFolder::~TempFolder() {
-    if (!path_.empty()) RemoveTree(path_);
+    std::error_code ignored;  // a file still held open stays behind in %TEMP%
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 AppFolder::AppFolder() : TempFolder("quorvane") {}

@@ -5,11 +5,8 @@
 #include <memory>
 
 namespace qvtest {
-namespace {
 
 using ServiceHandle = std::unique_ptr<SC_HANDLE__, decltype(&CloseServiceHandle)>;
-
-}  // namespace
 
 bool Kill(DWORD pid) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
