@@ -5,8 +5,6 @@
 
 namespace qvtest {
 
-// ---- LineReader ---------------------------------------------------------------------
-
 LineReader::LineReader(HANDLE readEnd) : pipe_(readEnd) {
     thread_ = CreateThread(nullptr, 0, &LineReader::ThreadMain, this, 0, nullptr);
 }
@@ -34,15 +32,9 @@ void LineReader::Run() {
     DWORD n = 0;
     while (ReadFile(pipe_, buf, sizeof buf, &n, nullptr) && n > 0) {
         std::lock_guard<std::mutex> lock(mu_);
-        for (DWORD i = 0; i < n; ++i) {
-            if (buf[i] == '\n') {
-                if (!partial.empty() && partial.back() == '\r') partial.pop_back();
-                lines_.push_back(std::move(partial));
-                partial.clear();
-            } else {
-                partial += buf[i];
-            }
-        }
+        partial.append(buf, n);
+        for (size_t eol; (eol = partial.find('\n')) != std::string::npos; partial.erase(0, eol + 1))
+            lines_.push_back(partial.substr(0, eol > 0 && partial[eol - 1] == '\r' ? eol - 1 : eol));
         cv_.notify_all();
     }
     std::lock_guard<std::mutex> lock(mu_);
@@ -71,8 +63,6 @@ std::string LineReader::Rest() {
     for (const std::string& l : lines_) all += l + "\n";
     return all;
 }
-
-// ---- ChildProcess -------------------------------------------------------------------
 
 namespace {
 
@@ -118,49 +108,37 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Start(const std::string& commandLine, const std::string& workDir, bool capture, std::string* why) {
+    // Without capture the child's standard handles all go to NUL.
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE outRead = nullptr, errRead = nullptr, nul = nullptr;
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr, nul = nullptr;
-    if (capture) {
-        if (!MakePipe(&outRead, &outWrite) || !MakePipe(&errRead, &errWrite)) {
-            if (why) *why = "CreatePipe failed";
-            return false;
-        }
-    } else {
-        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    si.dwFlags = STARTF_USESTDHANDLES;
+    if (!capture) {
         nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING,
                           0, nullptr);
-        outWrite = errWrite = nul;
+        si.hStdInput = si.hStdOutput = si.hStdError = nul;
+    } else if (!MakePipe(&outRead, &si.hStdOutput) || !MakePipe(&errRead, &si.hStdError)) {
+        if (why) *why = "CreatePipe failed";
+        return false;
     }
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = nul ? nul : nullptr;
-    si.hStdOutput = outWrite;
-    si.hStdError = errWrite;
     std::string cmd = commandLine;
     BOOL ok = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr,
                              workDir.empty() ? nullptr : workDir.c_str(), &si, &pi_);
     DWORD error = GetLastError();
     // Our copies of the child's ends must go, or the readers would never see the end.
-    if (capture) {
-        CloseHandle(outWrite);
-        CloseHandle(errWrite);
-    } else if (nul) {
-        CloseHandle(nul);
-    }
-    if (!ok) {
-        if (capture) {
-            CloseHandle(outRead);
-            CloseHandle(errRead);
-        }
-        pi_ = PROCESS_INFORMATION{};
-        if (why) *why = "CreateProcess failed (" + std::to_string(error) + "): " + commandLine;
-        return false;
-    }
-    if (capture) {
+    for (HANDLE h : {capture ? si.hStdOutput : nul, capture ? si.hStdError : nullptr})
+        if (h) CloseHandle(h);
+    if (ok && capture) {
         out_.reset(new LineReader(outRead));
         err_.reset(new LineReader(errRead));
     }
-    return true;
+    if (ok) return true;
+    for (HANDLE h : {outRead, errRead})
+        if (h) CloseHandle(h);
+    pi_ = PROCESS_INFORMATION{};
+    if (why) *why = "CreateProcess failed (" + std::to_string(error) + "): " + commandLine;
+    return false;
 }
 
 bool ChildProcess::running() const { return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
