@@ -11,6 +11,7 @@
 #include "tests/win/support/tools.h"
 #include "tests/win/support/wait.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,6 +42,9 @@ void __stdcall RecordChange(int hServer, int hGroup, int hItem, const VARIANT* v
                             DWORD quality);
 BOOL __stdcall RecordShutdown(int hServer);
 std::vector<Change> ChangesOf(int hItem);
+inline bool Has(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
 
 using qvtest::MakeVariant;
 using qvtest::WaitUntil;
@@ -66,7 +70,8 @@ class Connection {
 };
 
 // A connection held for the whole run keeps the simulation process alive between tests,
-// so that each test does not pay a server start (about 1 s under Wine).
+// so that each test does not pay a server start (about 1 s under Wine). main() makes sure
+// of it as every test starts.
 void EnsureKeeper();
 void DropKeeper();  // after a shutdown or a kill: the keeper's server is gone
 

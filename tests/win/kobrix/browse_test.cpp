@@ -35,14 +35,9 @@ class Browser {
     const int server;
 };
 
-bool Has(const std::vector<std::string>& names, const std::string& name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 }  // namespace
 
 TEST(Browse, HierarchicalSpaceByFullPaths) {
-    EnsureKeeper();
     Browser b(kHierarchical);
     ASSERT_GT(b.server, 0);
     WORD ns = 0;
@@ -90,7 +85,6 @@ TEST(Browse, HierarchicalSpaceByFullPaths) {
 }
 
 TEST(Browse, FlatBelowABranchGivesFullItemIds) {
-    EnsureKeeper();
     Browser b(kHierarchical);
     ASSERT_GT(b.server, 0);
     ASSERT_TRUE(b.Go("Plant"));
@@ -105,7 +99,6 @@ TEST(Browse, FlatBelowABranchGivesFullItemIds) {
 }
 
 TEST(Browse, FlatSpace) {
-    EnsureKeeper();
     Browser b(kFlat);
     ASSERT_GT(b.server, 0);
     WORD ns = 0;
@@ -124,7 +117,6 @@ TEST(Browse, FlatSpace) {
 // Every name getter: a buffer too short is refused with "" and nothing else written, the
 // exact size takes the name, no buffer or no size is refused; a failed listing leaves nothing.
 TEST(Browse, NameBuffersAreBounded) {
-    EnsureKeeper();
     Browser b(kHierarchical);
     ASSERT_GT(b.server, 0);
     ASSERT_TRUE(b.Go("Plant.Line1"));

@@ -19,7 +19,6 @@ bool Lost(int server) { return std::count(g_shutdowns.begin(), g_shutdowns.end()
 
 TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
     ASSERT_TRUE(qvtest::RegisterAllSimClasses());  // on request only, as scripts/register.sh asks
-    EnsureKeeper();
     g_shutdowns.clear();
     Connection c(kDa1, 100);
     ASSERT_TRUE(c.Ok());
@@ -58,7 +57,6 @@ TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
 
 TEST(NoBrowse, BrowsingFailsCleanlyAndTypedIdsWork) {
     ASSERT_TRUE(qvtest::RegisterAllSimClasses());
-    EnsureKeeper();
     g_shutdowns.clear();
     Connection c(kNoBrowse, 100);
     ASSERT_TRUE(c.Ok());
@@ -79,7 +77,6 @@ TEST(NoBrowse, BrowsingFailsCleanlyAndTypedIdsWork) {
 }
 
 TEST(Control, BigPeriodMakesEveryLeafChangeFast) {
-    EnsureKeeper();
     qvtest::ControlTag size(L"Control.BigBranchSize", MakeVariant(VT_I4, 20), MakeVariant(VT_I4, 0));
     ASSERT_TRUE(size.ok());
     Connection c(kHierarchical, 50);

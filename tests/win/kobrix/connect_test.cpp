@@ -20,10 +20,6 @@ std::vector<std::string> Names(int count) {
     return names;
 }
 
-bool Has(const std::vector<std::string>& names, const char* name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 std::string ComputerName() {
     char name[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD size = sizeof(name);
@@ -70,7 +66,6 @@ TEST(Enumerate, FindsTheSimulationUnderEachCategoryAndNothingOnAnUnknownMachine)
 }
 
 TEST(Connect, ConnectsByProgIdAndDisconnectStopsData) {
-    EnsureKeeper();
     int server = -1;
     int item = -1;
     {

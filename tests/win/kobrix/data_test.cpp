@@ -14,7 +14,6 @@ ULONGLONG Ticks(const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDate
 }  // namespace
 
 TEST(Data, ChangesArriveOnTheConnectingThreadWithTheirHandlesAtTheRate) {
-    EnsureKeeper();
     Connection c(kHierarchical, 200);
     ASSERT_TRUE(c.Ok());
     EXPECT_EQ(c.rate, 200u);
@@ -60,7 +59,6 @@ TEST(Data, ChangesArriveOnTheConnectingThreadWithTheirHandlesAtTheRate) {
 // The server's refusals come back as -1 (groups, items) and 0 (writes), and nothing is left
 // half made: the same calls succeed once the server takes them again.
 TEST(Data, ServerRefusalsAnswerMinusOneOrZero) {
-    EnsureKeeper();
     {
         qvtest::ControlTag refuse(L"Control.RefuseGroups", MakeVariant(VT_BOOL, 1), MakeVariant(VT_BOOL, 0));
         ASSERT_TRUE(refuse.ok());
@@ -97,7 +95,6 @@ TEST(Data, ServerRefusalsAnswerMinusOneOrZero) {
 }
 
 TEST(Data, RefreshOfTheLastAddedItemIsImmediate) {
-    EnsureKeeper();
     Connection c(kHierarchical, 100);
     ASSERT_TRUE(c.Ok());
     g_changes.clear();
@@ -141,7 +138,6 @@ void __stdcall DisconnectInsideCallback(int hServer, int hGroup, int, const VARI
 }  // namespace
 
 TEST(Data, ACallbackMayRemoveItsOwnConnection) {
-    EnsureKeeper();
     int server = Opc().OpcConnectServer("", kHierarchical, 0);
     ASSERT_GT(server, 0);
     DWORD rate = 50;

@@ -41,7 +41,6 @@ TEST(Exports, ExactlyTheEighteenDecoratedNames) {
 }
 
 TEST(Refusals, MinusOneAndUnknownHandlesChangeNothing) {
-    EnsureKeeper();
     Connection c(kHierarchical, 100);
     ASSERT_TRUE(c.Ok());
     int counter = c.Add("Plant.Line1.Counter");
@@ -114,7 +113,6 @@ TEST(Refusals, MinusOneAndUnknownHandlesChangeNothing) {
 }
 
 TEST(Refusals, OtherThreadsAreRefused) {
-    EnsureKeeper();
     Connection c(kHierarchical, 100);
     ASSERT_TRUE(c.Ok());
     int setpoint = c.Add("Static.R8");
@@ -136,7 +134,6 @@ TEST(Refusals, OtherThreadsAreRefused) {
 }
 
 TEST(Refusals, HandlesAreNeverZeroNorReused) {
-    EnsureKeeper();
     std::set<int> servers, groups, items;
     for (int round = 0; round < 3; ++round) {
         Connection c(kHierarchical, 1000);

@@ -8,7 +8,6 @@
 using namespace kbt;
 
 TEST(Failure, ShutdownRequestReachesTheCallback) {
-    EnsureKeeper();
     Connection c(kHierarchical, 100);
     ASSERT_TRUE(c.Ok());
     g_shutdowns.clear();
@@ -32,7 +31,6 @@ TEST(Failure, ShutdownRequestReachesTheCallback) {
 }
 
 TEST(Failure, ServerKilledMidStream) {
-    EnsureKeeper();
     Connection c(kHierarchical, 100);
     ASSERT_TRUE(c.Ok());
     int counter = c.Add("Plant.Line1.Counter");

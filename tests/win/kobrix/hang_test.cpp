@@ -36,7 +36,6 @@ LRESULT CALLBACK NestedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 TEST(Hang, ServerThatStopsAnsweringIsLostWithinTheBound) {
-    EnsureKeeper();
     Connection c(kHierarchical, 100);
     ASSERT_TRUE(c.Ok());
     int hang = c.Add("Control.HangSeconds");

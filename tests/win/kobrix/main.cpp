@@ -7,8 +7,15 @@
 
 #include <cstdio>
 
+namespace {
+struct KeepServer : testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { kbt::EnsureKeeper(); }
+};
+}  // namespace
+
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    testing::UnitTest::GetInstance()->listeners().Append(new KeepServer);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_IDENTIFY, nullptr,
                          EOAC_NONE, nullptr);

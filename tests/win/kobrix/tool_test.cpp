@@ -31,7 +31,6 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 }  // namespace
 
 TEST(Tool, ListsBrowsesWatchesAndWrites) {
-    EnsureKeeper();
     Result list = Qvopc("list");
     EXPECT_EQ(list.code, 0) << list.out;
     EXPECT_TRUE(Contains(list.out, "Quorvane.Simulation.1")) << list.out;
@@ -53,7 +52,6 @@ TEST(Tool, ListsBrowsesWatchesAndWrites) {
 }
 
 TEST(Tool, RefusalsExitNonZeroWithAReason) {
-    EnsureKeeper();
     const struct {
         const char* args;
         int code;
