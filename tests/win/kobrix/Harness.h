@@ -58,7 +58,7 @@ class Connection {
     Connection& operator=(const Connection&) = delete;
     ~Connection();
     bool Ok() const { return server != -1 && group != -1; }
-    int Add(const char* itemId);  // the item handle or -1
+    int Add(const char* itemId);  // the item handle, or -1 (also when the connection failed)
     int Write(int hItem, const VARIANT& value);
     void Forget();  // takes everything down now (also once the server died)
 

