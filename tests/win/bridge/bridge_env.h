@@ -4,6 +4,7 @@
 // configuration and waits until the first connection reports "Connected: ...".
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +59,11 @@ class SharedBridge : public ::testing::Test {
     }
     static void TearDownTestSuite() {
         if (bridge_) bridge_->app().Close();
+        // One program serves the whole suite: a failure there is read from its own log.
+        std::string log;
+        if (bridge_ && ::testing::UnitTest::GetInstance()->current_test_suite()->failed_test_count() > 0 &&
+            qvtest::ReadFileBytes(bridge_->app().folder().File("quorvane.log"), &log))
+            std::printf("---- quorvane.log ----\n%s\n", log.c_str());
         bridge_.reset();
     }
     void SetUp() override { ASSERT_TRUE(bridge_) << "quorvane.exe did not come up: " << startError_; }
