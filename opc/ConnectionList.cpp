@@ -66,9 +66,12 @@ void CConnectionList::IndexTopics() {
 }
 
 BOOL CConnectionList::Open(CServerConnection* conn, int hServer) {
-    if (!conn->Open(hServer)) return FALSE;
+    // Indexed before the calls: the server answers the refresh (and sends first updates) while
+    // they still wait, and a value dropped then never comes again for an item that stays still.
     m_byServer[hServer] = conn;  // the library never hands out one handle twice at a time
-    return TRUE;
+    if (conn->Open(hServer)) return TRUE;
+    m_byServer.erase(hServer);
+    return FALSE;
 }
 
 void CConnectionList::Close(CServerConnection* conn, BOOL lost) {

@@ -86,6 +86,15 @@ TEST_F(ViewTest, StartUpReconnectsInOrderSelectsTheLastAndShowsItsStatus) {
     EXPECT_TRUE(TakeMessageBoxes().empty());
 }
 
+// A server may answer the start-up refresh while the call still waits (COM lets its
+// callback in): those values are kept, or an item that never changes stays empty.
+TEST_F(ViewTest, ValuesThatComeDuringTheStartUpRefreshAreKept) {
+    fakeopc::S().onRefresh = [this](int hServer, int, int) { DataChange(hServer, hServer == 101 ? 301 : 304, 7); };
+    Open(TwoConnections());
+    fakeopc::S().onRefresh = nullptr;
+    for (int i : {0, 1}) EXPECT_EQ(window->Connection(i)->GetItem(0)->m_vValue.vt, VT_R8) << "connection " << i;
+}
+
 TEST_F(ViewTest, BurstsAreDrawnTogetherWithTheLastValueAndOnlyOnTheirTab) {
     Open(TwoConnections());
     window->view->SetDlgItemText(IDC_STATUS, "marker");

@@ -46,7 +46,10 @@ int __stdcall AddItem(int hServer, int hGroup, const char* id) {
     return g_state.nextItem++;
 }
 void __stdcall RemoveItem(int hServer, int hGroup, int hItem) { Log("RemoveItem %d %d %d", hServer, hGroup, hItem); }
-void __stdcall RefreshGroup(int hServer, int hGroup, int mode) { Log("RefreshGroup %d %d %d", hServer, hGroup, mode); }
+void __stdcall RefreshGroup(int hServer, int hGroup, int mode) {
+    Log("RefreshGroup %d %d %d", hServer, hGroup, mode);
+    if (g_state.onRefresh) g_state.onRefresh(hServer, hGroup, mode);
+}
 int __stdcall WriteItem(int hServer, int hGroup, int hItem, const VARIANT* value, int) {
     Log("WriteItem %d %d %d vt=%d", hServer, hGroup, hItem, value != nullptr ? value->vt : -1);
     if (g_state.onWrite) g_state.onWrite(hServer, hGroup, hItem, value);

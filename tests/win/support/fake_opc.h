@@ -26,6 +26,7 @@ struct State {
     int writeResult = 1;
     // Runs inside OpcWriteItem, as a server's data change arriving during the write would.
     std::function<void(int hServer, int hGroup, int hItem, const VARIANT* value)> onWrite;
+    std::function<void(int hServer, int hGroup, int mode)> onRefresh;  // runs inside the call
     std::vector<std::pair<int, OPCDATACHANGEPROC>> dataChangeProcs;
     std::vector<std::pair<int, OPCSHUTDOWNPROC>> shutdownProcs;
     // The address space: per branch path ("" is the root) its leaves' and its branches'
