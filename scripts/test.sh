@@ -23,6 +23,7 @@ run_gtest() {
   if [ "$rc" != 0 ] && [ "$f" = 0 ]; then f=1; echo "$name: exited with $rc before reporting all results"; fi
   if [ "$f" != 0 ]; then echo "---- $name ----"; grep -av '^\[       OK \]' "$out" | tail -n 60; fi
   echo "  $name: $p passed, $f failed"
+  grep -a '^note: Wine failed to start' "$out" | sed 's/^/    /' || true
   if [ "$side" = host ]; then host_pass=$((host_pass+p)); host_fail=$((host_fail+f))
   else win_pass=$((win_pass+p)); win_fail=$((win_fail+f)); fi
 }
