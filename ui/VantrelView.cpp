@@ -183,6 +183,7 @@ void CVantrelView::RefreshItemList() {
     m_nSelectedItem = -1;
     m_changedRows.clear();  // every row is written anew
     CServerConnection* conn = GetSelectedConnection();
+    m_pShown = conn;
     if (conn != nullptr) InsertRows(conn, 0);
 }
 
@@ -246,7 +247,7 @@ void CVantrelView::UpdateStatusLine() {
 }
 
 void CVantrelView::OnRowChanged(CServerConnection* conn, int row) {
-    if (conn == GetSelectedConnection()) m_changedRows.insert(row);
+    if (conn == m_pShown) m_changedRows.insert(row);
     ScheduleRedraw();  // the status line says when the last change came
 }
 
