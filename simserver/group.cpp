@@ -611,7 +611,7 @@ void Group::fire(Batch& batch, DWORD transactionId, bool readComplete) {
     if (!readComplete) fireStream(batch, transactionId);
 }
 
-void Group::tick(ULONGLONG now) {
+void Group::tick(ULONGLONG now, bool scanned) {
     // Asynchronous requests first, in the order they came.
     for (;;) {
         Task task;
@@ -628,9 +628,12 @@ void Group::tick(ULONGLONG now) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         // Nothing counts as sent until someone listens; the first update follows the advise at once.
-        if (!m_server || !m_settings.active || !m_enabled || now < m_nextDue || !listening()) return;
-        m_nextDue =
-            (m_nextDue == 0 || now - m_nextDue > m_settings.rate) ? now + m_settings.rate : m_nextDue + m_settings.rate;
+        // After that values change only at scans, so an update goes out in the pass of a scan
+        // (the rate kept to whole scans): a value leaves no later than the scan that stamped it.
+        const bool first = m_nextDue == 0;
+        const bool due = first || (scanned && now + Simulation::kScanMs / 2 >= m_nextDue);
+        if (!m_server || !m_settings.active || !m_enabled || !due || !listening()) return;
+        m_nextDue = (first || now > m_nextDue + m_settings.rate) ? now + m_settings.rate : m_nextDue + m_settings.rate;
         batch.group = m_settings.clientHandle;
         for (auto& entry : m_items) {
             Item& item = entry.second;

@@ -58,7 +58,8 @@ class Group final : public IOPCItemMgt,
     std::wstring name();
     void setNameLocked(const std::wstring& name);  // server object holds its own lock
     void detach();
-    void tick(ULONGLONG now);
+    // scanned: the simulation advanced in this pass; updates go out only then (see tick).
+    void tick(ULONGLONG now, bool scanned);
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;

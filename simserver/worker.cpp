@@ -43,7 +43,8 @@ void Run() {
             nextClientCheck = now + kClientCheckMs;
             if (ModuleLife::allClientsGone()) PostThreadMessageW(ModuleLife::mainThread(), kClientsGone, 0, 0);
         }
-        if (now >= nextScan) {
+        const bool scanned = now >= nextScan;
+        if (scanned) {
             sim.scan();
             nextScan =
                 (now - nextScan > Simulation::kScanMs) ? now + Simulation::kScanMs : nextScan + Simulation::kScanMs;
@@ -59,7 +60,7 @@ void Run() {
             groups = Snapshot(g_groups);
         }
         for (auto& s : servers) s->sendShutdown(reason);
-        for (auto& g : groups) g->tick(now);
+        for (auto& g : groups) g->tick(now, scanned);
         servers.clear();
         groups.clear();  // may destroy objects; done with no lock held
 
