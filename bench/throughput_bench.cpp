@@ -186,6 +186,9 @@ Step Measure(qvdde::DdeClient& client, OpcSide& opc, const Probes& cpu, long per
     opc.SetPeriod(periodMs);
     client.Pump(1500);  // the change of pace settles
     client.queue().clear();
+    // Only values of this step are matched: values repeat every 20 steps, and an advise
+    // matched to one of the settling values would count a whole cycle as lag.
+    for (SampleHistory& h : g_samples) h.cursor = h.changes.size();
     std::vector<Arrival> arrivals;
     g_observed = 0;
     const double bridgeCpu0 = cpu.bridge.Seconds(), benchCpu0 = cpu.self.Seconds(), wineCpu0 = cpu.wineserver.Seconds();
