@@ -54,7 +54,6 @@ class MainWindow {
     int RowCount() const;
     std::string Cell(int row, int column) const;
     std::string ControlText(int id) const { return static_cast<const char*>(view->GetDlgItemText(id)); }
-    bool ControlEnabled(int id) const { return ::IsWindowEnabled(view->GetDlgItem(id)) != FALSE; }
     void Click(int id);  // BN_CLICKED from the control, as the control sends it
     CServerConnection* Connection(int index) const { return view->GetConnection(index); }
 };

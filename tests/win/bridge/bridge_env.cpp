@@ -11,16 +11,6 @@ std::vector<std::string> StaticItems() {
             "Static.UINT", "Static.R4", "Static.R8", "Static.BSTR", "Static.BOOL", "Static.DATE", "Static.CY"};
 }
 
-qvtest::ConfigConnection Conn(const std::string& alias, std::vector<std::string> items, const std::string& server,
-                              unsigned rate) {
-    qvtest::ConfigConnection c;
-    c.alias = alias;
-    c.server = server;
-    c.updateRate = rate;
-    c.items = std::move(items);
-    return c;
-}
-
 ::testing::AssertionResult Poke(const std::string& topic, const std::string& item, const qvdde::Cell& value) {
     qvdde::DdeClient client;
     auto conv = Open(client, topic);

@@ -24,9 +24,11 @@ extern const char kCaptionReconnect[];
 // The writable items of the simulation server, one per type.
 std::vector<std::string> StaticItems();
 
-// A connection updating at rate ms.
-qvtest::ConfigConnection Conn(const std::string& alias, std::vector<std::string> items,
-                              const std::string& server = "Quorvane.Simulation.1", unsigned rate = 200);
+// A connection updating every 200 ms unless told otherwise.
+inline qvtest::ConfigConnection Conn(const std::string& alias, const std::vector<std::string>& items,
+                                     const std::string& server = "Quorvane.Simulation.1", unsigned rate = 200) {
+    return qvtest::Conn(alias, items, server, rate);
+}
 
 // Writes a value from a conversation of its own, without hot links: Wine's client reports
 // a poke as refused when advise data arrives on the same conversation while it waits.

@@ -5,6 +5,8 @@
 //
 // Single-threaded: everything runs on the test's main thread, an STA that pumps messages
 // whenever it waits, which is when COM delivers the library's callbacks.
+#include <gtest/gtest.h>
+
 #include "kobrix/Binding.h"
 #include "tests/win/support/opc.h"
 #include "tests/win/support/server_kill.h"

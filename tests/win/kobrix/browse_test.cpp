@@ -1,12 +1,7 @@
 // Browsing both address spaces of the simulation server.
 #include "Harness.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cstring>
-#include <functional>
-#include <string>
 
 using namespace kbt;
 

@@ -2,10 +2,6 @@
 // and a server without browsing; and the Big branch's common change period.
 #include "Harness.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 using namespace kbt;
 
 namespace {

@@ -1,11 +1,7 @@
 // Enumeration of servers, connecting and disconnecting.
 #include "Harness.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cstring>
-#include <string>
 
 using namespace kbt;
 

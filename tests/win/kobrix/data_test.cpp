@@ -3,8 +3,6 @@
 // suite's business; here only what the library adds or maps.
 #include "Harness.h"
 
-#include <gtest/gtest.h>
-
 using namespace kbt;
 
 namespace {

@@ -1,10 +1,7 @@
 // The DLL's export table, and the refusal of -1 and unknown handles by every operation.
 #include "Harness.h"
 
-#include <gtest/gtest.h>
-
 #include <set>
-#include <string>
 #include <thread>
 
 using namespace kbt;

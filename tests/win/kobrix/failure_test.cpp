@@ -1,10 +1,6 @@
 // A server that asks its clients to go, and a server that dies under them.
 #include "Harness.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 using namespace kbt;
 
 TEST(Failure, ShutdownRequestReachesTheCallback) {

@@ -3,9 +3,6 @@
 // thread's windows keep answering meanwhile.
 #include "Harness.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <atomic>
 #include <thread>
 

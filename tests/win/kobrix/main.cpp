@@ -2,7 +2,6 @@
 // The main thread is the single STA the library belongs to, set up as the program sets up its own.
 #include "Harness.h"
 
-#include <gtest/gtest.h>
 #include <objbase.h>
 
 #include <cstdio>

@@ -23,23 +23,6 @@ std::optional<RECT> RemoteRect(HANDLE process, HWND h, UINT msg, WPARAM wp, RECT
     return rc;
 }
 
-// An item's text (TVITEMA, TCITEMA), asked with msg into a buffer of the control's process.
-template <typename Item>
-std::string RemoteItemText(HANDLE process, HWND h, UINT msg, WPARAM wp, Item item) {
-    const size_t textSize = 512;
-    RemoteBuffer remote(process, sizeof(Item) + textSize);
-    item.pszText = remote.get() + sizeof(Item);
-    item.cchTextMax = int(textSize);
-    const char zero = 0;
-    DWORD_PTR ok = 0;
-    if (!remote.Write(0, &item, sizeof item) || !remote.Write(sizeof item, &zero, 1) ||
-        !SendMessageTimeoutA(h, msg, wp, LPARAM(remote.get()), SMTO_ABORTIFHUNG, 60000, &ok))
-        return {};
-    char text[textSize] = {};
-    remote.Read(sizeof(Item), text, textSize - 1);
-    return text;
-}
-
 }  // namespace
 
 bool SetTextOf(HWND h, const std::string& text) {

@@ -24,6 +24,7 @@ using qvtest::Dialogs;
 using qvtest::FindTopWindow;
 using qvtest::MessageBoxText;
 using qvtest::RemoteBuffer;
+using qvtest::RemoteItemText;
 using qvtest::TextOf;
 using qvtest::WaitForDialog;
 using qvtest::WaitGone;

@@ -129,13 +129,4 @@ bool WaitForNoSimServer(DWORD timeoutMs) {
     return WaitUntil([] { return qvtest::SimServerProcesses().empty(); }, timeoutMs);
 }
 
-qvtest::ConfigConnection Connection(const std::string& alias, const std::vector<std::string>& items,
-                                    const std::string& server) {
-    qvtest::ConfigConnection c;
-    c.alias = alias;
-    c.server = server;
-    c.items = items;
-    return c;
-}
-
 }  // namespace road

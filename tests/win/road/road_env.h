@@ -68,8 +68,10 @@ bool ClipboardBecomes(const std::string& want);
 // Waits until no simulation server process runs (the last client gone, it ends by itself).
 bool WaitForNoSimServer(DWORD timeoutMs);
 
-// Connections for a configuration file.
-qvtest::ConfigConnection Connection(const std::string& alias, const std::vector<std::string>& items,
-                                    const std::string& server = kSim);
+// A connection for a configuration file, with a new connection's defaults.
+inline qvtest::ConfigConnection Connection(const std::string& alias, const std::vector<std::string>& items,
+                                           const std::string& server = kSim) {
+    return qvtest::Conn(alias, items, server);
+}
 
 }  // namespace road

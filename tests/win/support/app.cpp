@@ -188,30 +188,10 @@ std::vector<std::vector<std::string>> QuorvaneApp::ListRows(int columns) const {
     HWND list = Control(IDC_ITEM_LIST);
     DWORD_PTR count = 0;
     if (!list || !SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return rows;
-    // LVM_GETITEMTEXT is not marshalled: the item and the text buffer must live in the
-    // program's own address space.
-    const size_t textSize = 512;
-    RemoteBuffer remote(process_.handle(), sizeof(LVITEMA) + textSize);
-    if (!remote.get()) return rows;
     for (int r = 0; r < int(count); ++r) {
-        std::vector<std::string> cells;
-        for (int c = 0; c < columns; ++c) {
-            LVITEMA item{};
-            item.iSubItem = c;
-            item.pszText = remote.get() + sizeof(LVITEMA);
-            item.cchTextMax = int(textSize);
-            const char zero = 0;
-            remote.Write(0, &item, sizeof item);
-            remote.Write(sizeof(LVITEMA), &zero, 1);
-            DWORD_PTR n = 0;
-            SendMessageTimeoutA(list, LVM_GETITEMTEXTA, r, reinterpret_cast<LPARAM>(remote.get()), SMTO_ABORTIFHUNG,
-                                5000, &n);
-            char text[textSize] = {};
-            remote.Read(sizeof(LVITEMA), text, textSize);
-            text[textSize - 1] = 0;
-            cells.emplace_back(text);
-        }
-        rows.push_back(std::move(cells));
+        rows.emplace_back();
+        for (LVITEMA item{}; item.iSubItem < columns; ++item.iSubItem)
+            rows.back().push_back(RemoteItemText(process_.handle(), list, LVM_GETITEMTEXTA, r, item, 5000));
     }
     return rows;
 }

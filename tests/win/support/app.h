@@ -33,6 +33,24 @@ class RemoteBuffer {
     void* p_;
 };
 
+// An item's text (LVITEMA, TVITEMA, TCITEMA), asked with msg into a buffer of the
+// control's process: these messages are not marshalled. Empty when it does not answer.
+template <typename Item>
+std::string RemoteItemText(HANDLE process, HWND h, UINT msg, WPARAM wp, Item item, UINT timeoutMs = 60000) {
+    const size_t textSize = 512;
+    RemoteBuffer remote(process, sizeof(Item) + textSize);
+    item.pszText = remote.get() + sizeof(Item);
+    item.cchTextMax = int(textSize);
+    const char zero = 0;
+    DWORD_PTR ok = 0;
+    if (!remote.Write(0, &item, sizeof item) || !remote.Write(sizeof item, &zero, 1) ||
+        !SendMessageTimeoutA(h, msg, wp, LPARAM(remote.get()), SMTO_ABORTIFHUNG, timeoutMs, &ok))
+        return {};
+    char text[textSize] = {};
+    remote.Read(sizeof(Item), text, textSize - 1);
+    return text;
+}
+
 // A window's text (across processes), or empty.
 std::string TextOf(HWND h);
 // Visible top-level dialogs (#32770) of the process, in z-order.

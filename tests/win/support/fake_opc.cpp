@@ -59,10 +59,7 @@ void __stdcall SetDataChangeCallback(int hServer, OPCDATACHANGEPROC proc) {
     Log("SetDataChangeCallback %d", hServer);
     g_state.dataChangeProcs.emplace_back(hServer, proc);
 }
-void __stdcall SetShutdownCallback(int hServer, OPCSHUTDOWNPROC proc) {
-    Log("SetShutdownCallback %d", hServer);
-    g_state.shutdownProcs.emplace_back(hServer, proc);
-}
+void __stdcall SetShutdownCallback(int hServer, OPCSHUTDOWNPROC) { Log("SetShutdownCallback %d", hServer); }
 void __stdcall SetLibraryCallback(OPCLIBRARYPROC) { Log("SetLibraryCallback"); }
 int __stdcall SetBrowsePosition(int hServer, const char* path) {
     Log("SetBrowsePosition %d %s", hServer, path);

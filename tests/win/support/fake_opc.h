@@ -28,7 +28,6 @@ struct State {
     std::function<void(int hServer, int hGroup, int hItem, const VARIANT* value)> onWrite;
     std::function<void(int hServer, int hGroup, int mode)> onRefresh;  // runs inside the call
     std::vector<std::pair<int, OPCDATACHANGEPROC>> dataChangeProcs;
-    std::vector<std::pair<int, OPCSHUTDOWNPROC>> shutdownProcs;
     // The address space: per branch path ("" is the root) its leaves' and its branches'
     // full ids. A leaf's item id is "ID:" and its id; positions refused by acceptsPosition
     // leave the browse position where it was.

@@ -48,6 +48,11 @@ struct ConfigConnection {
     float deadband = 0.0f;
     std::vector<std::string> items;
 };
+// A connection with these items and, unless given otherwise, the defaults above.
+inline ConfigConnection Conn(const std::string& alias, const std::vector<std::string>& items,
+                             const std::string& server = "Quorvane.Simulation.1", unsigned rate = 1000) {
+    return {alias, server, std::string(), rate, 0.0f, items};
+}
 
 // The exact bytes of quorvane.cfg for these connections: "FileRev = 1.00", the count,
 // then per connection its six entries and its TagName lines, each line ending CR LF,
