@@ -1,19 +1,50 @@
-// When advises are posted: at once for every stored data change, at the next flush (once
-// a second) for the links DDE clients started since, never while updates are suspended,
-// and never from inside a DDE transaction callback: DDEML loses an advise posted there,
-// so it waits for the callback to return.
+// When advises are posted: at once for a stored data change (paced, below), at the next
+// flush (once a second) for the links DDE clients started since, never while updates are
+// suspended, and never from inside a DDE transaction callback: DDEML loses an advise
+// posted there, so it waits for the callback to return.
 //
 // A value's road:
 //
 //   OPC server --data change--> KOBRIX2 --OpcDataChangeProc--> CConnectionList::StoreDataChange
 //        item (value, quality, time) stored
 //        |--> CAdviseGate::Advise --> DdePostAdvise --> XTYP_ADVREQ --> XlTable --> DDE client
-//        |      (inside a DDE callback: item marked pending; LeaveCallback posts
-//        |       WM_FLUSH_ADVISES; the window's handler runs FlushPendingAdvises)
+//        |      (inside a DDE callback, or past posting's share of time: item marked
+//        |       pending; the gate queues WM_FLUSH_ADVISES; the window's handler runs
+//        |       FlushPendingAdvises)
 //        '--> listener OnRowChanged --> the window redraws the row and status line (<= 10/s)
 //
 //   DDE client --XTYP_ADVSTART--> item marked pending --timer, 1 s--> FlushPendingAdvises
+//
+// Posting is paced. Under Wine a post walks every link of the instance (8 ms each with
+// 10,000 links), so unpaced, a burst of changes to hot links held the OPC server's callback,
+// and with it the server, for minutes. Now a change is always stored at once; its advise
+// goes at once while posts have taken at most 20 ms of the current 100 ms, else the item
+// waits (marked pending) and a flush is queued. A flush posts for one 50 ms slice and then
+// queues the next, so that what waits meanwhile (the OPC server's calls, DDE clients'
+// acknowledgements, painting) comes in between; while a flush is queued, changes only
+// wait. A waiting item is posted once, with its latest value, in its turn.
 #include "dde/AdviseGate.h"
+
+namespace {
+
+const LONGLONG kWindowMs = 100, kDirectMs = 20, kSliceMs = 50;
+
+LONGLONG Now() {
+    LARGE_INTEGER t;
+    ::QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+LONGLONG TicksPerMs() {
+    static const LONGLONG perMs = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f.QuadPart / 1000;
+    }();
+    return perMs;
+}
+
+}  // namespace
 
 BOOL CAdviseGate::Advise(HSZ hszTopic, HSZ hszItem) {
     if (m_bSuspended) return TRUE;
@@ -22,12 +53,47 @@ BOOL CAdviseGate::Advise(HSZ hszTopic, HSZ hszItem) {
         m_bFlushDeferred = TRUE;
         return FALSE;
     }
+    if (!HasTime()) return FALSE;
+    const LONGLONG start = Now();
     ::DdePostAdvise(m_idInst, hszTopic, hszItem);
+    m_spent += Now() - start;
     return TRUE;
+}
+
+BOOL CAdviseGate::HasTime() {
+    const LONGLONG now = Now(), perMs = TicksPerMs();
+    if (m_bInFlush) {
+        if (now - m_flushStart < kSliceMs * perMs) return TRUE;
+    } else {
+        if (m_bFlushQueued) return FALSE;  // the items before this one go first
+        if (now - m_windowStart >= kWindowMs * perMs) {
+            m_windowStart = now;
+            m_spent = 0;
+        }
+        if (m_spent < kDirectMs * perMs) return TRUE;
+    }
+    QueueFlush();
+    return FALSE;
+}
+
+void CAdviseGate::QueueFlush() {
+    if (!m_bFlushQueued && m_hFlushWnd != nullptr) m_bFlushQueued = ::PostMessageA(m_hFlushWnd, WM_FLUSH_ADVISES, 0, 0);
+}
+
+void CAdviseGate::BeginFlush() {
+    m_bInFlush = TRUE;
+    m_bFlushQueued = FALSE;
+    m_flushStart = Now();
+}
+
+void CAdviseGate::EndFlush() {
+    m_bInFlush = FALSE;
+    m_windowStart = Now();
+    m_spent = 0;
 }
 
 void CAdviseGate::LeaveCallback() {
     if (--m_nDepth > 0 || !m_bFlushDeferred) return;
     m_bFlushDeferred = FALSE;
-    if (m_hFlushWnd != nullptr) ::PostMessageA(m_hFlushWnd, WM_FLUSH_ADVISES, 0, 0);
+    QueueFlush();
 }

@@ -8,7 +8,8 @@
 
 #include "opc/AdviseGate.h"
 
-// Posted to the flush window when advises had to wait for a DDE callback to return.
+// Posted to the flush window when advises wait: for a DDE callback to return, or for
+// their turn while posts are paced.
 #define WM_FLUSH_ADVISES (WM_APP + 1)
 
 class CAdviseGate : public IAdviseGate {
@@ -19,6 +20,8 @@ class CAdviseGate : public IAdviseGate {
 
     DWORD DdeInstance() const override { return m_idInst; }
     BOOL Advise(HSZ hszTopic, HSZ hszItem) override;
+    void BeginFlush() override;
+    void EndFlush() override;
 
     // The "Suspend DDE Updates" switch: while on, advises are dropped.
     void Suspend(BOOL suspended) { m_bSuspended = suspended; }
@@ -30,11 +33,16 @@ class CAdviseGate : public IAdviseGate {
     BOOL IsInCallback() const { return m_nDepth > 0; }
 
   private:
+    BOOL HasTime();  // FALSE: the advise waits for a flush (queued)
+    void QueueFlush();
+
     DWORD m_idInst = 0;
     HWND m_hFlushWnd = nullptr;
     BOOL m_bSuspended = FALSE;
     int m_nDepth = 0;
     BOOL m_bFlushDeferred = FALSE;
+    BOOL m_bFlushQueued = FALSE, m_bInFlush = FALSE;
+    LONGLONG m_windowStart = 0, m_spent = 0, m_flushStart = 0;  // performance-counter ticks
 };
 
 // Marks the duration of one DDE transaction callback.

@@ -130,24 +130,36 @@ BOOL CConnectionList::StoreDataChange(int hServer, int hItem, const VARIANT* val
     return TRUE;
 }
 
-void CConnectionList::Advise(CServerConnection* conn, CTagItem* item) {
+BOOL CConnectionList::Advise(CServerConnection* conn, CTagItem* item) {
     // An item no client links has nothing to post to; under Wine a post costs a walk over
     // every link of the instance all the same (docs/wine-notes.md). A linked item is the
     // first of its name, the one DDEML's requests find.
-    if (!item->IsLinked()) return;
-    if (m_pGate != nullptr && !m_pGate->Advise(conn->m_hszTopic, item->m_hszItem)) item->m_bAdvisePending = 1;
+    if (!item->IsLinked() || m_pGate == nullptr) {
+        item->m_bAdvisePending = 0;
+        return TRUE;
+    }
+    // A post reaches every link of the item, a new one's too: nothing more waits.
+    item->m_bAdvisePending = m_pGate->Advise(conn->m_hszTopic, item->m_hszItem) ? 0 : 1;
+    return !item->m_bAdvisePending;
 }
 
 void CConnectionList::FlushPendingAdvises() {
-    // In row order, as the client's links were started. Only a linked item waits.
-    for (int i = 0; i < m_connections.GetSize(); ++i) {
-        CServerConnection* conn = GetAt(i);
-        if (conn == nullptr) continue;
-        for (int r = 0; r < conn->GetItemCount(); ++r) {
-            CTagItem* item = conn->GetItem(r);
-            if (item == nullptr || !item->m_bAdvisePending) continue;
-            item->m_bAdvisePending = 0;  // cleared whether or not the post is suppressed
-            Advise(conn, item);
+    // Round the items, in row order (as a client's links were started), from where the last
+    // flush stopped: when posts are held back for long, every item gets its turn.
+    int total = 0;
+    for (int i = 0; i < m_connections.GetSize(); ++i) total += GetAt(i) != nullptr ? GetAt(i)->GetItemCount() : 0;
+    if (m_flushConn >= m_connections.GetSize()) m_flushConn = m_flushRow = 0;
+    if (m_pGate != nullptr) m_pGate->BeginFlush();
+    for (int seen = 0; seen < total; ++m_flushRow) {
+        CServerConnection* conn = GetAt(m_flushConn);
+        if (conn == nullptr || m_flushRow >= conn->GetItemCount()) {
+            m_flushConn = (m_flushConn + 1) % m_connections.GetSize();
+            m_flushRow = -1;
+            continue;
         }
+        ++seen;
+        CTagItem* item = conn->GetItem(m_flushRow);
+        if (item != nullptr && item->m_bAdvisePending && !Advise(conn, item)) break;  // held back: resume here
     }
+    if (m_pGate != nullptr) m_pGate->EndFlush();
 }

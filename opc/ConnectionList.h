@@ -89,7 +89,9 @@ class CConnectionList {
     // hServer, has its advise posted and tells the listener; FALSE (nothing changed) when
     // there is no such item.
     BOOL StoreDataChange(int hServer, int hItem, const VARIANT* value, FILETIME timeStamp, DWORD quality);
-    // Posts the advises that DDE clients' new links are waiting for.
+    // Posts the advises that wait: new links' first values, and changes that came while
+    // the gate held posts back. Goes round the items from where the last flush stopped,
+    // until the gate holds back again.
     void FlushPendingAdvises();
 
     // A DDE client's link on (topic, item) starts: the item gets the name's string handle
@@ -114,7 +116,8 @@ class CConnectionList {
     };
 
     CTagItem* FindItem(HSZ hszTopic, HSZ hszItem, CServerConnection** ppConn) const;
-    void Advise(CServerConnection* conn, CTagItem* item);
+    // FALSE when the item waits (marked pending).
+    BOOL Advise(CServerConnection* conn, CTagItem* item);
     void IndexTopics();
     // The links' names lose their item in conn (row -1: every row), which goes.
     void ForgetLinkedItems(const CServerConnection* conn, int row);
@@ -127,4 +130,5 @@ class CConnectionList {
     IAdviseGate* m_pGate = nullptr;
     IConnectionListener* m_pListener = nullptr;
     HWND m_hNotify = nullptr;
+    int m_flushConn = 0, m_flushRow = 0;  // where the next flush starts
 };

@@ -128,6 +128,45 @@ TEST_F(ListTest, DataChangesGoToTheFirstItemWithTheHandleAndTellTheRow) {
     list.EndLink(key);
 }
 
+// A gate with room for so many posts, as the real one has while its posting window lasts.
+struct RoomGate : IAdviseGate {
+    DWORD DdeInstance() const override { return Gate().DdeInstance(); }
+    BOOL Advise(HSZ, HSZ hszItem) override {
+        if (room == 0) return FALSE;
+        --room;
+        char name[64] = {};
+        ::DdeQueryStringA(DdeInstance(), hszItem, name, sizeof name, CP_WINANSI);
+        posted += name;
+        return TRUE;
+    }
+    int room = 0;
+    std::string posted;
+};
+
+TEST_F(ListTest, HeldBackAdvisesWaitOnceAndTakeTheirTurn) {
+    RoomGate gate;
+    list.SetAdviseGate(&gate);
+    CServerConnection* conn = Add("T", 101, {"A", "B", "C", "D"});
+    std::vector<std::string> keys(4);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(list.StartLink(Hsz("T"), Hsz(conn->GetItem(i)->m_strTagName), &keys[i]));
+
+    gate.room = 2;  // the new links' first values: two fit, the flush stops at C
+    list.FlushPendingAdvises();
+    EXPECT_EQ(gate.posted, "AB");
+    Store(101, 301, R8(1));  // held back: A waits, once, for the value it will then have
+    Store(101, 301, R8(2));
+    EXPECT_EQ(conn->GetItem(0)->m_bAdvisePending, 1);
+    gate.room = 1;
+    Store(101, 302, R8(3));  // room again: B goes at once
+    EXPECT_EQ(gate.posted, "ABB");
+    gate.room = 9;  // the next flush goes on at C and comes round to A
+    list.FlushPendingAdvises();
+    EXPECT_EQ(gate.posted, "ABBCDA");
+    EXPECT_DOUBLE_EQ(conn->GetItem(0)->m_vValue.dblVal, 2);
+    for (const std::string& k : keys) list.EndLink(k);
+    list.SetAdviseGate(&Gate());
+}
+
 TEST_F(ListTest, LinksLendTheNamesHandleToTheFirstItemUntilTheLastEnds) {
     CServerConnection* a = Add("T", -1, {"I", "i", "J"});
     std::string k1, k2, none;
