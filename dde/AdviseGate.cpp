@@ -18,7 +18,7 @@
 // Posting is paced. Under Wine a post walks every link of the instance (8 ms each with
 // 10,000 links), so unpaced, a burst of changes to hot links held the OPC server's callback,
 // and with it the server, for minutes. Now a change is always stored at once; its advise
-// goes at once while posts have taken at most 20 ms of the current 100 ms, else the item
+// goes at once while posts have taken at most 50 ms of the current 100 ms, else the item
 // waits (marked pending) and a flush is queued. A flush posts for one 50 ms slice and then
 // queues the next, so that what waits meanwhile (the OPC server's calls, DDE clients'
 // acknowledgements, painting) comes in between; while a flush is queued, changes only
@@ -27,7 +27,7 @@
 
 namespace {
 
-const LONGLONG kWindowMs = 100, kDirectMs = 20, kSliceMs = 50;
+const LONGLONG kWindowMs = 100, kDirectMs = 50, kSliceMs = 50;
 
 LONGLONG Now() {
     LARGE_INTEGER t;
