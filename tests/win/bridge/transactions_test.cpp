@@ -43,10 +43,20 @@ class BridgeTransactions : public bridge::SharedBridge<BridgeTransactions> {
     }
 
     // Starts a hot link and waits for its first value.
-    Cell Link(const std::string& item, qvdde::Conversation* conv = nullptr) {
-        qvdde::Result r = (conv ? conv : conv_.get())->StartAdvise(item, kTestFormat);
+    Cell Link(const std::string& item) { return FirstValue(client_, *conv_, item); }
+    // The same on a conversation of its own, which ends with the call. Wine's client reports
+    // an advise start as refused when data of another link of its conversation arrives
+    // while it waits: a link on a changing item must not share the conversation of later ones.
+    Cell LinkAlone(const std::string& item) {
+        qvdde::DdeClient client;
+        auto conv = bridge::Open(client, kTopic);
+        EXPECT_TRUE(conv);
+        return conv ? FirstValue(client, *conv, item) : Cell();
+    }
+    static Cell FirstValue(qvdde::DdeClient& client, qvdde::Conversation& conv, const std::string& item) {
+        qvdde::Result r = conv.StartAdvise(item, kTestFormat);
         EXPECT_TRUE(r.ok) << "advise start on " << item << ": " << qvdde::ErrorName(r.error);
-        auto a = qvtest::WaitForAny(client_, item, 3000);
+        auto a = qvtest::WaitForAny(client, item, 3000);
         EXPECT_TRUE(a) << "no first value for " << item;
         if (!a) return Cell();
         auto cell = qvtest::CellOf(*a);
@@ -120,12 +130,12 @@ TEST_F(BridgeTransactions, NewLinksGetTheCurrentValueOnceWithinAboutASecond) {
 }
 
 TEST_F(BridgeTransactions, ValuesAreEncodedByTheirType) {
-    Cell counter = Link("Plant.Line1.Counter");
+    Cell counter = LinkAlone("Plant.Line1.Counter");
     EXPECT_EQ(CellKind::Number, counter.kind) << "an I4 goes out as a number";
     EXPECT_EQ(counter.number, double(long(counter.number)));
-    EXPECT_EQ(CellKind::Number, Link("Plant.Line1.Temp").kind);
-    EXPECT_EQ(CellKind::Bool, Link("Plant.Line2.Running").kind) << "a VT_BOOL goes out as a boolean";
-    Cell state = Link("Plant.Line2.State");
+    EXPECT_EQ(CellKind::Number, LinkAlone("Plant.Line1.Temp").kind);
+    EXPECT_EQ(CellKind::Bool, LinkAlone("Plant.Line2.Running").kind) << "a VT_BOOL goes out as a boolean";
+    Cell state = LinkAlone("Plant.Line2.State");
     EXPECT_EQ(CellKind::Text, state.kind) << "a VT_BSTR goes out as text";
     EXPECT_FALSE(state.text.empty());
     EXPECT_EQ(CellKind::Number, Link("Static.DATE").kind) << "a date goes out as its OLE date number";
@@ -144,12 +154,11 @@ TEST_F(BridgeTransactions, ValuesAreEncodedByTheirType) {
 
 TEST_F(BridgeTransactions, CounterChangesArriveAtOnceAndInOrderAtTheGroupRate) {
     Link("Plant.Line1.Counter");
-    // The tick that follows the advise start posts the item once more; a link started now
-    // gets its first value from that tick or the next, so from then on every advise is a
-    // change. The group runs at 200 ms, and each change is posted at once.
-    ASSERT_TRUE(conv_->StartAdvise("Static.ReadOnly", kTestFormat).ok);
-    std::vector<qvdde::Advise> skipped;
-    ASSERT_TRUE(qvtest::WaitForAny(client_, "Static.ReadOnly", 5000, &skipped));
+    // The tick that follows the advise start may post the item once more; a link started
+    // now gets its first value from that tick or the next, so from then on every advise is
+    // a change. The group runs at 200 ms, and each change is posted at once.
+    LinkAlone("Static.ReadOnly");
+    client_.queue().clear();
     std::vector<qvdde::Advise> counter;
     while (counter.size() < 10) {
         auto a = qvtest::WaitForAny(client_, "Plant.Line1.Counter", 5000);
