@@ -109,12 +109,14 @@ struct OpcSide {
             *why = "no OPC group for the samples";
             return false;
         }
+        // The histories first: a value can arrive while the next item is being added.
+        g_sampleByHandle.clear();
+        g_samples.assign(sampleIds.size(), SampleHistory());
         g_opc.OpcSetDataChangeCallback(server, OnChange);
         for (const std::string& id : sampleIds) {
             items.push_back(g_opc.OpcAddItem(server, group, id.c_str()));
             g_sampleByHandle[items.back()] = int(items.size() - 1);
         }
-        g_samples.assign(sampleIds.size(), SampleHistory());
         return true;
     }
     bool SetPeriod(long ms) { return bench::WriteControl(g_opc, server, "Control.BigPeriodMs", ms); }
@@ -490,9 +492,36 @@ void PumpFor(DWORD ms) {
     }
 }
 
+// One step of KOBRIX2.dll alone at a period: the values a second reaching this process's
+// callback and their lag from the OPC timestamp.
+struct LibraryStep {
+    long period = 0;
+    double rate = 0, cpuBench = 0, cpuWine = 0;
+    std::vector<double> lag;  // ms
+};
+
+LibraryStep MeasureLibrary(OpcSide& opc, long period, double seconds) {
+    LibraryStep step;
+    step.period = period;
+    const bench::CpuProbe self(GetCurrentProcess(), "throughput_bench.exe"), wine(bench::WineserverDir());
+    opc.SetPeriod(period);
+    PumpFor(1500);
+    g_observed = 0;
+    g_callbackLag = &step.lag;
+    const double cpu0 = self.Seconds(), wine0 = wine.Seconds();
+    bench::Stopwatch clock;
+    PumpFor(DWORD(seconds * 1000));
+    const double wall = clock.Seconds();
+    g_callbackLag = nullptr;
+    step.rate = g_observed / wall;
+    step.cpuBench = (self.Seconds() - cpu0) / wall;
+    step.cpuWine = (wine.Seconds() - wine0) / wall;
+    return step;
+}
+
 // What KOBRIX2.dll alone takes in: this process's own group on all the items, stepped like
-// the bridge; values a second reaching the callback and their lag from the OPC timestamp.
-bool RunLibrary(int items, double stepSeconds, std::string* why) {
+// the bridge (periods: every one, or just `only`).
+bool RunLibrary(int items, double stepSeconds, long only, std::vector<LibraryStep>* steps, std::string* why) {
     std::vector<std::string> ids;
     for (int n = 0; n < items; ++n) ids.push_back(bench::BigItem(n));
     const std::string me = bench::LinuxProcDir("throughput_bench.exe", bench::PrefixEntry());
@@ -501,31 +530,24 @@ bool RunLibrary(int items, double stepSeconds, std::string* why) {
     if (!opc.Start(items, ids, why)) return false;
     PumpFor(3000);  // the first values
     const SIZE_T after = bench::LinuxStatusBytes(me, "RssAnon");
-    if (before > 0 && after > before)
+    if (only == 0 && before > 0 && after > before)
         std::printf(
             "  library: %d items in one group: %.0f bytes/item more resident anonymous memory (Linux RssAnon)\n", items,
             double(after - before) / items);
-    const bench::CpuProbe self(GetCurrentProcess(), "throughput_bench.exe"), wine(bench::WineserverDir());
-    for (long period : kPeriodsMs) {
-        if (period > stepSeconds * 500) continue;  // at least two changes in a step
-        opc.SetPeriod(period);
-        PumpFor(1500);
-        std::vector<double> lag;
-        g_observed = 0;
-        g_callbackLag = &lag;
-        const double cpu0 = self.Seconds(), wine0 = wine.Seconds();
-        bench::Stopwatch clock;
-        PumpFor(DWORD(stepSeconds * 1000));
-        const double seconds = clock.Seconds();
-        g_callbackLag = nullptr;
-        const double nominal = items * 1000.0 / std::max(period, long(kRateMs)), rate = g_observed / seconds;
+    std::vector<long> periods(std::begin(kPeriodsMs), std::end(kPeriodsMs));
+    if (only != 0) periods = {only};
+    for (long period : periods) {
+        if (only == 0 && period > stepSeconds * 500) continue;  // at least two changes in a step
+        steps->push_back(MeasureLibrary(opc, period, stepSeconds));
+        const LibraryStep& s = steps->back();
+        const double nominal = items * 1000.0 / std::max(period, long(kRateMs));
         std::printf(
             "  library   period %5ld ms: nominal %8.0f/s  received %8.0f/s (%5.1f%%)  lag p50 %7.1f p99 %7.1f"
             " ms  cpu bench %.2f wineserver %.2f\n",
-            period, nominal, rate, 100 * rate / nominal, bench::Percentile(lag, 50), bench::Percentile(lag, 99),
-            (self.Seconds() - cpu0) / seconds, (wine.Seconds() - wine0) / seconds);
+            period, nominal, s.rate, 100 * s.rate / nominal, bench::Percentile(s.lag, 50), bench::Percentile(s.lag, 99),
+            s.cpuBench, s.cpuWine);
         std::fflush(stdout);
-        if (rate < 0.5 * nominal) break;
+        if (s.rate < 0.5 * nominal) break;
     }
     opc.SetPeriod(kQuietPeriodMs);
     return true;
@@ -578,7 +600,8 @@ int main(int argc, char** argv) {
 
     std::string why;
     if (libraryOnly) {
-        if (!RunLibrary(items, stepSeconds, &why)) std::printf("library run failed: %s\n", why.c_str());
+        std::vector<LibraryStep> steps;
+        if (!RunLibrary(items, stepSeconds, 0, &steps, &why)) std::printf("library run failed: %s\n", why.c_str());
         return why.empty() ? 0 : 1;
     }
     for (int c : connectionCounts) {
@@ -626,6 +649,19 @@ int main(int argc, char** argv) {
                 bridge.half.offered(), bench::Percentile(bridge.half.lag, 50), bench::Percentile(bridge.half.lag, 99),
                 bench::Percentile(bridge.half.lag, 99) <= 10 ? "met" : "NOT met");
         std::fflush(stdout);
+        // What Wine itself takes at this size, in this run: the library alone at the same
+        // period (the OPC server to a callback), and a bare DDEML post with these links,
+        // one after another for every link of a batch.
+        std::vector<LibraryStep> alone;
+        if (bridge.maxAbsorbed > 0 && RunLibrary(items, 2 * stepSeconds, bridge.half.periodMs, &alone, &why)) {
+            const double postUs = bare.rate() > 0 ? 1e6 / bare.rate() : 0;
+            std::printf(
+                "  floors at this size: KOBRIX2 alone, timestamp -> its callback, p50 %.1f ms p99 %.1f ms; a bare"
+                " DDEML post with %d links %.0f us, all of them one after another %.1f ms\n",
+                bench::Percentile(alone.back().lag, 50), bench::Percentile(alone.back().lag, 99), links, postUs,
+                links * postUs / 1000);
+            std::fflush(stdout);
+        }
     }
     CoUninitialize();
     return 0;
