@@ -19,15 +19,18 @@
 // 10,000 links), so unpaced, a burst of changes to hot links held the OPC server's callback,
 // and with it the server, for minutes. Now a change is always stored at once; its advise
 // goes at once while posts have taken at most 50 ms of the current 100 ms, else the item
-// waits (marked pending) and a flush is queued. A flush posts for one 50 ms slice and then
+// waits (marked pending) and a flush is queued. A flush posts for one 10 ms slice and then
 // queues the next, so that what waits meanwhile (the OPC server's calls, DDE clients'
 // acknowledgements, painting) comes in between; while a flush is queued, changes only
-// wait. A waiting item is posted once, with its latest value, in its turn.
+// wait. A waiting item is posted once, with its latest value, in its turn. The slice is
+// short because the server calls its groups one after another: with four connections,
+// 50 ms slices held each of the four calls of a scan, and the server slowed to 43,000
+// values/s; with 10 ms slices it keeps 100,000/s.
 #include "dde/AdviseGate.h"
 
 namespace {
 
-const LONGLONG kWindowMs = 100, kDirectMs = 50, kSliceMs = 50;
+const LONGLONG kWindowMs = 100, kDirectMs = 50, kSliceMs = 10;
 
 LONGLONG Now() {
     LARGE_INTEGER t;
