@@ -495,14 +495,12 @@ void PumpFor(DWORD ms) {
 // One step of KOBRIX2.dll alone at a period: the values a second reaching this process's
 // callback and their lag from the OPC timestamp.
 struct LibraryStep {
-    long period = 0;
     double rate = 0, cpuBench = 0, cpuWine = 0;
     std::vector<double> lag;  // ms
 };
 
 LibraryStep MeasureLibrary(OpcSide& opc, long period, double seconds) {
     LibraryStep step;
-    step.period = period;
     const bench::CpuProbe self(GetCurrentProcess(), "throughput_bench.exe"), wine(bench::WineserverDir());
     opc.SetPeriod(period);
     PumpFor(1500);
@@ -520,8 +518,8 @@ LibraryStep MeasureLibrary(OpcSide& opc, long period, double seconds) {
 }
 
 // What KOBRIX2.dll alone takes in: this process's own group on all the items, stepped like
-// the bridge (periods: every one, or just `only`).
-bool RunLibrary(int items, double stepSeconds, long only, std::vector<LibraryStep>* steps, std::string* why) {
+// the bridge (periods: every one, or just `only`); `last` (if given) gets the last step.
+bool RunLibrary(int items, double stepSeconds, long only, LibraryStep* last, std::string* why) {
     std::vector<std::string> ids;
     for (int n = 0; n < items; ++n) ids.push_back(bench::BigItem(n));
     const std::string me = bench::LinuxProcDir("throughput_bench.exe", bench::PrefixEntry());
@@ -538,8 +536,7 @@ bool RunLibrary(int items, double stepSeconds, long only, std::vector<LibrarySte
     if (only != 0) periods = {only};
     for (long period : periods) {
         if (only == 0 && period > stepSeconds * 500) continue;  // at least two changes in a step
-        steps->push_back(MeasureLibrary(opc, period, stepSeconds));
-        const LibraryStep& s = steps->back();
+        const LibraryStep s = MeasureLibrary(opc, period, stepSeconds);
         const double nominal = items * 1000.0 / std::max(period, long(kRateMs));
         std::printf(
             "  library   period %5ld ms: nominal %8.0f/s  received %8.0f/s (%5.1f%%)  lag p50 %7.1f p99 %7.1f"
@@ -547,6 +544,7 @@ bool RunLibrary(int items, double stepSeconds, long only, std::vector<LibrarySte
             period, nominal, s.rate, 100 * s.rate / nominal, bench::Percentile(s.lag, 50), bench::Percentile(s.lag, 99),
             s.cpuBench, s.cpuWine);
         std::fflush(stdout);
+        if (last != nullptr) *last = s;
         if (s.rate < 0.5 * nominal) break;
     }
     opc.SetPeriod(kQuietPeriodMs);
@@ -600,8 +598,7 @@ int main(int argc, char** argv) {
 
     std::string why;
     if (libraryOnly) {
-        std::vector<LibraryStep> steps;
-        if (!RunLibrary(items, stepSeconds, 0, &steps, &why)) std::printf("library run failed: %s\n", why.c_str());
+        if (!RunLibrary(items, stepSeconds, 0, nullptr, &why)) std::printf("library run failed: %s\n", why.c_str());
         return why.empty() ? 0 : 1;
     }
     for (int c : connectionCounts) {
@@ -652,13 +649,13 @@ int main(int argc, char** argv) {
         // What Wine itself takes at this size, in this run: the library alone at the same
         // period (the OPC server to a callback), and a bare DDEML post with these links,
         // one after another for every link of a batch.
-        std::vector<LibraryStep> alone;
+        LibraryStep alone;
         if (bridge.maxAbsorbed > 0 && RunLibrary(items, 2 * stepSeconds, bridge.half.periodMs, &alone, &why)) {
             const double postUs = bare.rate() > 0 ? 1e6 / bare.rate() : 0;
             std::printf(
                 "  floors at this size: KOBRIX2 alone, timestamp -> its callback, p50 %.1f ms p99 %.1f ms; a bare"
                 " DDEML post with %d links %.0f us, all of them one after another %.1f ms\n",
-                bench::Percentile(alone.back().lag, 50), bench::Percentile(alone.back().lag, 99), links, postUs,
+                bench::Percentile(alone.lag, 50), bench::Percentile(alone.lag, 99), links, postUs,
                 links * postUs / 1000);
             std::fflush(stdout);
         }

@@ -260,7 +260,6 @@ void CVantrelView::ScheduleRedraw() {
 void CVantrelView::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent == kFlushTimer) {
         m_connections.FlushPendingAdvises();
-
     } else if (nIDEvent == kReconnectTimer) {
         OnReconnectTimer();
     } else if (nIDEvent == kRedrawTimer) {
